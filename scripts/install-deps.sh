@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs exactly the Debian packages that the build, the program and the tests need and that are missing.
+# Idempotent and non-interactive; apt-get update runs only when something must be installed.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  # libraries
+  qt6-base-dev libqt6svg6 libgl-dev libpugixml-dev libcli11-dev
+  # tests and benchmarks
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # panel fonts and the offscreen/Xvfb display for GUI tests
+  fonts-noto-cjk fonts-liberation2 xvfb xauth
+  # black-box peers for the end-to-end tests
+  gpsd gpsd-clients gpsbabel socat
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "install-deps: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# gpsd is a test peer started on demand; the packaged system service must not hold the sockets.
+if command -v systemctl >/dev/null 2>&1; then
+  $sudo systemctl disable --now gpsd.socket gpsd.service >/dev/null 2>&1 || true
+fi

@@ -1,0 +1,101 @@
+#pragma once
+// Every persistent setting, with the defaults a missing INI file gives. The fix itself is kept in
+// SimFix; LoadSettings/SaveSettings carry it alongside.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "sim/sim_fix.h"
+
+namespace tolvex {
+
+inline constexpr int OutputCount = 4;        // output 0 is the OziExplorer link, 1..3 serial ports
+inline constexpr int FavoriteCount = 20;
+inline constexpr int MaxComPort = 30;
+
+enum class Sentence : int { RMC = 0, GGA = 1, GSA = 2, GSV = 3, GLL = 4, VTG = 5 };
+inline constexpr int SentenceCount = 6;
+
+inline constexpr std::array<int, 12> BaudRates = {1200, 2400, 4800, 9600, 14400, 19200,
+                                                  38400, 56000, 57600, 115200, 128000, 256000};
+
+struct OutputSettings {
+    bool Active = false;
+    int Interval = 1000;  // ms, multiple of 20 within [100, 60000]
+    std::array<bool, SentenceCount> Send = {true, true, true, true, false, false};
+    bool NoNMEA = false;     // output 0 only
+    bool Virtual = true;     // outputs 1..3
+    int Port = 0;            // 0-based: 0 is COM1
+    int BaudRateIndex = 2;   // into BaudRates
+    int ParityIndex = 0;     // 0 none, 1 odd, 2 even
+    int StopBitsIndex = 0;   // 0 one, 1 one and a half, 2 two
+    std::string Device;      // Output%dDevice: a device path that replaces /dev/ttyS<Port> when set
+};
+
+struct FavoritePoint {
+    std::string Name = "未命名";  // at most 63 characters, never a comma
+    double Latitude = 0;
+    double Longitude = 0;
+    double Altitude = 0;
+    double Course = 0;
+};
+
+// A Windows COLORREF: 0x00BBGGRR.
+using ColorRef = std::uint32_t;
+
+struct Settings {
+    // Display
+    bool AlwaysOnTop = false;
+    ColorRef BackColor = 0xEEF3F4;   // "F4F3EE"
+    ColorRef Text1Color = 0x000000;  // "000000"
+    ColorRef Text2Color = 0xFF0000;  // "0000FF"
+    ColorRef Text3Color = 0xFF0000;  // "0000FF"
+    std::string FontFaceName = "Times New Roman";
+
+    // Outputs 0..3
+    std::array<OutputSettings, OutputCount> Outputs = DefaultOutputs();
+
+    // GPS group (speeds in m/s in memory, km/h in the file)
+    double GPSUpperSpeed = 99999 / KmhPerMps;
+    double GPSLowerSpeed = 0;
+    double GPSTimeOffset = 0;  // hours
+    double GPSTimeFactor = 1;
+
+    // Step, format and sensitivity group
+    int StepIndex = 1;
+    double Step = 0.00001;  // degrees per jump-key move
+    int LatLonFormatIndex = 0;
+    double KeySensitivity1 = 1;
+    double KeySensitivity2 = 2;
+    double KeySensitivity3 = 5;
+    double WheelSensitivity = 5;
+
+    // Segment filter and replay
+    int MinTrackPoints = 2;
+    double MinTrackLength = 0;  // metres
+    int LastTrackMode = 1;
+
+    std::array<FavoritePoint, FavoriteCount> Favorites{};
+
+    int TimerWaits = 0;
+    int ChangeWaits = 0;
+
+    // Folder of the virtual COM port links; empty means the default runtime folder.
+    std::string VirtualPortDir;
+    // Shared library of the OziExplorer API.
+    std::string OziApiLibrary = "oziapi.so";
+
+    static std::array<OutputSettings, OutputCount> DefaultOutputs()
+    {
+        std::array<OutputSettings, OutputCount> o{};
+        o[0].Interval = 500;
+        o[1].Active = true;
+        o[1].Port = 2;   // COM3
+        o[2].Port = 14;  // COM15
+        o[3].Port = 26;  // COM27
+        return o;
+    }
+};
+
+}  // namespace tolvex

@@ -1,0 +1,50 @@
+#pragma once
+// A running serial output: a real device through termios or a virtual COM port (a pseudo-terminal).
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace tolvex {
+
+class Host;
+
+enum class WriteResult {
+    Written,     // all bytes handed to the device (or dropped because no program reads a virtual port)
+    TimedOut,    // not finished within 1000 ms: the sentence is lost, the output keeps running
+    DeviceGone,  // the device vanished (adapter pulled out): the output must be closed and marked failed
+};
+
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+    virtual int Number() const = 0;  // COM number 1..30
+    virtual bool IsVirtual() const = 0;
+    // One line for the operator: "COM3 /run/user/1000/tolvex/COM3 -> /dev/pts/4" or "COM3 /dev/ttyS2".
+    virtual std::string Describe() const = 0;
+    // WriteSerialPort: one sentence with its CR LF; never blocks longer than 1000 ms.
+    virtual WriteResult Write(const char* bytes, std::size_t length) = 0;
+    // CloseSerialPort: closes a real port or removes a virtual one.
+    virtual void Close() = 0;
+};
+
+struct SerialPortRequest {
+    int Number = 1;           // COM number 1..30
+    bool Virtual = true;
+    int BaudRate = 4800;
+    int ParityIndex = 0;      // 0 none, 1 odd, 2 even
+    int StopBitsIndex = 0;    // 0 one, 1 one and a half (two on Linux), 2 two
+    std::string Device;       // explicit device path of a real port; empty gives /dev/ttyS<Number-1>
+};
+
+// OpenSerialPort and the process-wide virtual port table behind it.
+class PortFactory {
+public:
+    virtual ~PortFactory() = default;
+    // Reports its own failures through the host ("无法打开串口 %s " and the rest); null on failure.
+    virtual std::unique_ptr<SerialPort> Open(const SerialPortRequest& request, Host& host) = 0;
+    // Close step: retries the removal of every virtual port still held, warning once per port.
+    virtual void RemoveLeftoverPorts(Host& host) = 0;
+};
+
+}  // namespace tolvex
