@@ -1,0 +1,13 @@
+// tolvex: the headless front end. Each command lives in its own file and registers itself here.
+#include <CLI/CLI.hpp>
+
+#include "cli/commands.h"
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Tolvex GPS 模拟器: a virtual GPS receiver that feeds NMEA-0183 sentences to serial and virtual ports"};
+    app.require_subcommand(1);
+    tolvex::AddRunCommand(app);
+    CLI11_PARSE(app, argc, argv);
+    return tolvex::CommandExitCode();
+}

@@ -1,0 +1,138 @@
+#include "nmea/output_channels.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "links/ozi_link.h"
+#include "links/serial_port.h"
+#include "sim/host.h"
+
+namespace tolvex {
+namespace {
+
+std::string Format(const char* format, auto... args)
+{
+    char buffer[256];
+    std::snprintf(buffer, sizeof buffer, format, args...);
+    return buffer;
+}
+
+}  // namespace
+
+std::string PortClashKey(const OutputSettings& output)
+{
+    if (!output.Virtual && !output.Device.empty()) return output.Device;
+    return Format("COM%d", output.Port + 1);
+}
+
+OutputChannels::OutputChannels(Settings& settings, Host& host, PortFactory& ports, OziLink* ozi)
+    : m_settings(settings), m_host(host), m_ports(ports), m_ozi(ozi)
+{
+}
+
+void OutputChannels::Start(bool open)
+{
+    for (auto& output : m_table) output.TickCounter = 0;
+    if (!open) return;
+
+    OutputRuntime& link = m_table[0];
+    if (m_ozi != nullptr) {
+        if (m_settings.Outputs[0].Active && !link.LinkUp) {
+            link.LinkUp = m_ozi->Start(m_host);
+            link.StartFailed = !link.LinkUp;
+        }
+        if (link.LinkUp) m_ozi->StartMMapi();
+    } else if (m_settings.Outputs[0].Active) {
+        link.StartFailed = true;  // no link available in this front end
+    }
+
+    for (int i = 1; i < OutputCount; ++i) {
+        if (m_settings.Outputs[i].Active && m_table[i].OpenPort == nullptr) StartSerial(i);
+    }
+}
+
+void OutputChannels::StartSerial(int i)
+{
+    const OutputSettings& s = m_settings.Outputs[i];
+    const std::string key = PortClashKey(s);
+    for (int j = 1; j < OutputCount; ++j) {
+        if (j == i || m_table[j].OpenPort == nullptr || m_table[j].PortKey != key) continue;
+        m_table[i].StartFailed = true;
+        m_host.ShowMessage(Format("输出%d与输出%d的串口均为COM%d，无法启动输出%d ", i, j, s.Port + 1, i), "端口重复",
+                           MessageIcon::Error);
+        return;
+    }
+    SerialPortRequest request;
+    request.Number = s.Port + 1;
+    request.Virtual = s.Virtual;
+    request.BaudRate = BaudRates[static_cast<std::size_t>(std::clamp(s.BaudRateIndex, 0, 11))];
+    request.ParityIndex = s.ParityIndex;
+    request.StopBitsIndex = s.StopBitsIndex;
+    request.Device = s.Device;
+    m_table[i].OpenPort = m_ports.Open(request, m_host);
+    m_table[i].StartFailed = m_table[i].OpenPort == nullptr;
+    m_table[i].PortKey = m_table[i].OpenPort ? key : std::string();
+}
+
+void OutputChannels::CloseSerial(int i)
+{
+    if (m_table[i].OpenPort) {
+        m_table[i].OpenPort->Close();
+        m_table[i].OpenPort.reset();
+    }
+    m_table[i].PortKey.clear();
+}
+
+bool OutputChannels::Stop(bool ask)
+{
+    std::array<bool, OutputCount> close = {true, true, true, true};
+    int running = 0;
+    for (const auto& output : m_table) running += output.IsOpen() ? 1 : 0;
+    if (ask && running > 1) {
+        std::array<StopChoiceEntry, OutputCount> entries;
+        entries[0].Enabled = m_table[0].LinkUp;
+        entries[0].Label = entries[0].Enabled ? "输出0：OziExplorer" : "输出0：OziExplorer未启动";
+        for (int n = 1; n < OutputCount; ++n) {
+            const SerialPort* port = m_table[n].OpenPort.get();
+            entries[n].Enabled = port != nullptr;
+            entries[n].Label = port ? Format("输出%d：%sCOM%d", n, port->IsVirtual() ? "虚拟" : "", port->Number())
+                                    : Format("输出%d：未启动", n);
+        }
+        for (auto& entry : entries) entry.Checked = entry.Enabled;
+        const auto chosen = m_host.ChooseOutputsToStop(entries);
+        if (!chosen) return false;
+        close = *chosen;
+    }
+    if (close[0] && m_table[0].LinkUp) {
+        m_table[0].LinkUp = false;
+        m_table[0].StartFailed = false;
+        if (m_ozi != nullptr) m_ozi->Stop();
+    }
+    for (int i = 1; i < OutputCount; ++i) {
+        if (!close[i]) continue;
+        CloseSerial(i);
+        m_table[i].StartFailed = false;
+    }
+    return true;
+}
+
+void OutputChannels::RemoveLeftoverPorts() { m_ports.RemoveLeftoverPorts(m_host); }
+
+bool OutputChannels::AnyOpen() const
+{
+    for (const auto& output : m_table)
+        if (output.IsOpen()) return true;
+    return false;
+}
+
+void OutputChannels::Write(int k, const char* bytes, int length)
+{
+    SerialPort* port = m_table[k].OpenPort.get();
+    if (port == nullptr) return;
+    if (port->Write(bytes, static_cast<std::size_t>(length)) == WriteResult::DeviceGone) {
+        CloseSerial(k);
+        m_table[k].StartFailed = true;
+    }
+}
+
+}  // namespace tolvex

@@ -1,0 +1,49 @@
+#pragma once
+// Outputs 0..3: starting, stopping and writing. Output 0 is the OziExplorer link, 1..3 serial ports.
+
+#include "config/settings.h"
+#include "nmea/output_table.h"
+
+namespace tolvex {
+
+class Host;
+class OziLink;
+class PortFactory;
+
+class OutputChannels {
+public:
+    OutputChannels(Settings& settings, Host& host, PortFactory& ports, OziLink* ozi);
+
+    // Steps 1..3 of StartOutputs: counters reset; with open, the link and every active serial output
+    // not yet running are started. The run-state change is the caller's.
+    void Start(bool open);
+    // StopOutputs. With ask and more than one output running, the host chooses; false on Cancel.
+    bool Stop(bool ask);
+    bool AnyOpen() const;
+    // Close step: virtual ports whose removal failed are tried once more, with a warning each.
+    void RemoveLeftoverPorts();
+
+    // One sentence to serial output k (1..3). A vanished device closes the output and marks it failed.
+    void Write(int k, const char* bytes, int length);
+
+    OutputTable& Table() { return m_table; }
+    const OutputTable& Table() const { return m_table; }
+    OutputRuntime& operator[](int k) { return m_table[k]; }
+    const OutputRuntime& operator[](int k) const { return m_table[k]; }
+    OziLink* Ozi() const { return m_ozi; }
+
+private:
+    void StartSerial(int i);
+    void CloseSerial(int i);
+
+    Settings& m_settings;
+    Host& m_host;
+    PortFactory& m_ports;
+    OziLink* m_ozi;
+    OutputTable m_table;
+};
+
+// "COM3" for a virtual port or a real one on its default device, the device path otherwise.
+std::string PortClashKey(const OutputSettings& output);
+
+}  // namespace tolvex

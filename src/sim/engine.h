@@ -1,0 +1,79 @@
+#pragma once
+// The simulator the main window owns: the fix, the run state, the outputs and the 20 ms tick.
+
+#include <string>
+
+#include "config/settings.h"
+#include "nmea/nmea_builder.h"
+#include "nmea/output_channels.h"
+#include "sim/sim_fix.h"
+
+namespace tolvex {
+
+class CalendarClock;
+class Host;
+class OziLink;
+class PortFactory;
+class ReplayDriver;
+
+// Bits of HeldKeys the tick reads.
+inline constexpr int HeldTurnLeft = 0x10;
+inline constexpr int HeldTurnRight = 0x20;
+
+class Engine {
+public:
+    Engine(Host& host, const CalendarClock& calendar, PortFactory& ports, OziLink* ozi = nullptr);
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // The replay engine the tick steps in modes P, M and S; none means free driving only.
+    void SetReplay(ReplayDriver* replay) { m_replay = replay; }
+    ReplayDriver* Replay() const { return m_replay; }
+    TrackMode Mode() const;
+    bool TrackBusy() const;
+
+    // Once per 20 ms: turning, driving or replay, the due outputs, the panel.
+    void TimerTick();
+    void RunCommand();
+    void PauseCommand();
+    void StopCommand();
+
+    // The engine's part of the window close: RunState Stopped, every output closed without asking,
+    // leftover virtual ports removed. Saving the settings comes first and is the caller's.
+    void Close();
+    // The speed the settings file keeps: SavedSpeed while paused, the fix's speed otherwise.
+    double SpeedToSave() const { return State == RunState::Paused ? SavedSpeed : Fix.Speed; }
+
+    Host& GetHost() const { return m_host; }
+    const CalendarClock& Calendar() const { return m_calendar; }
+    const NmeaBuilder& Builder() const { return m_builder; }
+
+    SimFix Fix;
+    Settings Options;
+    RunState State = RunState::Stopped;
+    double SavedSpeed = 0;  // m/s, the speed put aside while paused
+    OutputChannels Outputs;
+    FixClock Clock;
+
+    int HeldKeys = 0;
+    int LeftTurnTicks = 0;
+    int RightTurnTicks = 0;
+    int ReplayTickCounter = 0;
+    bool TickInProgress = false;
+    bool ChangeInProgress = false;
+    bool ExportRunning = false;
+
+private:
+    void TurnForHeldKeys();
+    void StartOutputs(bool open);
+
+    Host& m_host;
+    const CalendarClock& m_calendar;
+    ReplayDriver* m_replay = nullptr;
+    NmeaBuilder m_builder;
+};
+
+// One free-driving step of 0.02 s: the pole rule, the advance and the wraps.
+void DriveStep(SimFix& fix);
+
+}  // namespace tolvex
