@@ -5,6 +5,13 @@ namespace tolvex {
 
 class Host;
 
+// A map click of the mapping program, queued by the link for the thread that runs the tick.
+struct OziClick {
+    bool Double = false;
+    double Latitude = 0;   // degrees
+    double Longitude = 0;  // degrees
+};
+
 class OziLink {
 public:
     virtual ~OziLink() = default;
@@ -16,6 +23,8 @@ public:
     virtual void StartMMapi() = 0;
     // oziSendMMstring with one sentence without line end.
     virtual void Send(const char* sentence) = 0;
+    // Takes the oldest queued click; false when there is none. Safe against clicks arriving meanwhile.
+    virtual bool TakeClick(OziClick& click) = 0;
 };
 
 }  // namespace tolvex

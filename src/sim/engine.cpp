@@ -80,6 +80,7 @@ void Engine::TurnForHeldKeys()
 void Engine::TimerTick()
 {
     if (TickInProgress || ExportRunning) return;
+    ApplyPendingOziClicks();
     TickInProgress = true;
     if (ChangeInProgress) {
         ++Options.TimerWaits;

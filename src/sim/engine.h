@@ -32,8 +32,10 @@ public:
     TrackMode Mode() const;
     bool TrackBusy() const;
 
-    // Once per 20 ms: turning, driving or replay, the due outputs, the panel.
+    // Once per 20 ms: map clicks, turning, driving or replay, the due outputs, the panel.
     void TimerTick();
+    // OnOziMapClick and OnOziMapDblClick for every click the link has queued since the last tick.
+    void ApplyPendingOziClicks();
     void RunCommand();
     void PauseCommand();
     void StopCommand();

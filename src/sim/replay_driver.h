@@ -1,5 +1,5 @@
 #pragma once
-// What the timer tick needs of the replay engine.
+// What the engine needs of the replay engine: the tick, and placing the replay near a position.
 
 #include "sim/sim_fix.h"
 
@@ -13,6 +13,8 @@ public:
     virtual bool TrackBusy() const = 0;
     // Moves the fix by one replay step; sets finished when the track ended and no loop applies.
     virtual void ReplayStep(bool& finished, bool stopAtSegmentEnds) = 0;
+    // Moves the replay to the place of the track nearest to the position (degrees).
+    virtual void SnapToTrack(double latitude, double longitude) = 0;
 };
 
 }  // namespace tolvex
