@@ -1,0 +1,64 @@
+#pragma once
+// The settings file: section [Tolvex] of an INI file, read once at start and written once at
+// close. Keys, value forms, defaults and load checks are those the Windows build used, so a file
+// moved between the two reads the same.
+
+#include <string>
+#include <string_view>
+
+#include "config/ini_file.h"
+#include "config/settings.h"
+#include "sim/sim_fix.h"
+
+namespace tolvex {
+
+inline constexpr std::string_view SettingsSection = "Tolvex";
+inline constexpr std::string_view SettingsVersion = "0.3.1";
+inline constexpr std::string_view UnnamedFavorite = "未命名";
+inline constexpr std::string_view DefaultFavoriteRecord = "未命名,0,0,0,0";
+inline constexpr std::size_t FavoriteNameChars = 63;
+inline constexpr std::size_t FontFaceChars = 255;
+inline constexpr std::size_t TextValueChars = 257;
+inline constexpr std::size_t RealTextChars = 31;
+
+// The executable path with its extension replaced by "ini", or ".ini" appended when the file
+// name has none ("/opt/a.b/tolvex" gives "/opt/a.b/tolvex.ini").
+std::string SettingsPathFor(const std::string& exePath);
+
+// The settings file beside the running executable when that folder is writable, otherwise
+// $XDG_CONFIG_HOME/tolvex/Tolvex.ini (or ~/.config/tolvex/Tolvex.ini), whose folder is created.
+std::string DefaultSettingsPath();
+
+// DefaultSettingsPath for a given executable and environment (either may be null or empty).
+std::string ChooseSettingsPath(const std::string& exePath, const char* xdgConfigHome,
+                               const char* home);
+
+// Reads every setting and the fix from the file; a missing or unreadable file or key gives the
+// default. Every field of settings and fix is assigned.
+void LoadSettings(const std::string& path, Settings& settings, SimFix& fix);
+void LoadSettings(const IniFile& ini, Settings& settings, SimFix& fix);
+
+// Writes every setting and the fix into the file, keeping every other key, comment and section
+// of it. speedToWrite is the fix speed in m/s to store (SavedSpeed while paused). Returns false
+// with a message in error when the file could not be read or replaced; the old file then stays.
+bool SaveSettings(const std::string& path, const Settings& settings, const SimFix& fix,
+                  double speedToWrite, std::string& error);
+void SaveSettings(IniFile& ini, const Settings& settings, const SimFix& fix, double speedToWrite);
+
+// One favourite point value "name,lat,lon,alt,course". A text of fewer than 9 characters is
+// taken as "未命名,0,0,0,0"; missing fields and fields that are not finite numbers give 0; the
+// name is cut to 63 characters.
+FavoritePoint ParseFavoritePoint(std::string_view text);
+
+// "%s,%.15f,%.15f,%f,%f" of the point; commas in the name become "-" so the record splits back
+// the same, the name is cut to 63 characters and the whole text to 257.
+std::string FormatFavoritePoint(const FavoritePoint& point);
+
+// A real value as written to the file: "%.15f", cut to the 31 characters a reader takes, and
+// for magnitudes whose integer digits alone exceed that, the shortest exact form instead.
+std::string FormatSettingReal(double value);
+
+// Swaps the red and blue bytes: RRGGBB as written <-> COLORREF 0x00BBGGRR; bits 24..31 are 0.
+ColorRef SwapRedBlue(std::uint32_t value);
+
+}  // namespace tolvex
