@@ -1,0 +1,139 @@
+#include "sim/lat_lon_format.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tolvex {
+namespace {
+
+// Largest text: "经度 -180°59'59.99\"  " is well under this in UTF-8.
+constexpr int TextBufferSize = 96;
+
+// The printf forms of one format, latitude and longitude; the padded ones end in the blanks the
+// panel draws to wipe a longer earlier text.
+struct FormatRow {
+    const char* Latitude;
+    const char* Longitude;
+};
+
+constexpr FormatRow PlainForms[] = {
+    {"纬度 %c%09.6f°", "经度 %c%010.6f°"},
+    {"纬度 %c%02d°%07.4f'", "经度 %c%03d°%07.4f'"},
+    {"纬度 %c%02d°%02d'%05.2f\"", "经度 %c%03d°%02d'%05.2f\""},
+};
+
+constexpr FormatRow PanelForms[] = {
+    {"纬度 %c%09.6f°     ", "经度 %c%010.6f°     "},
+    {"纬度 %c%02d°%07.4f'  ", "经度 %c%03d°%07.4f'  "},
+    {"纬度 %c%02d°%02d'%05.2f\"  ", "经度 %c%03d°%02d'%05.2f\"  "},
+};
+
+std::string FormatOne(LatLonFormat format, const char* pattern, double value)
+{
+    char buffer[TextBufferSize];
+    const char sign = value < 0 ? '-' : ' ';
+    const DegreeParts parts = SplitDegrees(value);
+    switch (format) {
+    case LatLonFormat::DM:
+        std::snprintf(buffer, sizeof buffer, pattern, sign, std::abs(parts.Degrees), parts.Minutes);
+        break;
+    case LatLonFormat::DMS:
+        std::snprintf(buffer, sizeof buffer, pattern, sign, std::abs(parts.Degrees), parts.WholeMinutes,
+                      parts.Seconds);
+        break;
+    case LatLonFormat::D:
+    default:
+        std::snprintf(buffer, sizeof buffer, pattern, sign, std::abs(value));
+        break;
+    }
+    return buffer;
+}
+
+LatLonText FormatPair(const FormatRow* table, LatLonFormat format, double latitude, double longitude)
+{
+    const FormatRow& row = table[static_cast<int>(format)];
+    return {FormatOne(format, row.Latitude, latitude), FormatOne(format, row.Longitude, longitude)};
+}
+
+// "%02d" / "%03d" of the signed degrees, with the "-" a negative value below one degree would lose.
+std::string SignedDegrees(double value, int degrees, int width)
+{
+    char buffer[16];
+    if (value < 0 && degrees == 0)
+        std::snprintf(buffer, sizeof buffer, "-%0*d", width - 1, 0);
+    else
+        std::snprintf(buffer, sizeof buffer, "%0*d", width, degrees);
+    return buffer;
+}
+
+}  // namespace
+
+LatLonFormat ToLatLonFormat(int index)
+{
+    return index == 1 ? LatLonFormat::DM : index == 2 ? LatLonFormat::DMS : LatLonFormat::D;
+}
+
+DegreeParts SplitDegrees(double value)
+{
+    DegreeParts parts;
+    const double whole = std::trunc(value);
+    parts.Degrees = static_cast<int>(whole);
+    parts.Minutes = std::abs(value - whole) * 60;
+    parts.WholeMinutes = static_cast<int>(std::trunc(parts.Minutes));
+    parts.Seconds = (parts.Minutes - parts.WholeMinutes) * 60;
+    return parts;
+}
+
+LatLonText FormatLatLon(LatLonFormat format, double latitude, double longitude)
+{
+    return FormatPair(PlainForms, format, latitude, longitude);
+}
+
+LatLonText FormatLatLon(int formatIndex, double latitude, double longitude)
+{
+    return FormatLatLon(ToLatLonFormat(formatIndex), latitude, longitude);
+}
+
+LatLonText FormatPanelLatLon(LatLonFormat format, double latitude, double longitude)
+{
+    return FormatPair(PanelForms, format, latitude, longitude);
+}
+
+LatLonText FormatPanelLatLon(int formatIndex, double latitude, double longitude)
+{
+    return FormatPanelLatLon(ToLatLonFormat(formatIndex), latitude, longitude);
+}
+
+std::string CopyCoordinate(CoordinateAxis axis, CopyForm form, double value)
+{
+    const bool latitude = axis == CoordinateAxis::Latitude;
+    const int degreeWidth = latitude ? 2 : 3;
+    char buffer[TextBufferSize];
+    const DegreeParts parts = SplitDegrees(value);
+    switch (form) {
+    case CopyForm::Degrees:
+        std::snprintf(buffer, sizeof buffer, latitude ? "%09.6f" : "%010.6f", value);
+        return buffer;
+    case CopyForm::DegreesMinutes:
+        std::snprintf(buffer, sizeof buffer, "%07.4f", parts.Minutes);
+        return SignedDegrees(value, parts.Degrees, degreeWidth) + buffer;
+    case CopyForm::DegreesMinutesSeconds:
+        std::snprintf(buffer, sizeof buffer, "%02d%05.2f", parts.WholeMinutes, parts.Seconds);
+        return SignedDegrees(value, parts.Degrees, degreeWidth) + buffer;
+    }
+    return {};
+}
+
+double RoundToDecimals(int n, double x)
+{
+    if (!std::isfinite(x))
+        return x;
+    // "%.17f" of the largest double is about 330 characters.
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, "%.*f", std::clamp(n, 0, 17), x);
+    return std::strtod(buffer, nullptr);
+}
+
+}  // namespace tolvex
