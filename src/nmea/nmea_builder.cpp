@@ -46,6 +46,7 @@ void FormatCoordinate(char* out, std::size_t size, double value, double limit, i
                       char negative)
 {
     value = std::clamp(Finite(value), -limit, limit);
+    if (value == 0) value = 0;  // -0 counts as 0, and must not print as "-0.0000"
     char hemisphere = positive;
     if (value < 0) {
         hemisphere = negative;

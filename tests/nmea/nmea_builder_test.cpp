@@ -1,0 +1,221 @@
+#include "nmea/nmea_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "testing/fakes.h"
+
+namespace tolvex {
+namespace {
+
+using testing::FakeCalendar;
+
+struct Built {
+    std::string Rmc, Gga, Gsa, Gsv, Gll, Vtg;
+};
+
+Built Build(const SimFix& fix, const Settings& settings, RunState state = RunState::Running,
+            std::int64_t now = 1245054605)
+{
+    FakeCalendar calendar;
+    calendar.Seconds = now;
+    FixClock clock;
+    NmeaBuilder b;
+    b.BuildSentences(fix, state, settings, clock, calendar, false);
+    return {b.Text(0), b.Text(1), b.Text(2), b.Text(3), b.Text(4), b.Text(5)};
+}
+
+SimFix Shanghai()
+{
+    SimFix fix;
+    fix.Latitude = 31.2304;
+    fix.Longitude = 121.4737;
+    fix.Speed = 10;
+    fix.Course = 45;
+    fix.Altitude = 12.3;
+    return fix;
+}
+
+TEST(NmeaBuilder, WorkedExampleByteForByte)
+{
+    const Built s = Build(Shanghai(), Settings{});
+    EXPECT_EQ(s.Rmc, "$GPRMC,083005.000,A,3113.8240,N,12128.4220,E,19.44,45.0,150609,,,A*50");
+    EXPECT_EQ(s.Gga, "$GPGGA,083005.000,3113.8240,N,12128.4220,E,1,04,1.0,12.3,M,,,,0000*36");
+    EXPECT_EQ(s.Gsa, "$GPGSA,A,3,01,02,03,04,,,,,,,,,1.5,1.0,1.1*33");
+    EXPECT_EQ(s.Gsv, "$GPGSV,1,1,04,01,30,000,35,02,40,090,40,03,50,180,45,04,60,270,50*7E");
+    EXPECT_EQ(s.Gll, "$GPGLL,3113.8240,N,12128.4220,E,083005.000,A*38");
+    EXPECT_EQ(s.Vtg, "$GPVTG,45.0,T,,M,19.44,N,36.00,K*5C");
+}
+
+TEST(NmeaBuilder, LineEndsAndLengths)
+{
+    FakeCalendar calendar;
+    FixClock clock;
+    NmeaBuilder b;
+    b.BuildSentences(Shanghai(), RunState::Running, Settings{}, clock, calendar, false);
+    ASSERT_EQ(b.Length(Sentence::GSA), static_cast<int>(std::strlen("$GPGSA,A,3,01,02,03,04,,,,,,,,,1.5,1.0,1.1*33")));
+    b.AppendLineEnds();
+    for (int i = 0; i < SentenceCount; ++i) {
+        const std::string text = b.Text(i);
+        EXPECT_EQ(static_cast<int>(text.size()), b.Length(i));
+        EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+    }
+}
+
+TEST(NmeaBuilder, HemispheresAndZeroFields)
+{
+    SimFix fix;
+    fix.Latitude = -33.8688;
+    fix.Longitude = -70.6693;
+    Built s = Build(fix, Settings{});
+    EXPECT_NE(s.Gll.find("3352.1280,S,07040.1580,W,"), std::string::npos) << s.Gll;
+
+    fix.Latitude = 0;
+    fix.Longitude = -0.0;  // -0 counts as east
+    s = Build(fix, Settings{});
+    EXPECT_NE(s.Gll.find("0000.0000,N,00000.0000,E,"), std::string::npos) << s.Gll;
+}
+
+TEST(NmeaBuilder, MinutesThatRoundToSixtyCarryIntoTheDegrees)
+{
+    SimFix fix;
+    fix.Latitude = 31.999999999;
+    fix.Longitude = -121.999999999;
+    const Built s = Build(fix, Settings{});
+    EXPECT_NE(s.Gll.find("3200.0000,N,12200.0000,W,"), std::string::npos) << s.Gll;
+}
+
+TEST(NmeaBuilder, SpeedLimitsAndPause)
+{
+    Settings limits;
+    limits.GPSUpperSpeed = 50 / 3.6;
+    limits.GPSLowerSpeed = 80 / 3.6;
+    SimFix still = Shanghai();
+    still.Speed = 0;
+    Built s = Build(still, limits);
+    EXPECT_NE(s.Rmc.find(",27.00,45.0,"), std::string::npos) << s.Rmc;
+    EXPECT_NE(s.Vtg.find(",27.00,N,50.00,K*"), std::string::npos) << s.Vtg;
+
+    Settings lower;
+    lower.GPSLowerSpeed = 20 / 3.6;
+    s = Build(still, lower, RunState::Paused);
+    EXPECT_NE(s.Rmc.find(",0.00,45.0,"), std::string::npos) << s.Rmc;
+    EXPECT_NE(s.Vtg.find(",0.00,N,0.00,K*"), std::string::npos) << s.Vtg;
+    s = Build(still, lower, RunState::Running);
+    EXPECT_NE(s.Vtg.find(",20.00,K*"), std::string::npos) << s.Vtg;
+}
+
+TEST(NmeaBuilder, ClockStartsOnceAndFollowsFactorAndOffset)
+{
+    FakeCalendar calendar;
+    FixClock clock;
+    Settings settings;
+    NmeaBuilder b;
+    b.BuildSentences(Shanghai(), RunState::Running, settings, clock, calendar, false);
+    ASSERT_EQ(clock.FixClockStart, 1245054605);
+
+    calendar.Seconds += 100;
+    settings.GPSTimeFactor = 0.5;
+    b.BuildSentences(Shanghai(), RunState::Running, settings, clock, calendar, false);
+    EXPECT_EQ(std::string(b.Text(0)).substr(7, 10), "083055.000");  // 50 s on
+
+    settings.GPSTimeFactor = 0;  // frozen at the first build
+    settings.GPSTimeOffset = -0.5;
+    b.BuildSentences(Shanghai(), RunState::Running, settings, clock, calendar, false);
+    EXPECT_EQ(std::string(b.Text(0)).substr(7, 10), "080005.000");
+    EXPECT_EQ(clock.FixClockStart, 1245054605);
+
+    // Offset 8 h: the date turns at 16:00 UTC.
+    settings.GPSTimeFactor = 1;
+    settings.GPSTimeOffset = 8;
+    FixClock late;
+    calendar.Seconds = 1245054605 + 7 * 3600 + 29 * 60 + 55;  // 16:00:00 UTC
+    b.BuildSentences(Shanghai(), RunState::Running, settings, late, calendar, false);
+    EXPECT_NE(std::string(b.Text(0)).find(",000000.000,"), std::string::npos) << b.Text(0);
+    EXPECT_NE(std::string(b.Text(0)).find(",160609,"), std::string::npos) << b.Text(0);
+}
+
+TEST(NmeaBuilder, ExportTimesRunOneStepApartAndContinue)
+{
+    FakeCalendar calendar;
+    FixClock clock;
+    clock.FixClockStart = 1255262400;  // 2009-10-11 12:00:00
+    Settings settings;
+    NmeaBuilder b;
+    b.BuildSentences(Shanghai(), RunState::Running, settings, clock, calendar, true);
+    EXPECT_EQ(std::string(b.Text(0)).substr(7, 10), "120001.000");
+    b.BuildSentences(Shanghai(), RunState::Running, settings, clock, calendar, true);
+    EXPECT_EQ(std::string(b.Text(0)).substr(7, 10), "120002.000");
+    EXPECT_EQ(clock.ExportSentenceCount, 2);
+}
+
+// Whatever the fix and the settings hold, every text is a well-formed sentence within its buffer.
+TEST(NmeaBuilder, ExtremeValuesStillGiveWellFormedSentences)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        double Lat, Lon, Alt, Course, Speed, Upper, Lower, Offset, Factor;
+        std::int64_t Now;
+    };
+    const Case cases[] = {
+        {90, 180, 277777.5, 360, 27777.5, 99999 / 3.6, 0, 0, 1, 1245054605},
+        {-90, -180, -277777.5, 0, 0, 1e300, 1e299, 0, 1, 1245054605},
+        {1e300, -1e300, 1e300, -1e300, 1e300, inf, -inf, -1e12, 1e300, 1245054605},
+        {nan, nan, nan, nan, nan, nan, nan, nan, nan, 1245054605},
+        {45, 45, 0, 90, 10, 1e6, 0, -1e6, 1, 0},              // long before 1970
+        {45, 45, 0, 90, 10, 1e6, 0, 1e9, 1, 4102444800},      // far beyond 3000
+        {45, 45, 0, 90, 10, 1e6, 0, 0, -1e18, 1245054605},
+    };
+    for (const Case& c : cases) {
+        SimFix fix{c.Lat, c.Lon, c.Alt, c.Course, c.Speed};
+        Settings settings;
+        settings.GPSUpperSpeed = c.Upper;
+        settings.GPSLowerSpeed = c.Lower;
+        settings.GPSTimeOffset = c.Offset;
+        settings.GPSTimeFactor = c.Factor;
+        FakeCalendar calendar;
+        calendar.Seconds = c.Now;
+        FixClock clock;
+        NmeaBuilder b;
+        b.BuildSentences(fix, RunState::Running, settings, clock, calendar, false);
+        b.AppendLineEnds();
+        for (int i = 0; i < SentenceCount; ++i) {
+            const std::string text = b.Text(i);
+            ASSERT_LT(text.size(), static_cast<std::size_t>(SentenceBufferSize)) << text;
+            ASSERT_EQ(text[0], '$') << text;
+            const auto star = text.find('*');
+            ASSERT_NE(star, std::string::npos) << text;
+            ASSERT_EQ(star + 5, text.size()) << text;
+            EXPECT_EQ(text.find("nan"), std::string::npos) << text;
+            EXPECT_EQ(text.find("inf"), std::string::npos) << text;
+            unsigned sum = 0;
+            for (std::size_t k = 1; k < star; ++k) sum ^= static_cast<unsigned char>(text[k]);
+            char hex[3];
+            std::snprintf(hex, sizeof hex, "%02X", sum);
+            EXPECT_EQ(text.substr(star + 1, 2), hex) << text;
+        }
+        const std::string rmc = b.Text(0);
+        // Time and date are digits of a real calendar day.
+        EXPECT_EQ(rmc.substr(13, 5), ".000,") << rmc;
+    }
+}
+
+TEST(NmeaChecksum, WritesTwoUpperCaseDigitsAndRefusesTextWithoutStar)
+{
+    char text[SentenceBufferSize] = "$GPXXX,a*";
+    EXPECT_EQ(NmeaChecksum(text, sizeof text), 11);
+    unsigned sum = 0;
+    for (const char* p = "GPXXX,a"; *p; ++p) sum ^= static_cast<unsigned char>(*p);
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "$GPXXX,a*%02X", sum);
+    EXPECT_STREQ(text, expected);
+    char noStar[16] = "$GPXXX,a";
+    EXPECT_EQ(NmeaChecksum(noStar, sizeof noStar), -1);
+}
+
+}  // namespace
+}  // namespace tolvex
