@@ -129,6 +129,8 @@ void Engine::TimerTick()
     m_builder.AppendLineEnds();
 
     for (int s = 0; s < SentenceCount; ++s) {
+        if (MirrorOutput1 && Outputs[1].TickCounter == 0 && Options.Outputs[1].Send[s])
+            MirrorOutput1(m_builder.Text(s), m_builder.Length(s));
         for (int k = 1; k < OutputCount; ++k) {
             if (Outputs[k].OpenPort && Outputs[k].TickCounter == 0 && Options.Outputs[k].Send[s]) {
                 Outputs.Write(k, m_builder.Text(s), m_builder.Length(s));

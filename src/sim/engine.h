@@ -1,6 +1,7 @@
 #pragma once
 // The simulator the main window owns: the fix, the run state, the outputs and the 20 ms tick.
 
+#include <functional>
 #include <string>
 
 #include "config/settings.h"
@@ -56,6 +57,9 @@ public:
     double SavedSpeed = 0;  // m/s, the speed put aside while paused
     OutputChannels Outputs;
     FixClock Clock;
+
+    // Receives what output 1 sends, at its interval, whether or not output 1 runs (the runner's --stdout).
+    std::function<void(const char* text, int length)> MirrorOutput1;
 
     int HeldKeys = 0;
     int LeftTurnTicks = 0;
