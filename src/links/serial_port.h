@@ -26,6 +26,8 @@ public:
     virtual WriteResult Write(const char* bytes, std::size_t length) = 0;
     // CloseSerialPort: closes a real port or removes a virtual one.
     virtual void Close() = 0;
+    // A virtual port: another program has it open now (the panel and the options page show it).
+    virtual bool IsPeerOpen() { return false; }
 };
 
 struct SerialPortRequest {

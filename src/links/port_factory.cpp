@@ -1,0 +1,100 @@
+#include "links/port_factory.h"
+
+#include <cstdio>
+
+#include "links/port_messages.h"
+#include "links/real_serial_port.h"
+#include "sim/host.h"
+
+namespace tolvex {
+namespace {
+
+class VirtualSerialPort final : public SerialPort {
+public:
+    VirtualSerialPort(VirtualPortTable& table, int number) : m_table(table), m_nNumber(number) {}
+    ~VirtualSerialPort() override { Close(); }
+
+    int Number() const override { return m_nNumber; }
+    bool IsVirtual() const override { return true; }
+
+    std::string Describe() const override
+    {
+        return ComName(m_nNumber) + " " + m_table.LinkPath(m_nNumber) + " -> " + m_table.DevicePath(m_nNumber);
+    }
+
+    WriteResult Write(const char* bytes, std::size_t length) override
+    {
+        if (m_closed) return WriteResult::DeviceGone;
+        m_table.WriteData(m_nNumber, bytes, length);
+        return WriteResult::Written;
+    }
+
+    // CloseVirtualPort: a failed removal leaves the port in its slot for the next start to reuse.
+    void Close() override
+    {
+        if (m_closed) return;
+        m_closed = true;
+        m_table.RemovePort(m_nNumber);
+    }
+
+    bool IsPeerOpen() override { return !m_closed && m_table.IsPeerOpen(m_nNumber); }
+
+private:
+    VirtualPortTable& m_table;
+    int m_nNumber;
+    bool m_closed = false;
+};
+
+void ShowCreateFailure(CreatePortError error, int number, Host& host)
+{
+    char text[160];
+    switch (error) {
+        case CreatePortError::NoPtySupport:
+            std::snprintf(text, sizeof text, "%s", VirtualPortDriverMissingText);
+            break;
+        case CreatePortError::PtyFailed:
+            std::snprintf(text, sizeof text, "%s", VirtualPortObjectFailedText);
+            break;
+        default:
+            std::snprintf(text, sizeof text, CannotCreateVirtualPortText, ComName(number).c_str());
+            break;
+    }
+    host.ShowMessage(text, ErrorCaption, MessageIcon::Error);
+}
+
+}  // namespace
+
+std::unique_ptr<SerialPort> OpenVirtualPort(VirtualPortTable& table, int number, Host& host)
+{
+    if (!table.HasPort(number)) {
+        const CreatePortError error = table.CreatePort(number);
+        if (error != CreatePortError::None) {
+            ShowCreateFailure(error, number, host);
+            return nullptr;
+        }
+    }
+    return std::make_unique<VirtualSerialPort>(table, number);
+}
+
+SystemPortFactory::SystemPortFactory(const std::string& virtualPortDir)
+    : m_table(virtualPortDir.empty() ? DefaultVirtualPortDir() : virtualPortDir)
+{
+}
+
+std::unique_ptr<SerialPort> SystemPortFactory::Open(const SerialPortRequest& request, Host& host)
+{
+    if (request.Virtual) return OpenVirtualPort(m_table, request.Number, host);
+    return RealSerialPort::Open(request, host);
+}
+
+void SystemPortFactory::RemoveLeftoverPorts(Host& host)
+{
+    for (int n = 1; n <= VirtualPortTable::SlotCount; ++n) {
+        if (!m_table.HasPort(n) || m_table.RemovePort(n)) continue;
+        char text[320];
+        std::snprintf(text, sizeof text, VirtualPortInUseText, n, n, n);
+        host.ShowMessage(text, WarningCaption, MessageIcon::Warning);
+    }
+}
+
+}  // namespace tolvex

@@ -1,0 +1,233 @@
+#include "links/virtual_port_table.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace tolvex {
+
+std::string DefaultVirtualPortDir()
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] == '/') return std::string(runtime) + "/tolvex";
+    return "/tmp/tolvex-" + std::to_string(::getuid());
+}
+
+namespace {
+
+// mkdir -p with 0700 for what is missing; the folder must end up a directory of ours, so that no
+// other user can plant or steal the links.
+bool EnsureFolder(const std::string& folder)
+{
+    if (folder.empty()) return false;
+    for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
+        if (pos != folder.size() && folder[pos] != '/') continue;
+        const std::string part = folder.substr(0, pos);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+}
+
+// Sets the slave side raw (no echo, no line editing, no CR/LF translation) and throws away what a
+// departed reader left unread, so that the next reader starts with current sentences.
+void ResetSlave(const std::string& device)
+{
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    termios t{};
+    if (::tcgetattr(fd, &t) == 0) {
+        ::cfmakeraw(&t);
+        t.c_cflag |= CLOCAL;
+        ::tcsetattr(fd, TCSANOW, &t);
+    }
+    ::tcflush(fd, TCIFLUSH);
+    ::close(fd);
+}
+
+// Discards what the reader sent us (probes, configuration strings) so its writes never stall.
+void DrainInput(int master)
+{
+    char sink[1024];
+    for (int i = 0; i < 64; ++i) {
+        const ssize_t n = ::read(master, sink, sizeof sink);
+        if (n <= 0 && !(n < 0 && errno == EINTR)) return;
+    }
+}
+
+}  // namespace
+
+struct VirtualPortTable::Port {
+    int Master = -1;
+    int Lock = -1;
+    std::string LockPath;
+    std::string Device;
+    bool PeerWasOpen = false;
+
+    Port() = default;
+    Port(const Port&) = delete;
+    Port& operator=(const Port&) = delete;
+    ~Port()
+    {
+        if (Master >= 0) ::close(Master);
+        if (Lock >= 0) {
+            // Unlinked while still locked; TakeLock checks the inode, so a racing opener retries.
+            ::unlink(LockPath.c_str());
+            ::close(Lock);
+        }
+    }
+
+    // Held while the port exists: flock locks belong to the open file, so another table, in this
+    // process or another, is refused the name. The lock dies with the process, leaving no stale owner.
+    CreatePortError TakeLock(const std::string& path)
+    {
+        LockPath = path;
+        for (int attempt = 0; attempt < 8; ++attempt) {
+            const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+            if (fd < 0) return CreatePortError::FolderUnusable;
+            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                const int error = errno;
+                ::close(fd);
+                return error == EWOULDBLOCK ? CreatePortError::NameTaken : CreatePortError::FolderUnusable;
+            }
+            struct stat held {}, named {};
+            if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+                held.st_ino == named.st_ino) {
+                Lock = fd;
+                return CreatePortError::None;
+            }
+            ::close(fd);  // the previous owner removed this file while we waited: lock the new one
+        }
+        return CreatePortError::NameTaken;
+    }
+
+    CreatePortError OpenPty()
+    {
+        Master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (Master < 0) {
+            return errno == ENOENT || errno == ENODEV ? CreatePortError::NoPtySupport : CreatePortError::PtyFailed;
+        }
+        ::fcntl(Master, F_SETFD, FD_CLOEXEC);
+        ::fcntl(Master, F_SETFL, ::fcntl(Master, F_GETFL) | O_NONBLOCK);
+        if (::grantpt(Master) != 0 || ::unlockpt(Master) != 0) return CreatePortError::PtyFailed;
+        char name[PATH_MAX];
+        if (::ptsname_r(Master, name, sizeof name) != 0) return CreatePortError::PtyFailed;
+        Device = name;
+        // Opening and closing the slave once makes the master report a hang-up until a reader
+        // opens it: that is how IsPeerOpen sees readers.
+        ResetSlave(Device);
+        return CreatePortError::None;
+    }
+
+    bool PeerOpen()
+    {
+        DrainInput(Master);
+        pollfd p{Master, POLLOUT, 0};
+        const bool open = ::poll(&p, 1, 0) >= 0 && (p.revents & POLLHUP) == 0;
+        if (!open && PeerWasOpen) ResetSlave(Device);
+        PeerWasOpen = open;
+        return open;
+    }
+};
+
+VirtualPortTable::VirtualPortTable(std::string folder) : m_folder(std::move(folder))
+{
+    while (m_folder.size() > 1 && m_folder.back() == '/') m_folder.pop_back();
+}
+
+VirtualPortTable::~VirtualPortTable()
+{
+    for (int n = 1; n <= SlotCount; ++n) {
+        if (!RemovePort(n)) m_slots[n - 1].reset();  // the link stays behind; the next start replaces it
+    }
+}
+
+VirtualPortTable::Port* VirtualPortTable::Slot(int number) const
+{
+    if (number < 1 || number > SlotCount) return nullptr;
+    return m_slots[number - 1].get();
+}
+
+bool VirtualPortTable::HasPort(int number) const
+{
+    return Slot(number) != nullptr;
+}
+
+std::string VirtualPortTable::LinkPath(int number) const
+{
+    return m_folder + "/COM" + std::to_string(number);
+}
+
+std::string VirtualPortTable::DevicePath(int number) const
+{
+    const Port* port = Slot(number);
+    return port != nullptr ? port->Device : std::string();
+}
+
+CreatePortError VirtualPortTable::CreatePort(int number)
+{
+    if (number < 1 || number > SlotCount) return CreatePortError::BadNumber;
+    if (HasPort(number)) return CreatePortError::None;
+    if (!EnsureFolder(m_folder)) return CreatePortError::FolderUnusable;
+
+    auto port = std::make_unique<Port>();
+    if (const auto error = port->TakeLock(LinkPath(number) + ".lock"); error != CreatePortError::None) {
+        return error;
+    }
+    // Holding the lock, any link of this name is a leftover of a program that ended without removing it.
+    const std::string link = LinkPath(number);
+    struct stat st {};
+    if (::lstat(link.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) return CreatePortError::NameTaken;  // never delete a file we did not make
+        if (::unlink(link.c_str()) != 0 && errno != ENOENT) return CreatePortError::FolderUnusable;
+    }
+    if (const auto error = port->OpenPty(); error != CreatePortError::None) return error;
+    if (::symlink(port->Device.c_str(), link.c_str()) != 0) return CreatePortError::FolderUnusable;
+    m_slots[number - 1] = std::move(port);
+    return CreatePortError::None;
+}
+
+bool VirtualPortTable::RemovePort(int number)
+{
+    Port* port = Slot(number);
+    if (port == nullptr) return true;
+    const std::string link = LinkPath(number);
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
+    const bool ours = length < 0 ? errno != ENOENT : std::string(target, length) == port->Device;
+    // Unlinking works while a reader holds the pty, so only the folder itself can make this fail;
+    // the pty then stays open so that the link never points at a terminal reused by someone else.
+    if (ours && ::unlink(link.c_str()) != 0 && errno != ENOENT) return false;
+    m_slots[number - 1].reset();
+    return true;
+}
+
+void VirtualPortTable::WriteData(int number, const char* bytes, std::size_t length)
+{
+    Port* port = Slot(number);
+    if (port == nullptr || !port->PeerOpen()) return;  // never queue for a reader that comes later
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::write(port->Master, bytes + done, length - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (!(n < 0 && errno == EINTR)) {
+            return;  // the reader stopped reading and the buffer is full: drop, never block
+        }
+    }
+}
+
+bool VirtualPortTable::IsPeerOpen(int number)
+{
+    Port* port = Slot(number);
+    return port != nullptr && port->PeerOpen();
+}
+
+}  // namespace tolvex

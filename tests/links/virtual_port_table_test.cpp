@@ -1,0 +1,289 @@
+#include "links/virtual_port_table.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <termios.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "links_test_support.h"
+
+namespace tolvex {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::OpenReader;
+using testing::ReadAvailable;
+using testing::ReadBytes;
+using testing::ScratchDir;
+
+std::string LinkTarget(const std::string& link)
+{
+    std::error_code error;
+    const auto target = std::filesystem::read_symlink(link, error);
+    return error ? std::string() : target.string();
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+void Write(VirtualPortTable& table, int number, const std::string& text)
+{
+    table.WriteData(number, text.data(), text.size());
+}
+
+TEST(DefaultVirtualPortDir, RuntimeFolderElseTmpWithUid)
+{
+    const char* saved = std::getenv("XDG_RUNTIME_DIR");
+    const std::string keep = saved != nullptr ? saved : "";
+    ::setenv("XDG_RUNTIME_DIR", "/run/user/1000", 1);
+    EXPECT_EQ(DefaultVirtualPortDir(), "/run/user/1000/tolvex");
+    ::setenv("XDG_RUNTIME_DIR", "", 1);
+    EXPECT_EQ(DefaultVirtualPortDir(), "/tmp/tolvex-" + std::to_string(::getuid()));
+    ::setenv("XDG_RUNTIME_DIR", "relative/dir", 1);
+    EXPECT_EQ(DefaultVirtualPortDir(), "/tmp/tolvex-" + std::to_string(::getuid()));
+    if (saved != nullptr) ::setenv("XDG_RUNTIME_DIR", keep.c_str(), 1);
+    else ::unsetenv("XDG_RUNTIME_DIR");
+}
+
+TEST(VirtualPortTable, LinkAppearsInAPrivateFolderAndDisappearsOnRemoval)
+{
+    ScratchDir dir;
+    const std::string folder = dir / "run/tolvex";  // two levels missing
+    VirtualPortTable table(folder + "/");
+    EXPECT_EQ(table.Folder(), folder);
+    ASSERT_EQ(table.CreatePort(3), CreatePortError::None);
+    EXPECT_TRUE(table.HasPort(3));
+    EXPECT_FALSE(table.HasPort(4));
+
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(table.LinkPath(3), folder + "/COM3");
+    EXPECT_EQ(table.DevicePath(3).rfind("/dev/pts/", 0), 0u);
+    EXPECT_EQ(LinkTarget(table.LinkPath(3)), table.DevicePath(3));
+
+    EXPECT_TRUE(table.RemovePort(3));
+    EXPECT_FALSE(table.HasPort(3));
+    EXPECT_FALSE(Exists(folder + "/COM3"));
+    EXPECT_FALSE(Exists(folder + "/COM3.lock"));
+    EXPECT_TRUE(table.RemovePort(3)) << "an empty slot has nothing to fail";
+}
+
+TEST(VirtualPortTable, NumbersOutsideTheThirtySlotsAreRefused)
+{
+    ScratchDir dir;
+    VirtualPortTable table(dir.Path());
+    EXPECT_EQ(table.CreatePort(0), CreatePortError::BadNumber);
+    EXPECT_EQ(table.CreatePort(31), CreatePortError::BadNumber);
+    EXPECT_EQ(table.CreatePort(30), CreatePortError::None);
+    EXPECT_FALSE(table.IsPeerOpen(31));
+    table.WriteData(-1, "x", 1);  // no slot: nothing happens
+}
+
+TEST(VirtualPortTable, PeerStateFollowsReadersOpeningAndClosing)
+{
+    ScratchDir dir;
+    VirtualPortTable table(dir.Path());
+    ASSERT_EQ(table.CreatePort(5), CreatePortError::None);
+    EXPECT_FALSE(table.IsPeerOpen(5)) << "nobody has opened it yet";
+
+    const int first = OpenReader(table.LinkPath(5));
+    ASSERT_GE(first, 0);
+    EXPECT_TRUE(table.IsPeerOpen(5));
+    const int second = OpenReader(table.LinkPath(5));
+    ::close(first);
+    EXPECT_TRUE(table.IsPeerOpen(5)) << "the second reader still holds it";
+    ::close(second);
+    EXPECT_FALSE(table.IsPeerOpen(5));
+
+    const int again = OpenReader(table.LinkPath(5));
+    EXPECT_TRUE(table.IsPeerOpen(5));
+    ::close(again);
+    EXPECT_FALSE(table.IsPeerOpen(5));
+}
+
+TEST(VirtualPortTable, ReaderGetsRawBytesAndNoEcho)
+{
+    ScratchDir dir;
+    VirtualPortTable table(dir.Path());
+    ASSERT_EQ(table.CreatePort(6), CreatePortError::None);
+    const int reader = OpenReader(table.LinkPath(6));
+    ASSERT_GE(reader, 0);
+    termios t{};
+    ASSERT_EQ(::tcgetattr(reader, &t), 0);
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    EXPECT_EQ(t.c_iflag & (ICRNL | INLCR | IGNCR), 0u);
+
+    ASSERT_EQ(::write(reader, "probe\r\n", 7), 7);  // a reader's own writes never come back to it
+    const std::string sentence = "$GPGSA,A,3,01,02,03,04,,,,,,,,,2.0,1.0,1.7*33\r\n\x80\xff";
+    Write(table, 6, sentence);
+    EXPECT_EQ(ReadBytes(reader, sentence.size()), sentence);
+    EXPECT_EQ(ReadAvailable(reader, 50ms), "");
+    ::close(reader);
+}
+
+TEST(VirtualPortTable, NoBacklogForAReaderThatComesLater)
+{
+    ScratchDir dir;
+    VirtualPortTable table(dir.Path());
+    ASSERT_EQ(table.CreatePort(7), CreatePortError::None);
+    for (int i = 0; i < 50; ++i) Write(table, 7, "$GPRMC,old\r\n");
+
+    const int reader = OpenReader(table.LinkPath(7));
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(ReadAvailable(reader, 100ms), "");
+    Write(table, 7, "$GPRMC,now\r\n");
+    EXPECT_EQ(ReadAvailable(reader), "$GPRMC,now\r\n");
+    ::close(reader);
+}
+
+TEST(VirtualPortTable, WhatADepartedReaderLeftUnreadIsNotHandedToTheNext)
+{
+    ScratchDir dir;
+    VirtualPortTable table(dir.Path());
+    ASSERT_EQ(table.CreatePort(8), CreatePortError::None);
+    const int first = OpenReader(table.LinkPath(8));
+    ASSERT_GE(first, 0);
+    Write(table, 8, "$GPRMC,unread\r\n");
+    ::close(first);
+    EXPECT_FALSE(table.IsPeerOpen(8));  // the panel asks on every update
+
+    const int next = OpenReader(table.LinkPath(8));
+    ASSERT_GE(next, 0);
+    EXPECT_EQ(ReadAvailable(next, 100ms), "");
+    Write(table, 8, "$GPRMC,fresh\r\n");
+    EXPECT_EQ(ReadAvailable(next), "$GPRMC,fresh\r\n");
+    ::close(next);
+}
+
+TEST(VirtualPortTable, AReaderThatStopsReadingNeverBlocksTheWriter)
+{
+    ScratchDir dir;
+    VirtualPortTable table(dir.Path());
+    ASSERT_EQ(table.CreatePort(9), CreatePortError::None);
+    const int reader = OpenReader(table.LinkPath(9));
+    ASSERT_GE(reader, 0);
+    const std::string block(1000, 'z');
+    for (int i = 0; i < 500; ++i) Write(table, 9, block);  // 500 kB: far beyond the pty buffer
+
+    const std::string held = ReadAvailable(reader, 200ms);
+    EXPECT_GT(held.size(), 0u);
+    EXPECT_LT(held.size(), 500u * 1000u) << "the overflow must be dropped, not queued";
+    Write(table, 9, "$GPRMC,after\r\n");
+    EXPECT_EQ(ReadAvailable(reader), "$GPRMC,after\r\n");
+    ::close(reader);
+}
+
+TEST(VirtualPortTable, TwoTablesCannotTakeTheSameName)
+{
+    ScratchDir dir;
+    VirtualPortTable first(dir.Path());
+    VirtualPortTable second(dir.Path());
+    ASSERT_EQ(first.CreatePort(3), CreatePortError::None);
+    const std::string device = first.DevicePath(3);
+    EXPECT_EQ(second.CreatePort(3), CreatePortError::NameTaken);
+    EXPECT_FALSE(second.HasPort(3));
+    EXPECT_EQ(LinkTarget(first.LinkPath(3)), device) << "the refused table must not touch the link";
+    EXPECT_EQ(second.CreatePort(4), CreatePortError::None) << "other names stay free";
+
+    ASSERT_TRUE(first.RemovePort(3));
+    EXPECT_EQ(second.CreatePort(3), CreatePortError::None);
+}
+
+TEST(VirtualPortTable, NameHeldByAnotherProcessThenFreedByItsCrash)
+{
+    ScratchDir dir;
+    int ready[2];
+    int finish[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(finish), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        VirtualPortTable table(dir.Path());
+        const char ok = table.CreatePort(3) == CreatePortError::None ? '1' : '0';
+        (void)!::write(ready[1], &ok, 1);
+        char go;
+        (void)!::read(finish[0], &go, 1);
+        ::_exit(0);  // a crash: no destructor removes the link
+    }
+    char ok = '0';
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, '1');
+    const std::string childDevice = LinkTarget(dir / "COM3");
+    EXPECT_FALSE(childDevice.empty());
+
+    VirtualPortTable table(dir.Path());
+    EXPECT_EQ(table.CreatePort(3), CreatePortError::NameTaken);
+    ASSERT_EQ(::write(finish[1], "x", 1), 1);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_TRUE(Exists(dir / "COM3")) << "the crashed program left its link";
+
+    ASSERT_EQ(table.CreatePort(3), CreatePortError::None);
+    EXPECT_EQ(LinkTarget(dir / "COM3"), table.DevicePath(3));
+    for (int fd : {ready[0], ready[1], finish[0], finish[1]}) ::close(fd);
+}
+
+TEST(VirtualPortTable, StaleLinkIsReplacedButAFileIsNeverDeleted)
+{
+    ScratchDir dir;
+    ASSERT_EQ(::symlink("/dev/pts/9999", (dir / "COM4").c_str()), 0);
+    const int file = ::open((dir / "COM5").c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(file, 0);
+    ::close(file);
+
+    VirtualPortTable table(dir.Path());
+    ASSERT_EQ(table.CreatePort(4), CreatePortError::None);
+    EXPECT_EQ(LinkTarget(dir / "COM4"), table.DevicePath(4));
+    EXPECT_EQ(table.CreatePort(5), CreatePortError::NameTaken);
+    struct stat st {};
+    ASSERT_EQ(::lstat((dir / "COM5").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_FALSE(Exists(dir / "COM5.lock"));
+}
+
+TEST(VirtualPortTable, UnusableFolderIsReported)
+{
+    ScratchDir dir;
+    const int file = ::open((dir / "plain").c_str(), O_WRONLY | O_CREAT, 0600);
+    ::close(file);
+    VirtualPortTable table(dir / "plain");
+    EXPECT_EQ(table.CreatePort(3), CreatePortError::FolderUnusable);
+    EXPECT_FALSE(table.HasPort(3));
+}
+
+TEST(VirtualPortTable, ReaderSeesHangupWhenThePortIsRemoved)
+{
+    ScratchDir dir;
+    VirtualPortTable table(dir.Path());
+    ASSERT_EQ(table.CreatePort(3), CreatePortError::None);
+    const int reader = OpenReader(table.LinkPath(3));
+    ASSERT_GE(reader, 0);
+    EXPECT_TRUE(table.RemovePort(3)) << "a reader holding the port does not keep it";
+    EXPECT_FALSE(Exists(dir / "COM3"));
+    pollfd p{reader, POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 1000), 1);
+    EXPECT_NE(p.revents & POLLHUP, 0);
+    ::close(reader);
+}
+
+TEST(VirtualPortTable, DestructionRemovesEveryLink)
+{
+    ScratchDir dir;
+    {
+        VirtualPortTable table(dir.Path());
+        ASSERT_EQ(table.CreatePort(1), CreatePortError::None);
+        ASSERT_EQ(table.CreatePort(30), CreatePortError::None);
+    }
+    EXPECT_FALSE(Exists(dir / "COM1"));
+    EXPECT_FALSE(Exists(dir / "COM30"));
+}
+
+}  // namespace
+}  // namespace tolvex
