@@ -1,0 +1,134 @@
+// The headless runner as a user starts it.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+struct Result {
+    int Status = -1;
+    std::string Out;
+};
+
+Result RunTolvex(const std::string& args, const fs::path& errFile)
+{
+    const std::string command = std::string(TOLVEX_BINARY) + " " + args + " 2>" + errFile.string();
+    Result r;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return r;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) r.Out.append(buffer, n);
+    const int status = pclose(pipe);
+    r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+class RunCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("tolvex-run-" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    fs::path dir;
+};
+
+TEST_F(RunCommand, WithoutSettingsDrivesNorthAtThirtyAndWritesTheFileOnExit)
+{
+    const fs::path ini = dir / "Tolvex.ini";
+    const fs::path vdir = dir / "ports";
+    const Result r = RunTolvex("run --stdout --seconds 3 --config " + ini.string() + " --virtual-dir " + vdir.string(),
+                               dir / "err.txt");
+    ASSERT_EQ(r.Status, 0) << ReadFile(dir / "err.txt");
+    const auto lines = Lines(r.Out);
+    ASSERT_EQ(lines.size(), 12u) << r.Out;
+    EXPECT_EQ(r.Out.substr(r.Out.size() - 2), "\r\n");
+    double previousLatitude = -1;
+    for (int group = 0; group < 3; ++group) {
+        const std::string& rmc = lines[group * 4];
+        EXPECT_EQ(rmc.rfind("$GPRMC,", 0), 0u) << rmc;
+        EXPECT_THAT(rmc, HasSubstr(",N,00000.0000,E,16.20,0.0,")) << rmc;
+        EXPECT_EQ(lines[group * 4 + 1].rfind("$GPGGA,", 0), 0u);
+        EXPECT_EQ(lines[group * 4 + 2], "$GPGSA,A,3,01,02,03,04,,,,,,,,,1.5,1.0,1.1*33");
+        EXPECT_EQ(lines[group * 4 + 3], "$GPGSV,1,1,04,01,30,000,35,02,40,090,40,03,50,180,45,04,60,270,50*7E");
+        // 30 km/h north: 8.33 m a second, 0.0045 minutes of latitude.
+        const double minutes = std::stod(rmc.substr(rmc.find(",A,") + 5, 7));
+        EXPECT_NEAR(minutes, 0.0045 * (group + 1), 0.00011) << rmc;
+        EXPECT_GT(minutes, previousLatitude);
+        previousLatitude = minutes;
+    }
+
+    const std::string saved = ReadFile(ini);
+    EXPECT_EQ(saved.rfind("[Tolvex]", 0), 0u) << saved;
+    EXPECT_THAT(saved, HasSubstr("Version=0.3.1"));
+    EXPECT_THAT(saved, HasSubstr("\nSpeed=30.0000000000000"));  // km/h, up to the ÷3.6 ×3.6 rounding
+    EXPECT_THAT(saved, ::testing::Not(HasSubstr("BackColorRGB")));
+    const std::string err = ReadFile(dir / "err.txt");
+    EXPECT_THAT(err, HasSubstr("output 1 COM3 " + (vdir / "COM3").string() + " -> /dev/pts/"));
+    EXPECT_THAT(err, HasSubstr("settings saved to " + ini.string()));
+    EXPECT_FALSE(fs::exists(vdir / "COM3")) << "the virtual port must be removed at close";
+}
+
+TEST_F(RunCommand, StartsWhereTheOptionsSayAndKeepsHandSetKeys)
+{
+    const fs::path ini = dir / "Tolvex.ini";
+    {
+        std::ofstream out(ini);
+        out << "; kept\n[Tolvex]\nBackColorRGB=112233\nOutput1Active=0\n[Other]\nx=1\n";
+    }
+    const Result r = RunTolvex("run --stdout --seconds 1 --lat -33.8688 --lon -70.6693 --alt 12.3 --speed 100 "
+                               "--course 90 --config " + ini.string(),
+                               dir / "err.txt");
+    ASSERT_EQ(r.Status, 0) << ReadFile(dir / "err.txt");
+    const auto lines = Lines(r.Out);
+    ASSERT_EQ(lines.size(), 4u) << r.Out;  // output 1 inactive: still mirrored at its interval
+    EXPECT_THAT(lines[0], HasSubstr(",3352.1280,S,0704"));
+    EXPECT_THAT(lines[0], HasSubstr(",W,54.00,90.0,"));
+    EXPECT_THAT(lines[1], HasSubstr(",12.3,M,"));
+    const std::string saved = ReadFile(ini);
+    EXPECT_THAT(saved, HasSubstr("; kept"));
+    EXPECT_THAT(saved, HasSubstr("BackColorRGB=112233"));
+    EXPECT_THAT(saved, HasSubstr("[Other]"));
+    EXPECT_THAT(saved, HasSubstr("Course=90.000000000000000"));
+}
+
+TEST_F(RunCommand, RejectsOptionsOutOfRange)
+{
+    const Result r = RunTolvex("run --seconds 1 --lat 91 --config " + (dir / "x.ini").string(), dir / "err.txt");
+    EXPECT_NE(r.Status, 0);
+    EXPECT_FALSE(fs::exists(dir / "x.ini"));
+}
+
+}  // namespace
