@@ -58,6 +58,8 @@ constexpr Getter MinPoints = [](const Settings& s, const SimFix&) -> double { re
 constexpr Getter LastMode = [](const Settings& s, const SimFix&) -> double { return s.LastTrackMode; };
 constexpr Getter TimerWaits = [](const Settings& s, const SimFix&) -> double { return s.TimerWaits; };
 
+constexpr auto CaseName = [](const auto& info) { return std::string(info.param.Name); };
+
 class LoadKey : public ::testing::TestWithParam<LoadCase> {};
 
 TEST_P(LoadKey, GivesTheCheckedValue)
@@ -88,7 +90,8 @@ INSTANTIATE_TEST_SUITE_P(Fix, LoadKey, ::testing::Values(
     LoadCase{"SpeedEmptyIsZero", "Speed=", Speed, 0},
     LoadCase{"SpeedNanTakesDefault", "Speed=nan", Speed, 30 / 3.6},
     LoadCase{"LatitudeInfinityTakesDefault", "Latitude=inf", Lat, 0},
-    LoadCase{"CourseNanTakesDefault", "Course=-nan", Course, 0}));
+    LoadCase{"CourseNanTakesDefault", "Course=-nan", Course, 0}),
+    CaseName);
 
 INSTANTIATE_TEST_SUITE_P(Display, LoadKey, ::testing::Values(
     LoadCase{"AlwaysOnTopAnyNonZero", "AlwaysOnTop=5", OnTop, 1},
@@ -100,7 +103,8 @@ INSTANTIATE_TEST_SUITE_P(Display, LoadKey, ::testing::Values(
     LoadCase{"LowerCaseDigits", "Text1ColorRGB=ff0000", Text1, 0x0000FF},
     LoadCase{"ColorGarbage", "Text1ColorRGB=red", Text1, 0},
     LoadCase{"ColorHighByteDropped", "Text2ColorRGB=FFFFFFFF", Text2, 0xFFFFFF},
-    LoadCase{"ColorDefaultBlue", "", Text2, 0xFF0000}));
+    LoadCase{"ColorDefaultBlue", "", Text2, 0xFF0000}),
+    CaseName);
 
 INSTANTIATE_TEST_SUITE_P(Outputs, LoadKey, ::testing::Values(
     LoadCase{"OziIntervalDefault", "", OziInterval, 500},
@@ -129,7 +133,8 @@ INSTANTIATE_TEST_SUITE_P(Outputs, LoadKey, ::testing::Values(
     LoadCase{"BaudIndexNegativeLimited", "Output1BaudRateIndex=-1", Out1Baud, 0},
     LoadCase{"BaudIndex9", "Output1BaudRateIndex=9", Out1Baud, 9},
     LoadCase{"ParityLimited", "Output2ParityIndex=3", Out2Parity, 2},
-    LoadCase{"StopBitsLimited", "Output3StopBitsIndex=-1", Out3Stop, 0}));
+    LoadCase{"StopBitsLimited", "Output3StopBitsIndex=-1", Out3Stop, 0}),
+    CaseName);
 
 INSTANTIATE_TEST_SUITE_P(Misc, LoadKey, ::testing::Values(
     LoadCase{"UpperSpeedKmh", "GPSUpperSpeed=36", Upper, 10},
@@ -156,7 +161,8 @@ INSTANTIATE_TEST_SUITE_P(Misc, LoadKey, ::testing::Values(
     LoadCase{"LastTrackMode0", "LastTrackMode=0", LastMode, 1},
     LoadCase{"LastTrackMode4", "LastTrackMode=4", LastMode, 1},
     LoadCase{"LastTrackMode3", "LastTrackMode=3", LastMode, 3},
-    LoadCase{"TimerWaits", "TimerWaits=123", TimerWaits, 123}));
+    LoadCase{"TimerWaits", "TimerWaits=123", TimerWaits, 123}),
+    CaseName);
 // clang-format on
 
 TEST(LoadSettings, MissingFileGivesEveryDefault)
@@ -233,7 +239,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, FavoriteParse, ::testing::Values(
     FavoriteCase{"NonNumbersAndNan", "Point,x,nan,inf,1e400", {"Point", 0, 0, 0, 0}},
     FavoriteCase{"ExtraFieldsIgnored", "Point,1,2,3,4,5,6", {"Point", 1, 2, 3, 4}},
     FavoriteCase{"NameCut", "0123456789012345678901234567890123456789012345678901234567890123456789,1",
-                 {"012345678901234567890123456789012345678901234567890123456789012", 1, 0, 0, 0}}));
+                 {"012345678901234567890123456789012345678901234567890123456789012", 1, 0, 0, 0}}),
+    [](const auto& info) { return std::string(info.param.Name); });
 // clang-format on
 
 TEST(LoadSettings, FavoritesShortValueAndMissingKeys)
