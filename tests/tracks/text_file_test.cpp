@@ -1,0 +1,122 @@
+#include "tracks/text_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "temp_file.h"
+
+namespace tolvex {
+namespace {
+
+using test::TempFile;
+
+TEST(SplitFields, KeepsEmptyFields)
+{
+    struct Case {
+        std::string_view text;
+        std::vector<std::string_view> fields;
+    } cases[] = {
+        {"", {""}},
+        {"a", {"a"}},
+        {"a,,b", {"a", "", "b"}},
+        {",", {"", ""}},
+        {"a,b,", {"a", "b", ""}},
+        {" 48.1 , 11.5", {" 48.1 ", " 11.5"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SplitFields(c.text, ','), c.fields) << c.text;
+}
+
+struct NumberCase {
+    const char* text;
+    double real;
+    int integer;
+};
+
+class LeadingNumbers : public testing::TestWithParam<NumberCase> {};
+
+TEST_P(LeadingNumbers, ReadAsTheCLibraryDoes)
+{
+    const NumberCase& c = GetParam();
+    EXPECT_DOUBLE_EQ(LeadingDouble(c.text), c.real) << c.text;
+    EXPECT_EQ(LeadingInt(c.text), c.integer) << c.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LeadingNumbers,
+                         testing::Values(NumberCase{"", 0, 0}, NumberCase{"abc", 0, 0}, NumberCase{"  12.5xyz", 12.5, 12},
+                                         NumberCase{"-0.75", -0.75, 0}, NumberCase{"+3", 3, 3},
+                                         NumberCase{"\t-777", -777, -777}, NumberCase{".5", 0.5, 0},
+                                         NumberCase{"5.", 5, 5}, NumberCase{"1e3", 1000, 1},
+                                         NumberCase{"1e", 1, 1}, NumberCase{"2E-2x", 0.02, 2},
+                                         NumberCase{"-", 0, 0}, NumberCase{".", 0, 0},
+                                         NumberCase{"99999999999", 99999999999.0, 2147483647},
+                                         NumberCase{"-99999999999", -99999999999.0, -2147483647 - 1},
+                                         NumberCase{"40097.5000000", 40097.5, 40097}));
+
+TEST(LeadingNumbers, OverflowAndUnderflowLikeStrtod)
+{
+    EXPECT_EQ(LeadingDouble("1e999"), HUGE_VAL);
+    EXPECT_EQ(LeadingDouble("-1e999"), -HUGE_VAL);
+    EXPECT_EQ(LeadingDouble("1e-999"), 0);
+}
+
+TEST(LineReader, SplitsOnLineFeedAndDropsCarriageReturn)
+{
+    struct Case {
+        std::string_view text;
+        std::vector<std::string_view> lines;
+    } cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\n", {"a"}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\n\nb", {"a", "", "b"}},
+        {"\n", {""}},
+    };
+    for (const Case& c : cases) {
+        LineReader reader(c.text);
+        std::vector<std::string_view> lines;
+        std::string_view line;
+        while (reader.Next(line))
+            lines.push_back(line);
+        EXPECT_EQ(lines, c.lines) << c.text;
+    }
+}
+
+TEST(ReadTextFile, DecodesByteOrderMarks)
+{
+    const std::string expected = "纬度 1\r\n\xF0\x9F\x98\x80";  // a character beyond the BMP too
+    struct Case {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"plain", expected},
+        {"utf8 bom", "\xEF\xBB\xBF" + expected},
+        {"utf16 le", std::string("\xFF\xFE\xAC\x7E\xA6\x5E\x20\x00\x31\x00\x0D\x00\x0A\x00\x3D\xD8\x00\xDE", 18)},
+        {"utf16 be", std::string("\xFE\xFF\x7E\xAC\x5E\xA6\x00\x20\x00\x31\x00\x0D\x00\x0A\xD8\x3D\xDE\x00", 18)},
+    };
+    for (const Case& c : cases) {
+        TempFile file(".txt", c.bytes);
+        const auto text = ReadTextFile(file.Path());
+        ASSERT_TRUE(text) << c.name;
+        EXPECT_EQ(*text, expected) << c.name;
+    }
+}
+
+TEST(ReadTextFile, LoneSurrogatesAndOddBytesStayWellFormed)
+{
+    TempFile file(".txt", std::string("\xFF\xFE\x00\xD8\x41\x00\x42", 7));
+    const auto text = ReadTextFile(file.Path());
+    ASSERT_TRUE(text);
+    EXPECT_EQ(*text, "\xEF\xBF\xBD" "A");
+}
+
+TEST(ReadTextFile, MissingFileOrFolderGivesNothing)
+{
+    EXPECT_FALSE(ReadTextFile("/nonexistent/tolvex/track.plt"));
+    EXPECT_FALSE(ReadTextFile("/tmp"));
+}
+
+}  // namespace
+}  // namespace tolvex
