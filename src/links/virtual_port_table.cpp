@@ -30,7 +30,11 @@ bool EnsureFolder(const std::string& folder)
     for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
         if (pos != folder.size() && folder[pos] != '/') continue;
         const std::string part = folder.substr(0, pos);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (::mkdir(part.c_str(), 0700) == 0) {
+            ::chmod(part.c_str(), 0700);  // whatever the umask took away
+        } else if (errno != EEXIST) {
+            return false;
+        }
     }
     struct stat st {};
     return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
