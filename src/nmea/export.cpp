@@ -1,0 +1,112 @@
+#include "nmea/export.h"
+
+#include <sys/stat.h>
+
+#include <memory>
+#include <vector>
+
+namespace tolvex {
+namespace {
+
+constexpr int ExportStepInterval = 1000;         // ms: one record per second of replay
+constexpr std::size_t WriteBufferSize = 1 << 20;  // one system call per megabyte, not per sentence
+
+const char* const SpeedZeroText = "手控速度航迹模式（M模式），且速度为0时，无法产生NMEA文件！";
+const char* const SlowSpeedText = "手控速度航迹模式（M模式），且速度较小时，可能产生较大的NMEA文件\n是否继续？";
+// Mode S with ratio 0 stands still on the first leg of a segment: the run would never end.
+const char* const RatioZeroText = "时间驱动航迹模式（S模式），且速度比例为0时，无法产生NMEA文件！";
+
+}  // namespace
+
+NmeaExport::NmeaExport(Replay& replay, SimFix& fix, const Settings& settings, const RunState& runState,
+                       FixClock& clock, const CalendarClock& calendar, bool& exportRunning, Host& host)
+    : m_replay(replay), m_fix(fix), m_settings(settings), m_runState(runState), m_clock(clock), m_calendar(calendar),
+      m_exportRunning(exportRunning), m_host(host)
+{
+}
+
+bool NmeaExport::NeverFinishes()
+{
+    if (m_replay.Mode() == TrackMode::M && !(m_fix.Speed > 0)) {
+        m_host.ShowMessage(SpeedZeroText, "错误", MessageIcon::Error);
+        return true;
+    }
+    if (m_replay.Mode() == TrackMode::S && !(m_replay.SpeedRatio() > 0)) {
+        m_host.ShowMessage(RatioZeroText, "错误", MessageIcon::Error);
+        return true;
+    }
+    return false;
+}
+
+bool NmeaExport::CheckSpeed()
+{
+    if (NeverFinishes())
+        return false;
+    if (m_replay.Mode() == TrackMode::M && m_fix.Speed < 1 / KmhPerMps)
+        return m_host.AskYesNo(SlowSpeedText, "警告");
+    return true;
+}
+
+long long NmeaExport::ExportNmea(std::FILE* file, const ExportOptions& options)
+{
+    const ReplaySnapshot saved = m_replay.Save();
+    const int startSegment = options.Segment > 0 ? options.Segment : 1;
+    const bool singleSegment = options.Segment > 0;
+
+    m_replay.SetLoop(LoopMode::NoLoop);
+    m_exportRunning = true;
+    m_replay.SetStepInterval(ExportStepInterval);
+    m_replay.GoToTrackPoint(startSegment, 1);
+
+    NmeaBuilder builder;
+    long long records = 0;
+    bool finished = false;
+    while (!finished) {
+        m_replay.ReplayStep(finished, singleSegment);
+        builder.BuildSentences(m_fix, m_runState, m_settings, m_clock, m_calendar, true);
+        builder.AppendLineEnds();
+        for (int i = 0; i < SentenceCount; ++i) {
+            if (options.Sentences[i])
+                std::fwrite(builder.Text(i), 1, static_cast<std::size_t>(builder.Length(i)), file);
+        }
+        ++records;
+        // A full disk fails every later write too: stop instead of replaying to the end.
+        if (std::ferror(file))
+            break;
+    }
+
+    m_replay.Restore(saved);
+    m_exportRunning = false;
+    return records;
+}
+
+std::optional<std::string> NmeaExport::SaveAs(const std::string& path, const ExportOptions& options)
+{
+    if (!m_replay.Store().Loaded() || m_replay.Mode() == TrackMode::Free || NeverFinishes())
+        return std::nullopt;
+
+    const std::string failure = "无法写入文件：\n" + path;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        m_host.ShowMessage(failure, "错误", MessageIcon::Error);
+        return std::nullopt;
+    }
+    // Only a file this export made may be removed again, never a device such as /dev/full.
+    struct stat info {};
+    const bool regular = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
+    std::vector<char> buffer(WriteBufferSize);
+    std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
+
+    ExportNmea(file, options);
+    const bool written = std::fflush(file) == 0 && !std::ferror(file);
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        if (regular)
+            std::remove(path.c_str());
+        m_host.ShowMessage(failure, "错误", MessageIcon::Error);
+        return std::nullopt;
+    }
+    return "已存为" + path;
+}
+
+}  // namespace tolvex

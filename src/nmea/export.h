@@ -1,0 +1,57 @@
+#pragma once
+// The NMEA file export: the replay runs step by step as fast as it can, and the sentences of each
+// step go to a file, with everything that shapes the live output applied.
+
+#include <array>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "config/settings.h"
+#include "nmea/nmea_builder.h"
+#include "sim/clock.h"
+#include "sim/host.h"
+#include "sim/sim_fix.h"
+#include "tracks/replay.h"
+
+namespace tolvex {
+
+struct ExportOptions {
+    // Written per step in the order RMC, GGA, GSA, GSV, GLL, VTG.
+    std::array<bool, SentenceCount> Sentences = {true, true, true, true, false, false};
+    int Segment = 0;  // 1-based segment exported alone ("选择段"); 0 exports all segments in order
+};
+
+class NmeaExport {
+public:
+    // The clock is the one the live outputs use, so that times run on from export to export.
+    NmeaExport(Replay& replay, SimFix& fix, const Settings& settings, const RunState& runState, FixClock& clock,
+               const CalendarClock& calendar, bool& exportRunning, Host& host);
+
+    // The export command's checks before the dialog: refused for a speed that never reaches the
+    // end, a question for a very low M-mode speed. False when the export must not go on.
+    bool CheckSpeed();
+
+    // "存储为...": creates or replaces path and exports into it. The status line ("已存为" and the
+    // path) on success; nothing when the file could not be written (the user has been told and
+    // no partial file is left behind).
+    std::optional<std::string> SaveAs(const std::string& path, const ExportOptions& options);
+
+    // Writes the records into an open file and puts the simulator back as it was. Returns the
+    // number of replay steps written.
+    long long ExportNmea(std::FILE* file, const ExportOptions& options);
+
+private:
+    bool NeverFinishes();
+
+    Replay& m_replay;
+    SimFix& m_fix;
+    const Settings& m_settings;
+    const RunState& m_runState;
+    FixClock& m_clock;
+    const CalendarClock& m_calendar;
+    bool& m_exportRunning;
+    Host& m_host;
+};
+
+}  // namespace tolvex
