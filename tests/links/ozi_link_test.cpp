@@ -3,13 +3,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "config/settings.h"
 #include "links/ozi_double/ozi_double.h"
 #include "sim/host.h"
 
@@ -146,18 +148,6 @@ TEST(OziLink, FindsTheLibraryBesideTheExecutable)
     EXPECT_EQ(dbl.Calls().size(), 4u);  // the same library the test holds, not a copy
 }
 
-TEST(OziLink, DefaultLibraryNameComesFromTheSettings)
-{
-    Settings settings;
-    EXPECT_EQ(settings.OziApiLibrary, "oziapi.so");
-    settings.OziApiLibrary = OZI_DOUBLE;
-    OziDouble dbl;
-    auto link = MakeOziApiLink(settings);
-    RecordingHost host;
-    EXPECT_TRUE(link->Start(host));
-    EXPECT_EQ(dbl.Calls().front(), "oziGetExePath");
-}
-
 TEST(OziLink, SendsEachSentenceVerbatim)
 {
     OziDouble dbl;
@@ -261,6 +251,31 @@ TEST(OziLink, AFloodOfClicksKeepsTheNewest)
     ASSERT_EQ(taken.size(), OziApiLink::MaxQueuedClicks);
     EXPECT_EQ(taken.front(), 10);
     EXPECT_EQ(taken.back(), fired - 1);
+}
+
+TEST(OziLink, ClicksFromAnotherThreadMeetTheTickSafely)
+{
+    OziDouble dbl;
+    OziApiLink link(OZI_DOUBLE);
+    RecordingHost host;
+    ASSERT_TRUE(link.Start(host));
+    constexpr int Fired = 500;
+    std::atomic<bool> done = false;
+    std::thread library([&] {
+        for (int i = 0; i < Fired; ++i) dbl.FireClick(i % 2 == 0, 0, i / 10.0);
+        done = true;
+    });
+    std::vector<double> taken;
+    OziClick click;
+    while (!done)
+        if (link.TakeClick(click)) taken.push_back(click.Longitude);
+    library.join();
+    while (link.TakeClick(click)) taken.push_back(click.Longitude);
+
+    ASSERT_FALSE(taken.empty());
+    EXPECT_TRUE(std::is_sorted(taken.begin(), taken.end()));
+    EXPECT_EQ(taken.back(), (Fired - 1) / 10.0);  // the newest click is never the one given up
+    EXPECT_GE(taken.size(), OziApiLink::MaxQueuedClicks);
 }
 
 TEST(OziLink, OnlyTheLinkThatIsUpReceivesClicks)

@@ -1,6 +1,7 @@
 #pragma once
 // Controls of the API library stand-in (ozi_double.c). Tests reach them through OziDouble below,
-// which opens the same library the link loads, so both see one set of records.
+// which opens the same library the link loads, so both see one set of records. A program started
+// by a test appends its calls, one a line, to the file named by OZI_DOUBLE_LOG.
 
 #ifdef __cplusplus
 extern "C" {
