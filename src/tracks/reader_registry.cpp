@@ -9,6 +9,10 @@ namespace {
 // Extensions are compared in this order; add one row per format.
 constexpr std::array Readers = {
     ReaderEntry{".plt", ReadPltFile},
+    ReaderEntry{".gpx", ReadGpxFile},
+    ReaderEntry{".kml", ReadKmlFile},
+    ReaderEntry{".gpssim", ReadGpssimFile},
+    ReaderEntry{".trk", ReadTrkFile},
 };
 
 bool EndsWithNoCase(std::string_view text, std::string_view suffix)

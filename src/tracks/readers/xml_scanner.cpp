@@ -1,0 +1,522 @@
+#include "tracks/readers/xml_scanner.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "tracks/text_file.h"
+
+namespace tolvex {
+namespace {
+
+constexpr std::size_t ChunkBytes = 1 << 20;
+// Longest reference worth waiting for at the end of a piece ("&#x10FFFF;" and the like).
+constexpr std::size_t MaxReferenceLength = 32;
+// Deeper documents are refused, as the DOM we replace refuses them; it also bounds the work
+// that text shared by nested elements can cost.
+constexpr std::size_t MaxElementDepth = 256;
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool IsNameStart(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u == '_' || u == ':' || u >= 0x80;
+}
+
+bool IsNameChar(char c)
+{
+    return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+void AppendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+// A character reference body ("#65", "#x41") as a code point; 0 when it is not a legal one.
+char32_t CharacterReference(std::string_view body)
+{
+    if (body.size() < 2 || body[0] != '#')
+        return 0;
+    const bool hex = body[1] == 'x';
+    std::string_view digits = body.substr(hex ? 2 : 1);
+    if (digits.empty() || digits.size() > 8)
+        return 0;
+    char32_t value = 0;
+    for (char c : digits) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (hex && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return 0;
+        value = value * (hex ? 16 : 10) + static_cast<char32_t>(d);
+        if (value > 0x10FFFF)
+            return 0;
+    }
+    if (value >= 0xD800 && value < 0xE000)
+        return 0;
+    return value;
+}
+
+// 1: buf at pos starts with prefix; -1: it might, but the piece ends first; 0: it does not.
+int StartsWith(std::string_view buf, std::size_t pos, std::string_view prefix)
+{
+    const std::size_t have = std::min(buf.size() - pos, prefix.size());
+    if (buf.compare(pos, have, prefix.substr(0, have)) != 0)
+        return 0;
+    return have == prefix.size() ? 1 : -1;
+}
+
+std::string DecodeUtf16(std::string_view bytes, bool bigEndian)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    auto unit = [&](std::size_t i) -> char32_t {
+        const auto b0 = static_cast<unsigned char>(bytes[i]);
+        const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (char32_t(b0) << 8 | b1) : (char32_t(b1) << 8 | b0);
+    };
+    const std::size_t n = bytes.size() & ~std::size_t{1};
+    for (std::size_t i = 0; i < n; i += 2) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < n) {
+            const char32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        AppendUtf8(out, c >= 0xD800 && c < 0xE000 ? 0xFFFD : c);
+    }
+    return out;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
+bool SameNameNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+bool XmlScanner::Feed(std::string_view bytes, bool last)
+{
+    if (m_failed || m_finished)
+        return !m_failed && bytes.empty();
+    std::size_t consumed;
+    if (m_carry.empty()) {
+        consumed = Scan(bytes, last);
+        if (consumed != std::string_view::npos)
+            m_carry.assign(bytes.substr(consumed));
+    } else {
+        m_carry.append(bytes);
+        consumed = Scan(m_carry, last);
+        if (consumed != std::string_view::npos)
+            m_carry.erase(0, consumed);
+    }
+    if (consumed == std::string_view::npos || (last && !m_carry.empty())) {
+        m_failed = true;
+        return false;
+    }
+    if (last) {
+        m_finished = true;
+        m_failed = !Finish();
+    }
+    return !m_failed;
+}
+
+std::size_t XmlScanner::Scan(std::string_view buf, bool last)
+{
+    constexpr std::size_t Error = std::string_view::npos;
+    const std::size_t n = buf.size();
+    std::size_t pos = 0;
+    while (pos < n) {
+        if (buf[pos] == '<') {
+            const Step step = Markup(buf, pos, last);
+            if (step == Step::Error)
+                return Error;
+            if (step == Step::NeedMore)
+                return pos;
+            continue;
+        }
+        const void* lt = std::memchr(buf.data() + pos, '<', n - pos);
+        const std::size_t end = lt ? static_cast<std::size_t>(static_cast<const char*>(lt) - buf.data()) : n;
+        std::size_t stop = end;
+        if (!lt && !last) {
+            // Keep back what the next piece may complete: a reference, or the CR of a CR LF.
+            const std::size_t from = end - std::min(end - pos, MaxReferenceLength);
+            const std::size_t amp = buf.substr(from, end - from).rfind('&');
+            if (amp != std::string_view::npos && buf.substr(from + amp, end - from - amp).find(';') == std::string_view::npos)
+                stop = from + amp;
+            else if (buf[end - 1] == '\r')
+                stop = end - 1;
+        }
+        if (stop > pos && !CharacterData(buf.substr(pos, stop - pos)))
+            return Error;
+        pos = stop;
+        if (!lt)
+            return pos;
+    }
+    return pos;
+}
+
+XmlScanner::Step XmlScanner::Markup(std::string_view buf, std::size_t& pos, bool last)
+{
+    const Step more = last ? Step::Error : Step::NeedMore;
+    const std::size_t n = buf.size();
+    if (pos + 1 >= n)
+        return more;
+    const char kind = buf[pos + 1];
+    if (kind == '/')
+        return EndTag(buf, pos, last);
+    if (kind == '?') {
+        const std::size_t end = buf.find("?>", pos + 2);
+        if (end == std::string_view::npos)
+            return more;
+        pos = end + 2;
+        return Step::Done;
+    }
+    if (kind != '!')
+        return StartTag(buf, pos, last);
+
+    if (const int comment = StartsWith(buf, pos, "<!--"); comment != 0) {
+        const std::size_t end = comment > 0 ? buf.find("-->", pos + 4) : std::string_view::npos;
+        if (end == std::string_view::npos)
+            return more;
+        pos = end + 3;
+        return Step::Done;
+    }
+    if (const int cdata = StartsWith(buf, pos, "<![CDATA["); cdata != 0) {
+        if (m_open.empty())
+            return Step::Error;
+        const std::size_t end = cdata > 0 ? buf.find("]]>", pos + 9) : std::string_view::npos;
+        if (end == std::string_view::npos)
+            return more;
+        const std::string_view content = buf.substr(pos + 9, end - pos - 9);
+        if (content.find('\r') == std::string_view::npos) {
+            if (!content.empty())
+                m_handler.Text(content);
+        } else {
+            m_text.clear();
+            for (std::size_t i = 0; i < content.size(); ++i) {
+                if (content[i] != '\r') {
+                    m_text.push_back(content[i]);
+                } else {
+                    m_text.push_back('\n');
+                    if (i + 1 < content.size() && content[i + 1] == '\n')
+                        ++i;
+                }
+            }
+            m_handler.Text(m_text);
+        }
+        pos = end + 3;
+        return Step::Done;
+    }
+    if (const int doctype = StartsWith(buf, pos, "<!DOCTYPE"); doctype != 0) {
+        if (doctype < 0)
+            return more;
+        return Doctype(buf, pos, last);
+    }
+    return Step::Error;
+}
+
+// The document type declaration is skipped whole: its entity declarations are never used.
+XmlScanner::Step XmlScanner::Doctype(std::string_view buf, std::size_t& pos, bool last)
+{
+    const Step more = last ? Step::Error : Step::NeedMore;
+    if (m_rootSeen)
+        return Step::Error;
+    bool inSubset = false;
+    for (std::size_t p = pos + 9; p < buf.size(); ++p) {
+        const char c = buf[p];
+        if (c == '"' || c == '\'') {
+            const std::size_t close = buf.find(c, p + 1);
+            if (close == std::string_view::npos)
+                return more;
+            p = close;
+        } else if (c == '[') {
+            inSubset = true;
+        } else if (c == ']') {
+            inSubset = false;
+        } else if (inSubset && c == '<' && StartsWith(buf, p, "<!--") != 0) {
+            const std::size_t close = buf.find("-->", p + 4);
+            if (close == std::string_view::npos)
+                return more;
+            p = close + 2;
+        } else if (c == '>' && !inSubset) {
+            pos = p + 1;
+            return Step::Done;
+        }
+    }
+    return more;
+}
+
+XmlScanner::Step XmlScanner::StartTag(std::string_view buf, std::size_t& pos, bool last)
+{
+    const Step more = last ? Step::Error : Step::NeedMore;
+    const std::size_t n = buf.size();
+    std::size_t p = pos + 1;
+    if (!IsNameStart(buf[p]))
+        return Step::Error;
+    while (p < n && IsNameChar(buf[p]))
+        ++p;
+    if (p == n)
+        return more;
+    const std::string_view name = buf.substr(pos + 1, p - pos - 1);
+
+    m_attributes.clear();
+    std::size_t needDecoding = 0;
+    bool empty = false;
+    for (;;) {
+        const std::size_t blankAt = p;
+        while (p < n && IsSpace(buf[p]))
+            ++p;
+        if (p == n)
+            return more;
+        if (buf[p] == '>') {
+            ++p;
+            break;
+        }
+        if (buf[p] == '/') {
+            if (p + 1 == n)
+                return more;
+            if (buf[p + 1] != '>')
+                return Step::Error;
+            p += 2;
+            empty = true;
+            break;
+        }
+        if (p == blankAt || !IsNameStart(buf[p]))
+            return Step::Error;
+        const std::size_t nameAt = p;
+        while (p < n && IsNameChar(buf[p]))
+            ++p;
+        const std::string_view attributeName = buf.substr(nameAt, p - nameAt);
+        while (p < n && IsSpace(buf[p]))
+            ++p;
+        if (p == n)
+            return more;
+        if (buf[p] != '=')
+            return Step::Error;
+        ++p;
+        while (p < n && IsSpace(buf[p]))
+            ++p;
+        if (p == n)
+            return more;
+        const char quote = buf[p];
+        if (quote != '"' && quote != '\'')
+            return Step::Error;
+        const std::size_t close = buf.find(quote, p + 1);
+        if (close == std::string_view::npos)
+            return more;
+        const std::string_view raw = buf.substr(p + 1, close - p - 1);
+        if (raw.find('<') != std::string_view::npos)
+            return Step::Error;
+        if (raw.find_first_of("&\t\r\n") != std::string_view::npos)
+            ++needDecoding;
+        m_attributes.push_back({attributeName, raw});
+        p = close + 1;
+    }
+
+    for (std::size_t i = 0; i < m_attributes.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (m_attributes[i].Name == m_attributes[j].Name)
+                return Step::Error;
+        }
+    }
+    if (needDecoding > 0) {
+        if (m_decoded.size() < m_attributes.size())
+            m_decoded.resize(m_attributes.size());
+        for (std::size_t i = 0; i < m_attributes.size(); ++i) {
+            if (m_attributes[i].Value.find_first_of("&\t\r\n") == std::string_view::npos)
+                continue;
+            if (!Decode(m_attributes[i].Value, true, m_decoded[i]))
+                return Step::Error;
+            m_attributes[i].Value = m_decoded[i];
+        }
+    }
+
+    if (!empty && m_open.size() >= MaxElementDepth)
+        return Step::Error;
+    if (m_open.empty()) {
+        if (m_rootSeen)
+            return Step::Error;  // a second root element
+        m_rootSeen = true;
+    }
+    const int depth = static_cast<int>(m_open.size());
+    const std::string_view parent = m_open.empty() ? std::string_view{} : std::string_view(m_open.back());
+    m_handler.StartElement(XmlElement{name, parent, depth, m_attributes});
+    if (empty)
+        m_handler.EndElement(name, depth);
+    else
+        m_open.emplace_back(name);
+    pos = p;
+    return Step::Done;
+}
+
+XmlScanner::Step XmlScanner::EndTag(std::string_view buf, std::size_t& pos, bool last)
+{
+    const Step more = last ? Step::Error : Step::NeedMore;
+    const std::size_t n = buf.size();
+    std::size_t p = pos + 2;
+    while (p < n && IsNameChar(buf[p]))
+        ++p;
+    const std::string_view name = buf.substr(pos + 2, p - pos - 2);
+    while (p < n && IsSpace(buf[p]))
+        ++p;
+    if (p == n)
+        return more;
+    if (buf[p] != '>' || name.empty() || m_open.empty() || m_open.back() != name)
+        return Step::Error;
+    const int depth = static_cast<int>(m_open.size()) - 1;
+    m_handler.EndElement(name, depth);
+    m_open.pop_back();
+    pos = p + 1;
+    return Step::Done;
+}
+
+bool XmlScanner::CharacterData(std::string_view run)
+{
+    if (m_open.empty()) {
+        // Outside the root only white space may stand.
+        return std::all_of(run.begin(), run.end(), IsSpace);
+    }
+    if (run.find_first_of("&\r") == std::string_view::npos) {
+        m_handler.Text(run);
+        return true;
+    }
+    if (!Decode(run, false, m_text))
+        return false;
+    m_handler.Text(m_text);
+    return true;
+}
+
+bool XmlScanner::Decode(std::string_view raw, bool attribute, std::string& out)
+{
+    out.clear();
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '&') {
+            const std::size_t semicolon = raw.find(';', i + 1);
+            if (semicolon == std::string_view::npos)
+                return false;
+            const std::string_view body = raw.substr(i + 1, semicolon - i - 1);
+            if (body == "lt")
+                out.push_back('<');
+            else if (body == "gt")
+                out.push_back('>');
+            else if (body == "amp")
+                out.push_back('&');
+            else if (body == "apos")
+                out.push_back('\'');
+            else if (body == "quot")
+                out.push_back('"');
+            else if (const char32_t code = CharacterReference(body); code != 0)
+                AppendUtf8(out, code);
+            else
+                return false;  // entities declared in a DTD are never expanded
+            i = semicolon;
+        } else if (c == '\r') {
+            out.push_back(attribute ? ' ' : '\n');
+            if (i + 1 < raw.size() && raw[i + 1] == '\n')
+                ++i;
+        } else if (attribute && (c == '\t' || c == '\n')) {
+            out.push_back(' ');
+        } else {
+            out.push_back(c);
+        }
+    }
+    return true;
+}
+
+bool XmlScanner::Finish()
+{
+    return m_rootSeen && m_open.empty();
+}
+
+bool ScanXmlText(std::string_view bytes, XmlHandler& handler)
+{
+    XmlScanner scanner(handler);
+    if (bytes.size() >= 2 && (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")) {
+        const std::string text = DecodeUtf16(bytes.substr(2), bytes[0] == '\xFE');
+        return scanner.Feed(text, true);
+    }
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        bytes.remove_prefix(3);
+    return scanner.Feed(bytes, true);
+}
+
+bool ScanXmlFile(const std::string& path, XmlHandler& handler)
+{
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return false;
+    XmlScanner scanner(handler);
+    std::string chunk;
+    bool first = true;
+    for (;;) {
+        // A token longer than a chunk makes the next read as large as what is held, so a huge
+        // comment or CDATA section costs linear time, not quadratic.
+        chunk.resize(std::max(ChunkBytes, scanner.Pending()));
+        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+        if (std::ferror(file.get()))
+            return false;
+        const bool last = got < chunk.size();
+        std::string_view piece(chunk.data(), got);
+        if (first) {
+            first = false;
+            if (piece.substr(0, 2) == "\xFF\xFE" || piece.substr(0, 2) == "\xFE\xFF") {
+                // UTF-16 track files are small: decode the whole file at once.
+                file.reset();
+                const std::optional<std::string> text = ReadTextFile(path);
+                return text && scanner.Feed(*text, true);
+            }
+            if (piece.substr(0, 3) == "\xEF\xBB\xBF")
+                piece.remove_prefix(3);
+        }
+        if (!scanner.Feed(piece, last))
+            return false;
+        if (last)
+            return true;
+    }
+}
+
+}  // namespace tolvex

@@ -1,0 +1,83 @@
+#pragma once
+// A streaming XML scanner for the GPX and KML readers: the document is read in chunks and told to
+// a handler as start tags, end tags and text, in document order, so a 100 MB file never sits in
+// memory whole. It checks well-formedness (one root, matching tags, quoted attributes, no
+// duplicate attribute, known character references) and never expands entities declared in a
+// DTD: a reference to one makes the document unreadable, so nothing is fetched and nothing can
+// grow beyond the file.
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolvex {
+
+struct XmlAttribute {
+    std::string_view Name;   // qualified name as written ("lat", "xmlns:gpxx")
+    std::string_view Value;  // references decoded, white space normalised to blanks
+};
+
+// What the handler learns about an element. Views are valid during the call only.
+struct XmlElement {
+    std::string_view Name;    // qualified name as written: prefixes are part of it
+    std::string_view Parent;  // the enclosing element's name; empty for the root
+    int Depth = 0;            // 0 for the root
+    std::span<const XmlAttribute> Attributes;
+};
+
+class XmlHandler {
+public:
+    virtual ~XmlHandler() = default;
+    virtual void StartElement(const XmlElement& element) = 0;
+    virtual void EndElement(std::string_view name, int depth) = 0;
+    // Character data of the innermost open element, line ends normalised to LF; one text node
+    // may arrive in several pieces.
+    virtual void Text(std::string_view text) = 0;
+};
+
+class XmlScanner {
+public:
+    explicit XmlScanner(XmlHandler& handler) : m_handler(handler) {}
+
+    // Scans the next piece of the document; last marks the end of the input. False as soon as
+    // the document is found not to be well-formed (later calls keep returning false).
+    bool Feed(std::string_view bytes, bool last);
+    // Bytes held back from the last piece because a token was still open.
+    std::size_t Pending() const { return m_carry.size(); }
+
+private:
+    enum class Step { Done, NeedMore, Error };
+
+    std::size_t Scan(std::string_view buf, bool last);
+    Step Markup(std::string_view buf, std::size_t& pos, bool last);
+    Step StartTag(std::string_view buf, std::size_t& pos, bool last);
+    Step EndTag(std::string_view buf, std::size_t& pos, bool last);
+    Step Doctype(std::string_view buf, std::size_t& pos, bool last);
+    bool CharacterData(std::string_view run);
+    bool Decode(std::string_view raw, bool attribute, std::string& out);
+    bool Finish();
+
+    XmlHandler& m_handler;
+    std::string m_carry;                    // unscanned tail of the previous piece
+    std::vector<std::string> m_open;        // names of the open elements, root first
+    std::vector<XmlAttribute> m_attributes;
+    std::vector<std::string> m_decoded;     // attribute values that needed decoding
+    std::string m_text;
+    bool m_rootSeen = false;
+    bool m_failed = false;
+    bool m_finished = false;
+};
+
+// A whole document from memory or from a file read in chunks. A UTF-8 byte-order mark is
+// skipped and a UTF-16 one decodes the rest; other encodings pass through byte for byte (the
+// markup of the encodings in use for track files is ASCII). False when the file cannot be read
+// or is not well-formed.
+bool ScanXmlText(std::string_view bytes, XmlHandler& handler);
+bool ScanXmlFile(const std::string& path, XmlHandler& handler);
+
+// ASCII case-insensitive equality, as the DOM's child-name comparisons use.
+bool SameNameNoCase(std::string_view a, std::string_view b);
+
+}  // namespace tolvex
