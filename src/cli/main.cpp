@@ -8,6 +8,7 @@ int main(int argc, char** argv)
     CLI::App app{"Tolvex GPS 模拟器: a virtual GPS receiver that feeds NMEA-0183 sentences to serial and virtual ports"};
     app.require_subcommand(1);
     tolvex::AddRunCommand(app);
+    tolvex::AddTrackCommands(app);
     CLI11_PARSE(app, argc, argv);
     return tolvex::CommandExitCode();
 }
