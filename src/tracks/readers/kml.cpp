@@ -164,7 +164,10 @@ void ScanKmlCoordinates(std::string_view c, const std::function<void(const Track
         if (withAltitude) {
             point.Altitude = number(n + 1);
             point.Flags |= HasAltitude;
-            n += 2;
+            // Step onto the altitude, not past its first character: a one-character altitude
+            // followed by a blank ("11.5,48.1,0 11.6,48.2,0", as Google Earth writes) would
+            // otherwise swallow the next tuple's longitude.
+            n += 1;
             if (!std::isfinite(point.Altitude)) {
                 point.Altitude = 0;
                 point.Flags &= ~HasAltitude;
