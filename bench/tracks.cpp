@@ -1,0 +1,87 @@
+// Tracks at scale: a million-point .plt must load in well under a second, and a replay step or a
+// snap must not grow with anything but the points it passes or scans.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "nmea/output_table.h"
+#include "sim/host.h"
+#include "tracks/reader.h"
+#include "tracks/replay.h"
+
+namespace {
+
+struct QuietHost final : tolvex::Host {
+    void ShowMessage(const std::string&, const std::string&, tolvex::MessageIcon) override {}
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    std::optional<std::array<bool, 4>> ChooseOutputsToStop(const std::array<tolvex::StopChoiceEntry, 4>&) override
+    {
+        return std::nullopt;
+    }
+    std::optional<int> ChooseSegment(const std::vector<std::string>&, const std::string&) override { return 0; }
+    std::optional<tolvex::GpxContent> ChooseGpxContent(int, int) override { return tolvex::GpxContent::Tracks; }
+    void RefreshPanel(int) override {}
+};
+
+// A .plt of the given size in /tmp, made once per size.
+std::string PltFile(int points)
+{
+    const std::string path = "/tmp/tolvex-bench-" + std::to_string(points) + ".plt";
+    if (access(path.c_str(), R_OK) == 0)
+        return path;
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    std::fputs("OziExplorer Track Point File Version 2.1\nWGS 84\nAltitude is in Feet\nReserved 3\n"
+               "0,2,255,Track,0,0,2,8421376\n0\n",
+               f);
+    for (int i = 0; i < points; ++i)
+        std::fprintf(f, "%.6f,%.6f,%d,%.1f,%.7f,,\n", 31 + i * 1e-5, 121 + i * 1e-5, i % 100000 == 0, 40.0 + i % 100,
+                     40097.5 + i / 86400.0);
+    std::fclose(f);
+    return path;
+}
+
+void LoadPlt(benchmark::State& state)
+{
+    const std::string path = PltFile(static_cast<int>(state.range(0)));
+    tolvex::Settings settings;
+    QuietHost host;
+    for (auto _ : state) {
+        tolvex::ReadResult result = tolvex::ReadPltFile(path, tolvex::ReaderContext{settings, host});
+        tolvex::TrackStore store;
+        store.Install(std::move(*result.Track));
+        benchmark::DoNotOptimize(store.PointCountTotal());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(LoadPlt)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void SnapAndStep(benchmark::State& state)
+{
+    const std::string path = PltFile(static_cast<int>(state.range(0)));
+    tolvex::Settings settings;
+    settings.LastTrackMode = 2;
+    QuietHost host;
+    tolvex::SimFix fix;
+    tolvex::OutputTable outputs{};
+    tolvex::TrackStore store;
+    bool exportRunning = false;
+    store.Install(std::move(*tolvex::ReadPltFile(path, tolvex::ReaderContext{settings, host}).Track));
+    tolvex::Replay replay(fix, settings, outputs, host, store, exportRunning);
+    replay.StartNewTrack();
+    fix.Speed = 20;
+    for (auto _ : state) {
+        replay.SnapToTrack(31.5, 121.5);
+        bool finished = false;
+        for (int i = 0; i < 100; ++i)
+            replay.ReplayStep(finished, false);
+        benchmark::DoNotOptimize(fix.Latitude);
+    }
+}
+BENCHMARK(SnapAndStep)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
