@@ -286,21 +286,6 @@ TEST(MouseWheelTest, TurnDuringATickIsDroppedAndCounted)
     EXPECT_EQ(s.engine.Options.ChangeWaits, 2);
 }
 
-TEST(MouseWheelTest, SegmentAndPointMovesWithoutATrackDoNothing)
-{
-    Session s;
-    s.op.RightButtonPressed();
-    // Free mode has no replay cells; forcing the replay's mode is impossible without a track, so
-    // the moves are asked of an empty store in every loop mode through the plain wheel.
-    for (const LoopMode loop : {LoopMode::NoLoop, LoopMode::FileLoop, LoopMode::SegmentLoop}) {
-        s.replay.SetLoop(loop);
-        s.op.HandleMouseWheel(120, PointX, RowY);
-        s.op.HandleMouseWheel(-120, SegmentX, RowY);
-    }
-    EXPECT_EQ(s.replay.Point(), 0);
-    EXPECT_TRUE(s.host.Messages.empty());
-}
-
 TEST(MouseButtonsTest, RightWheelTurnSuppressesOneMenu)
 {
     Session s;
