@@ -16,8 +16,4 @@ std::string SegmentSummary(const TrackStore& store);
 // "（共%d段，%d点，%.1fKm）", the export dialog's totals line.
 std::string SegmentTotals(const TrackStore& store);
 
-// The panel's latitude and longitude texts ("纬度 ..." and "经度 ...") in format 0 D, 1 DM, 2 DMS.
-std::string SegmentRowLatitude(int latLonFormat, double latitude);
-std::string SegmentRowLongitude(int latLonFormat, double longitude);
-
 }  // namespace tolvex

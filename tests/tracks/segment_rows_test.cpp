@@ -84,27 +84,5 @@ TEST(SegmentRows, SummaryAndTotals)
     EXPECT_EQ(SegmentTotals(store), "（共2段，400点，3.8Km）");
 }
 
-TEST(CoordinateTexts, SignsAndZero)
-{
-    struct Case {
-        int format;
-        double value;
-        bool longitude;
-        const char* text;
-    } cases[] = {
-        {0, 0, true, "经度  000.000000°"},
-        {1, 0, true, "经度  000°00.0000'"},
-        {2, 0, false, "纬度  00°00'00.00\""},
-        {0, -0.5, false, "纬度 -00.500000°"},
-        {1, -0.5, false, "纬度 -00°30.0000'"},
-        {2, -70.6693, true, "经度 -070°40'09.48\""},
-    };
-    for (const Case& c : cases) {
-        const std::string text =
-            c.longitude ? SegmentRowLongitude(c.format, c.value) : SegmentRowLatitude(c.format, c.value);
-        EXPECT_EQ(text, c.text) << c.format << " " << c.value;
-    }
-}
-
 }  // namespace
 }  // namespace tolvex
