@@ -2,6 +2,7 @@
 // NMEA file or listed as the segment dialog lists it.
 
 #include <CLI/CLI.hpp>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -222,10 +223,20 @@ int RunExport(const ExportCommandOptions& options)
                         session.Host);
     if (!exporter.CheckSpeed())
         return 1;
+    bool progressShown = false;
+    if (isatty(STDERR_FILENO)) {
+        exporter.Progress = [&progressShown](int point, int points) {
+            progressShown = true;
+            std::fprintf(stderr, "\rtolvex: point %d of %d ", point, points);
+            std::fflush(stderr);
+        };
+    }
     ExportOptions exportOptions;
     exportOptions.Sentences = *sentences;
     exportOptions.Segment = options.Segment;
     const auto status = exporter.SaveAs(options.OutputPath, exportOptions);
+    if (progressShown)
+        std::fputc('\n', stderr);
     if (!status)
         return 1;
     Complain(*status + " (" + std::to_string(clock.ExportSentenceCount) + " records)");

@@ -10,6 +10,7 @@ namespace {
 
 constexpr int ExportStepInterval = 1000;         // ms: one record per second of replay
 constexpr std::size_t WriteBufferSize = 1 << 20;  // one system call per megabyte, not per sentence
+constexpr long long ProgressEvery = 16384;        // records
 
 const char* const SpeedZeroText = "手控速度航迹模式（M模式），且速度为0时，无法产生NMEA文件！";
 const char* const SlowSpeedText = "手控速度航迹模式（M模式），且速度较小时，可能产生较大的NMEA文件\n是否继续？";
@@ -70,6 +71,8 @@ long long NmeaExport::ExportNmea(std::FILE* file, const ExportOptions& options)
                 std::fwrite(builder.Text(i), 1, static_cast<std::size_t>(builder.Length(i)), file);
         }
         ++records;
+        if (Progress && records % ProgressEvery == 0)
+            Progress(m_replay.Point(), m_replay.Store().PointCountTotal());
         // A full disk fails every later write too: stop instead of replaying to the end.
         if (std::ferror(file))
             break;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -40,6 +41,9 @@ public:
     // Writes the records into an open file and puts the simulator back as it was. Returns the
     // number of replay steps written.
     long long ExportNmea(std::FILE* file, const ExportOptions& options);
+
+    // Called now and then during a long run with the current point number and the point count.
+    std::function<void(int point, int points)> Progress;
 
 private:
     bool NeverFinishes();

@@ -212,6 +212,18 @@ TEST_F(Export, StateIsRestoredAfterwards)
     EXPECT_FALSE(exportRunning);
 }
 
+TEST_F(Export, LongRunReportsProgressOnTheWay)
+{
+    Load({40000});
+    std::vector<int> points;
+    exporter.Progress = [&](int point, int total) {
+        EXPECT_EQ(total, 40000);
+        points.push_back(point);
+    };
+    Run(RmcOnly());
+    EXPECT_EQ(points, (std::vector<int>{16384, 32768}));
+}
+
 TEST_F(Export, PausedExportReportsSpeedZero)
 {
     Load({3});
