@@ -510,9 +510,9 @@ void Replay::SelectSegment()
 
 ReplaySnapshot Replay::Save() const
 {
-    return ReplaySnapshot{m_fix,           m_nPoint,         m_nPointInTrack, m_nPointsInTrack,
-                          m_nTrack,        m_trackLatitude,  m_trackLongitude, m_trackSpeed,
-                          m_stepInterval,  m_loopMode,       m_positionHold};
+    return ReplaySnapshot{m_fix,           m_nPoint,        m_nPointInTrack,  m_nPointsInTrack,
+                          m_nTrack,        m_trackLatitude, m_trackLongitude, m_trackSpeed,
+                          m_stepInterval,  m_loopMode,      m_positionHold};
 }
 
 void Replay::Restore(const ReplaySnapshot& s)
