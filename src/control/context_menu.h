@@ -41,6 +41,17 @@ int FavoriteCommandId(int slot);
 // The slot 1..20 of an FP command; 0 for any other id.
 int FavoriteSlotOfCommand(int id);
 
+// Where the menu opens: the request's screen point, or for the keyboard's menu key (reported as
+// -1, -1) 5 pixels right of and below the client area's top-left corner (clientX, clientY on screen).
+struct ScreenPoint {
+    int X = 0;
+    int Y = 0;
+};
+constexpr ScreenPoint MenuAnchor(int x, int y, int clientX, int clientY)
+{
+    return x == -1 && y == -1 ? ScreenPoint{clientX + 5, clientY + 5} : ScreenPoint{x, y};
+}
+
 // One line of the menu: an entry, or a separator (Id 0, empty Text). Submenu is the text of the
 // submenu the line sits in, empty for the top level.
 struct MenuItem {

@@ -225,6 +225,14 @@ TEST(MenuTest, GreyCommandsDoNothingWithoutATrack)
     EXPECT_TRUE(s.host.Messages.empty());
 }
 
+TEST(MenuTest, KeyboardMenuKeyOpensBesideTheClientCorner)
+{
+    EXPECT_EQ(MenuAnchor(-1, -1, 100, 200).X, 105);
+    EXPECT_EQ(MenuAnchor(-1, -1, 100, 200).Y, 205);
+    EXPECT_EQ(MenuAnchor(-1, 7, 100, 200).X, -1);  // a real point on a left screen edge stays
+    EXPECT_EQ(MenuAnchor(640, 480, 100, 200).Y, 480);
+}
+
 TEST(MenuTest, QuickHelpCommandOnlyWhenClosed)
 {
     Session s;

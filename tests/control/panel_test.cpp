@@ -139,7 +139,9 @@ INSTANTIATE_TEST_SUITE_P(
                     // Width 60: the tail is 18 wide characters (36 units) and the next one is kept as well.
                     PathCase{"WideCharacters", Cjk30, "..." + Cjk30.substr(3 * 11)},
                     PathCase{"NineteenWideFit", Cjk30.substr(0, 3 * 19), Cjk30.substr(0, 3 * 19)},
-                    PathCase{"Empty", "", ""}),
+                    PathCase{"Empty", "", ""},
+                    // Bytes that are not UTF-8 count one unit each and are kept as they are.
+                    PathCase{"InvalidBytes", std::string(45, '\xFF'), "..." + std::string(37, '\xFF')}),
     CaseName<PathCase>);
 
 struct TimeCase {
