@@ -8,6 +8,8 @@
 namespace tolvex {
 namespace {
 
+constexpr int MaxDegreesHeld = 1000000;
+
 // Largest text: "经度 -180°59'59.99\"  " is well under this in UTF-8.
 constexpr int TextBufferSize = 96;
 
@@ -78,6 +80,11 @@ LatLonFormat ToLatLonFormat(int index)
 DegreeParts SplitDegrees(double value)
 {
     DegreeParts parts;
+    // A position read from a damaged settings file may be anything; the int fields must still hold it.
+    if (!std::isfinite(value) || std::abs(value) > MaxDegreesHeld) {
+        parts.Degrees = std::isnan(value) ? 0 : value < 0 ? -MaxDegreesHeld : MaxDegreesHeld;
+        return parts;
+    }
     const double whole = std::trunc(value);
     parts.Degrees = static_cast<int>(whole);
     parts.Minutes = std::abs(value - whole) * 60;

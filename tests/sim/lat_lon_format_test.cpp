@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 namespace tolvex {
@@ -117,6 +118,18 @@ TEST(SplitDegreesTest, DialogRoundTripQuantisesToShownSeconds)
     const double seconds = RoundToDecimals(2, parts.Seconds);
     EXPECT_DOUBLE_EQ(seconds, 49.48);
     EXPECT_NEAR(31 + 13 / 60.0 + seconds / 3600, 31.2304111, 1e-7);
+}
+
+TEST(SplitDegreesTest, ValuesNoPositionCanHaveStayWithinTheFields)
+{
+    EXPECT_EQ(SplitDegrees(1e300).Degrees, 1000000);
+    EXPECT_EQ(SplitDegrees(-1e300).Degrees, -1000000);
+    EXPECT_EQ(SplitDegrees(std::nan("")).Degrees, 0);
+    EXPECT_EQ(SplitDegrees(-INFINITY).Minutes, 0);
+    // The texts stay bounded as well.
+    const LatLonText text = FormatLatLon(2, 1e300, -1e300);
+    EXPECT_EQ(text.Latitude, "纬度  1000000°00'00.00\"");
+    EXPECT_EQ(text.Longitude, "经度 -1000000°00'00.00\"");
 }
 
 TEST(SplitDegreesTest, NegativeValueKeepsSignInDegreesOnly)
