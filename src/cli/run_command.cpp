@@ -4,7 +4,9 @@
 #include <CLI/CLI.hpp>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -18,7 +20,8 @@
 #include "links/ozi_api_link.h"
 #include "links/port_factory.h"
 #include "sim/clock.h"
-#include "sim/engine.h"
+#include "sim/engine_simulator.h"
+#include "tracks/track_loader.h"
 
 namespace tolvex {
 namespace {
@@ -27,20 +30,52 @@ std::atomic<bool> g_closeRequested{false};
 
 extern "C" void RequestClose(int) { g_closeRequested = true; }
 
-struct RunOptions {
-    std::string ConfigPath;
-    double Seconds = 0;  // 0: until a signal
-    bool Stdout = false;
-    std::string VirtualDir;
-    std::optional<double> Latitude, Longitude, Altitude, SpeedKmh, Course;
-};
-
 void Event(const char* format, auto... args)
 {
     std::fprintf(stderr, "tolvex: ");
     std::fprintf(stderr, format, args...);
     std::fputc('\n', stderr);
 }
+
+struct RunOptions {
+    std::string ConfigPath;
+    double Seconds = 0;  // 0: until a signal
+    bool Stdout = false;
+    std::string VirtualDir;
+    std::optional<double> Latitude, Longitude, Altitude, SpeedKmh, Course;
+    std::string TrackPath;
+    std::string Mode;   // P, M or S; empty: the mode used last
+    std::string Loop;   // none, file or segment
+    bool Reverse = false;
+    std::optional<double> Ratio;
+};
+
+// Loads the track as the window does and applies the replay options as the menu would.
+bool StartReplay(const RunOptions& options, Simulator& sim, Host& host)
+{
+    const LoadOutcome outcome = LoadTrackFile(options.TrackPath, sim.Track, sim.TrackReplay, sim.Core.Options, host);
+    if (!outcome.Loaded) {
+        if (!outcome.MessageShown) Event("no track loaded from %s", options.TrackPath.c_str());
+        return false;
+    }
+    Replay& replay = sim.TrackReplay;
+    if (!options.Mode.empty()) {
+        const char m = static_cast<char>(std::toupper(static_cast<unsigned char>(options.Mode[0])));
+        replay.SetTrackMode(m == 'P' ? TrackMode::P : m == 'M' ? TrackMode::M : TrackMode::S);
+    }
+    if (options.Loop == "file") replay.SetLoopMode(LoopMode::FileLoop);
+    if (options.Loop == "segment") replay.SetLoopMode(LoopMode::SegmentLoop);
+    if (options.Reverse) replay.ToggleReverse();
+    if (options.Ratio) {
+        replay.SetSpeedRatio(*options.Ratio);
+        replay.UpdateReplaySpeed();
+    }
+    static constexpr const char* ModeNames[] = {"free", "P", "M", "S"};
+    Event("track %s: %d segments, %d points, mode %s", options.TrackPath.c_str(), sim.Track.SegmentCountTotal(),
+          sim.Track.PointCountTotal(), ModeNames[static_cast<int>(replay.Mode())]);
+    return true;
+}
+
 
 void ReportOutputs(const Engine& engine)
 {
@@ -76,7 +111,8 @@ int Run(const RunOptions& options)
 
     SystemPortFactory ports(virtualDir);
     std::unique_ptr<OziLink> ozi = MakeOziApiLink(settings);
-    Engine engine(host, calendar, ports, ozi.get());
+    Simulator sim(host, calendar, ports, ozi.get());
+    Engine& engine = sim.Core;
     engine.Options = settings;
     engine.Fix = fix;
     if (options.Latitude) engine.Fix.Latitude = std::clamp(*options.Latitude, -90.0, 90.0);
@@ -96,6 +132,7 @@ int Run(const RunOptions& options)
     std::signal(SIGPIPE, SIG_IGN);
 
     Event("started with settings %s", path.c_str());
+    if (!options.TrackPath.empty() && !StartReplay(options, sim, host)) return 1;
     engine.RunCommand();
     ReportOutputs(engine);
 
@@ -144,6 +181,13 @@ void AddRunCommand(CLI::App& app)
     run->add_option("--alt", options->Altitude, "Starting altitude, metres")->check(CLI::Range(-MaxAltitude, MaxAltitude));
     run->add_option("--speed", options->SpeedKmh, "Starting speed, km/h")->check(CLI::Range(0.0, 99999.0));
     run->add_option("--course", options->Course, "Starting course, degrees")->check(CLI::Range(0.0, 360.0));
+    run->add_option("--track", options->TrackPath, "Replay this track (.plt, .gpx, .kml, .gpssim, .trk)");
+    run->add_option("--mode", options->Mode, "Replay mode P, M or S (default: the mode used last)")
+        ->check(CLI::IsMember({"P", "M", "S"}, CLI::ignore_case));
+    run->add_option("--loop", options->Loop, "Loop: none, file or segment")
+        ->check(CLI::IsMember({"none", "file", "segment"}));
+    run->add_flag("--reverse", options->Reverse, "Replay the track backwards");
+    run->add_option("--ratio", options->Ratio, "Speed ratio of mode S")->check(CLI::NonNegativeNumber);
     run->callback([options] { SetCommandExitCode(Run(*options)); });
 }
 

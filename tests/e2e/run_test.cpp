@@ -124,6 +124,38 @@ TEST_F(RunCommand, StartsWhereTheOptionsSayAndKeepsHandSetKeys)
     EXPECT_THAT(saved, HasSubstr("Course=90.000000000000000"));
 }
 
+TEST_F(RunCommand, ReplaysATrackPointByPointAndPausesAtItsEnd)
+{
+    const std::string track = std::string(TOLVEX_TEST_DATA) + "/plt/minimal.plt";
+    const Result r = RunTolvex("run --stdout --seconds 6 --track " + track + " --mode P --config " +
+                                   (dir / "t.ini").string() + " --virtual-dir " + (dir / "ports").string(),
+                               dir / "err.txt");
+    ASSERT_EQ(r.Status, 0) << ReadFile(dir / "err.txt");
+    std::vector<std::string> rmc;
+    for (const auto& line : Lines(r.Out))
+        if (line.rfind("$GPRMC,", 0) == 0) rmc.push_back(line);
+    ASSERT_EQ(rmc.size(), 6u) << r.Out;
+    const char* positions[] = {"4806.0000,N,01130.0000,E", "4806.0600,N,01130.0600,E", "4806.1200,N,01130.1200,E",
+                               "4806.1800,N,01130.1800,E"};
+    for (int i = 0; i < 4; ++i) EXPECT_THAT(rmc[i], HasSubstr(positions[i])) << i;
+    // The step after the last point finds the end: its sentences still go out, then the simulator
+    // pauses and the fix stands on the last point at speed 0.
+    EXPECT_THAT(rmc[4], HasSubstr(positions[3]));
+    EXPECT_THAT(rmc[4], ::testing::Not(HasSubstr(",E,0.00,")));
+    EXPECT_THAT(rmc[5], HasSubstr(positions[3]));
+    EXPECT_THAT(rmc[5], HasSubstr(",E,0.00,"));
+    EXPECT_THAT(ReadFile(dir / "err.txt"), HasSubstr("1 segments, 4 points, mode P"));
+}
+
+TEST_F(RunCommand, AnUnreadableTrackFailsWithItsMessage)
+{
+    const Result r = RunTolvex("run --seconds 1 --track " + (dir / "none.plt").string() + " --config " +
+                                   (dir / "t.ini").string() + " --virtual-dir " + (dir / "ports").string(),
+                               dir / "err.txt");
+    EXPECT_NE(r.Status, 0);
+    EXPECT_THAT(ReadFile(dir / "err.txt"), HasSubstr("none.plt"));
+}
+
 TEST_F(RunCommand, RejectsOptionsOutOfRange)
 {
     const Result r = RunTolvex("run --seconds 1 --lat 91 --config " + (dir / "x.ini").string(), dir / "err.txt");
