@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# make fuzz: runs every fuzz target of build folder $1 for $2 seconds each (default 60), one at
+# a time, seeded from the test fixtures. Fails when any target finds a crash, a leak, undefined
+# behaviour or a timeout; the input that did it is kept in $1/fuzz-artifacts/.
+set -euo pipefail
+build=${1:-build-fuzz}
+seconds=${2:-60}
+here=$(cd "$(dirname "$0")" && pwd)
+data="$here/../tests/data"
+artifacts="$build/fuzz-artifacts"
+mkdir -p "$artifacts"
+
+declare -A seeds=(
+  [gpx]="$data/gpx $data/reference/ref.gpx"
+  [kml]="$data/kml $data/reference/ref.kml"
+  [gpssim]="$data/gpssim $data/reference/ref.gpssim"
+  [trk]="$data/trk"
+  [plt]="$data/plt $data/reference/ref.plt"
+  [ini]=""
+)
+
+status=0
+for name in gpx kml gpssim trk plt ini; do
+  target="$build/fuzz/fuzz_$name"
+  if [ ! -x "$target" ]; then
+    echo "fuzz: $target is missing" >&2
+    status=1
+    continue
+  fi
+  corpus=$(mktemp -d)
+  for seed in ${seeds[$name]}; do
+    if [ -d "$seed" ]; then cp "$seed"/* "$corpus"/ 2>/dev/null || true; elif [ -f "$seed" ]; then cp "$seed" "$corpus"/; fi
+  done
+  if [ "$name" = ini ]; then
+    printf '[Tolvex]\r\nOutput1Interval=1000\r\nFontFaceName=" Times "\r\nFavorite1=Home,31.2,121.5,0,0\r\n' >"$corpus/seed.ini"
+  fi
+  dict=()
+  if [ "$name" = gpx ] || [ "$name" = kml ]; then dict=(-dict="$here/xml.dict"); fi
+  echo "== fuzz_$name for ${seconds}s"
+  if ! "$target" "$corpus" "${dict[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+      -max_len=65536 -print_final_stats=1 -artifact_prefix="$artifacts/${name}-" 2>"$artifacts/$name.log"; then
+    echo "fuzz_$name FAILED: see $artifacts/$name.log" >&2
+    tail -n 30 "$artifacts/$name.log" >&2
+    status=1
+  else
+    grep -E "^stat::number_of_executed_units|^stat::peak_rss_mb" "$artifacts/$name.log" | tr '\n' ' '
+    echo
+  fi
+  rm -rf "$corpus"
+done
+exit $status
