@@ -9,7 +9,7 @@ packages=(
   # libraries
   qt6-base-dev libqt6svg6 libgl-dev libpugixml-dev libcli11-dev
   # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev time
   # panel fonts and the offscreen/Xvfb display for GUI tests
   fonts-noto-cjk fonts-liberation2 xvfb xauth
   # black-box peers for the end-to-end tests
