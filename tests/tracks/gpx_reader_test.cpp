@@ -247,6 +247,13 @@ TEST_F(GpxReader, DoctypeCdataAndReferences)
     EXPECT_EQ(result.Track->Points[0].Time, 1255262400);  // the text around the time is trimmed
 }
 
+TEST_F(GpxReader, NamesInTheDeclaredEncodingBecomeUtf8)
+{
+    const ReadResult result = Read("gb2312_name.gpx");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result.Track->Segments[0].Name, "trk: \xE4\xB8\xAD\xE6\x96\x87\xE8\x88\xAA\xE8\xBF\xB9");  // 中文航迹
+}
+
 TEST_F(GpxReader, NestedTracksKeepDocumentOrder)
 {
     const ReadResult result = Read("nested_order.gpx");

@@ -112,6 +112,13 @@ TEST_F(KmlReader, OnlyLineStringsDirectlyUnderPlacemarks)
     test::ExpectSoundTrack(track);
 }
 
+TEST_F(KmlReader, NamesInTheDeclaredEncodingBecomeUtf8)
+{
+    const ReadResult result = Read("latin1_name.kml");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result.Track->Segments[0].Name, "Line:  M\xC3\xBCller");
+}
+
 TEST_F(KmlReader, FailuresAndTheirMessages)
 {
     struct Case {

@@ -113,7 +113,7 @@ public:
         switch (f.Kind) {
         case Node::TrackName:
         case Node::RouteName:
-            parent->Name = TrimBlanks(f.Text);
+            parent->Name = TextToUtf8(TrimBlanks(f.Text), m_encoding);
             break;
         case Node::Ele:
             if (const double altitude = LeadingDouble(f.Text); std::isfinite(altitude)) {
@@ -148,6 +148,8 @@ public:
             break;
         }
     }
+
+    void Declaration(std::string_view encoding) override { m_encoding = encoding; }
 
     void Text(std::string_view text) override
     {
@@ -231,6 +233,7 @@ private:
     std::vector<Frame> m_frames;
     std::size_t m_open = 0;  // frames of the open elements: m_frames[0, m_open)
     int m_collecting = 0;
+    std::string m_encoding;
     SegmentQueue m_tracks;
     SegmentQueue m_routes;
 };

@@ -67,7 +67,7 @@ public:
         switch (f.Kind) {
         case Node::Name:
             --m_collecting;
-            m_frames[depth - 1].Name = TrimBlanks(f.Text);
+            m_frames[depth - 1].Name = TextToUtf8(TrimBlanks(f.Text), m_encoding);
             break;
         case Node::Coordinates: {
             --m_collecting;
@@ -85,6 +85,8 @@ public:
             break;
         }
     }
+
+    void Declaration(std::string_view encoding) override { m_encoding = encoding; }
 
     void Text(std::string_view text) override
     {
@@ -105,6 +107,7 @@ private:
     std::vector<Frame> m_frames;
     std::size_t m_open = 0;
     int m_collecting = 0;
+    std::string m_encoding;
 };
 
 bool IsTupleEnd(char c)

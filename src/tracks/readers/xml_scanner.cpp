@@ -1,6 +1,9 @@
 #include "tracks/readers/xml_scanner.h"
 
+#include <iconv.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -126,6 +129,28 @@ std::string DecodeUtf16(std::string_view bytes, bool bigEndian)
     return out;
 }
 
+// The value of encoding="..." (or '...') in the body of an XML declaration; empty when none.
+std::string_view DeclaredEncoding(std::string_view declaration)
+{
+    const std::size_t at = declaration.find("encoding");
+    if (at == std::string_view::npos)
+        return {};
+    std::size_t p = at + 8;
+    while (p < declaration.size() && IsSpace(declaration[p]))
+        ++p;
+    if (p >= declaration.size() || declaration[p] != '=')
+        return {};
+    ++p;
+    while (p < declaration.size() && IsSpace(declaration[p]))
+        ++p;
+    if (p >= declaration.size() || (declaration[p] != '"' && declaration[p] != '\''))
+        return {};
+    const std::size_t close = declaration.find(declaration[p], p + 1);
+    if (close == std::string_view::npos)
+        return {};
+    return declaration.substr(p + 1, close - p - 1);
+}
+
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -146,6 +171,32 @@ bool SameNameNoCase(std::string_view a, std::string_view b)
             return false;
     }
     return true;
+}
+
+std::string TextToUtf8(std::string_view text, std::string_view encoding)
+{
+    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii || encoding.empty() || SameNameNoCase(encoding, "UTF-8") || SameNameNoCase(encoding, "UTF8")
+        || SameNameNoCase(encoding, "UTF-16"))
+        return std::string(text);
+    // Files labelled GB2312 are written with the GBK superset more often than not.
+    std::string from(encoding);
+    if (SameNameNoCase(encoding, "GB2312") || SameNameNoCase(encoding, "GBK"))
+        from = "GB18030";
+    const iconv_t converter = iconv_open("UTF-8", from.c_str());
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return std::string(text);
+    std::string out(text.size() * 4, '\0');
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    char* outAt = out.data();
+    std::size_t outLeft = out.size();
+    const std::size_t done = iconv(converter, &in, &inLeft, &outAt, &outLeft);
+    iconv_close(converter);
+    if (done == static_cast<std::size_t>(-1) || inLeft != 0)
+        return std::string(text);
+    out.resize(out.size() - outLeft);
+    return out;
 }
 
 bool XmlScanner::Feed(std::string_view bytes, bool last)
@@ -200,6 +251,7 @@ std::size_t XmlScanner::Scan(std::string_view buf, bool last)
             else if (buf[end - 1] == '\r')
                 stop = end - 1;
         }
+        m_started = true;
         if (stop > pos && !CharacterData(buf.substr(pos, stop - pos)))
             return Error;
         pos = stop;
@@ -222,9 +274,14 @@ XmlScanner::Step XmlScanner::Markup(std::string_view buf, std::size_t& pos, bool
         const std::size_t end = buf.find("?>", pos + 2);
         if (end == std::string_view::npos)
             return more;
+        const std::string_view body = buf.substr(pos + 2, end - pos - 2);
+        if (!m_started && body.substr(0, 4) == "xml ")
+            m_handler.Declaration(DeclaredEncoding(body));
+        m_started = true;
         pos = end + 2;
         return Step::Done;
     }
+    m_started = true;
     if (kind != '!')
         return StartTag(buf, pos, last);
 

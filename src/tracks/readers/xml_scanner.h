@@ -35,6 +35,8 @@ public:
     // Character data of the innermost open element, line ends normalised to LF; one text node
     // may arrive in several pieces.
     virtual void Text(std::string_view text) = 0;
+    // The encoding named by the XML declaration, when there is one.
+    virtual void Declaration(std::string_view /*encoding*/) {}
 };
 
 class XmlScanner {
@@ -65,6 +67,7 @@ private:
     std::vector<XmlAttribute> m_attributes;
     std::vector<std::string> m_decoded;     // attribute values that needed decoding
     std::string m_text;
+    bool m_started = false;  // something has been scanned: a declaration now would be misplaced
     bool m_rootSeen = false;
     bool m_failed = false;
     bool m_finished = false;
@@ -79,5 +82,10 @@ bool ScanXmlFile(const std::string& path, XmlHandler& handler);
 
 // ASCII case-insensitive equality, as the DOM's child-name comparisons use.
 bool SameNameNoCase(std::string_view a, std::string_view b);
+
+// Text of a document in the given encoding as UTF-8. The markup, numbers and times of the
+// encodings in use are ASCII and pass through the scanner as they are; names are converted
+// with this. Text that does not convert is returned as it is.
+std::string TextToUtf8(std::string_view text, std::string_view encoding);
 
 }  // namespace tolvex
