@@ -151,6 +151,43 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+struct FixtureCase {
+    const char* File;
+    TrackReader Read;
+    std::size_t Points;  // 0: nothing loads
+    const char* Message;
+};
+
+class Fixture : public testing::TestWithParam<FixtureCase> {};
+
+TEST_P(Fixture, LoadsOrSaysWhyNot)
+{
+    Settings settings;
+    ChoiceHost host;
+    const ReadResult result = GetParam().Read(DataPath + GetParam().File, {settings, host});
+    EXPECT_EQ(result ? result.Track->Points.size() : 0u, GetParam().Points);
+    EXPECT_EQ(result.Message.Text, GetParam().Message);
+    if (result)
+        test::ExpectSoundTrack(*result.Track);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Fixture,
+    testing::Values(FixtureCase{"gpssim/minimal.gpssim", ReadGpssimFile, 2, ""},
+                    FixtureCase{"gpssim/malformed.gpssim", ReadGpssimFile, 0, ""},
+                    FixtureCase{"trk/old_version.trk", ReadTrkFile, 0, "不支持的trk文件版本"},
+                    FixtureCase{"trk/bad_signature.trk", ReadTrkFile, 0, "不是有效的trk文件"},
+                    FixtureCase{"trk/does_not_exist.trk", ReadTrkFile, 0, ""},
+                    FixtureCase{"gpx/minimal.gpx", ReadGpxFile, 2, ""},
+                    FixtureCase{"kml/minimal.kml", ReadKmlFile, 2, ""}),
+    [](const testing::TestParamInfo<FixtureCase>& info) {
+        std::string name = info.param.File;
+        for (char& c : name)
+            if (c == '/' || c == '.')
+                c = '_';
+        return name;
+    });
+
 TEST(TruncatedFixtures, ReadWhatTheFormatAllows)
 {
     Settings settings;
