@@ -256,8 +256,9 @@ TEST_P(ExportSpeedChecks, RefuseOrAsk)
     host.YesNoAnswer = c.answer;
     EXPECT_EQ(exporter.CheckSpeed(), c.allowed);
     EXPECT_EQ(host.Messages.size(), *c.message ? 1u : 0u);
-    if (*c.message)
+    if (*c.message) {
         EXPECT_EQ(host.Messages[0].Text, c.message);
+    }
     EXPECT_EQ(host.Questions.size(), c.asked ? 1u : 0u);
 }
 
