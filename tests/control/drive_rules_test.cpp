@@ -234,7 +234,9 @@ TEST_P(PointMoveTest, ByLoopMode)
     if (!c.Valid) return;
     EXPECT_EQ(target.InSegment, c.InSegment);
     EXPECT_EQ(target.Point, c.Point);
-    if (c.InSegment) EXPECT_EQ(target.Segment, c.At.Track);
+    if (c.InSegment) {
+        EXPECT_EQ(target.Segment, c.At.Track);
+    }
 }
 
 // Track of 100 points in segments of 40 and 60; on segment 2, point 10 of it (point 50 overall).

@@ -164,7 +164,9 @@ TEST_P(MenuCommandTest, WindowAction)
     s.engine.Fix.Longitude = -70.6693;
     const MenuCommandResult result = s.op.RunMenuCommand(c.Id);
     EXPECT_EQ(result.Action, c.Action);
-    if (c.Action == WindowAction::EditPosition) EXPECT_EQ(result.Format, c.Format);
+    if (c.Action == WindowAction::EditPosition) {
+        EXPECT_EQ(result.Format, c.Format);
+    }
     EXPECT_EQ(result.ClipboardText, c.Clipboard);
 }
 

@@ -146,8 +146,9 @@ TEST(SessionTest, WithoutAReplayEngineEveryControlIsSafe)
     for (const MenuItem& item : op.ContextMenu()) {
         if (item.Separator) continue;
         op.RunMenuCommand(item.Id);
-        if (item.Id >= MenuId::ModeP && item.Id <= MenuId::SaveNmea && item.Id != MenuId::LoadTrack)
+        if (item.Id >= MenuId::ModeP && item.Id <= MenuId::SaveNmea && item.Id != MenuId::LoadTrack) {
             EXPECT_FALSE(item.Enabled) << item.Text;
+        }
     }
     const PanelFrame frame = op.RefreshPanel(2);
     EXPECT_FALSE(frame.ReplayShown);
