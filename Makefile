@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps build run test bench fuzz clean
+.PHONY: deps build run run-headless test bench fuzz clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -16,6 +16,9 @@ build: $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: deps build
+	./$(BUILD)/tolvex
+
+run-headless: deps build
 	./$(BUILD)/tolvex run
 
 test: deps build

@@ -1,10 +1,13 @@
-// tolvex: the headless front end. Each command lives in its own file and registers itself here.
+// tolvex: the window when started without arguments; every subcommand is headless and needs no
+// display. Each command lives in its own file and registers itself here.
 #include <CLI/CLI.hpp>
 
+#include "app/window_main.h"
 #include "cli/commands.h"
 
 int main(int argc, char** argv)
 {
+    if (argc <= 1) return tolvex::RunWindow(argc, argv);
     CLI::App app{"Tolvex GPS 模拟器: a virtual GPS receiver that feeds NMEA-0183 sentences to serial and virtual ports"};
     app.require_subcommand(1);
     tolvex::AddRunCommand(app);

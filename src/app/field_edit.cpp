@@ -1,0 +1,49 @@
+#include "app/field_edit.h"
+
+#include <cmath>
+
+namespace tolvex {
+
+NumberEdit::NumberEdit(QString label, int decimals, QWidget* parent)
+    : QLineEdit(parent), m_label(std::move(label)), m_decimals(decimals)
+{
+    setObjectName(m_label);
+}
+
+void NumberEdit::SetValue(double value)
+{
+    setText(m_decimals < 0 ? QString::number(static_cast<long long>(std::llround(value)))
+                           : QString::number(value, 'f', m_decimals));
+}
+
+std::optional<double> NumberEdit::Value() const
+{
+    bool ok = false;
+    const QString text = this->text().trimmed();
+    if (m_decimals < 0) {
+        const int value = text.toInt(&ok);
+        if (!ok) return std::nullopt;
+        return value;
+    }
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+QString NotANumberText(const NumberEdit& edit)
+{
+    return edit.Integer() ? QString::fromUtf8("%1：请输入一个整数。").arg(edit.Label())
+                          : QString::fromUtf8("%1：请输入一个数值。").arg(edit.Label());
+}
+
+QString OutOfRangeText(const QString& label, double min, double max, bool integer)
+{
+    const char* kind = integer ? "整数" : "数值";
+    return QString::fromUtf8("%1：请输入介于 %2 和 %3 之间的%4。")
+        .arg(label)
+        .arg(QString::number(min, 'g', 10))
+        .arg(QString::number(max, 'g', 10))
+        .arg(QString::fromUtf8(kind));
+}
+
+}  // namespace tolvex

@@ -1,0 +1,33 @@
+#pragma once
+// Number fields of the dialogs: shown with a fixed number of decimals, read back with a check that
+// names the field, so a typo is told to the user instead of becoming 0.
+
+#include <QLineEdit>
+
+#include <optional>
+#include <string>
+
+namespace tolvex {
+
+class NumberEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    // decimals < 0: an integer field.
+    NumberEdit(QString label, int decimals, QWidget* parent);
+
+    void SetValue(double value);
+    // The value, or nothing when the text is not a number of the field's kind.
+    std::optional<double> Value() const;
+    const QString& Label() const { return m_label; }
+    bool Integer() const { return m_decimals < 0; }
+
+private:
+    QString m_label;
+    int m_decimals;
+};
+
+// The message for a text that is not a number, and for a value out of its range.
+QString NotANumberText(const NumberEdit& edit);
+QString OutOfRangeText(const QString& label, double min, double max, bool integer);
+
+}  // namespace tolvex

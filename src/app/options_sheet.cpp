@@ -1,0 +1,399 @@
+#include "app/options_sheet.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "app/field_edit.h"
+#include "app/host_dialogs.h"
+#include "app/qt_text.h"
+
+namespace tolvex {
+namespace {
+
+constexpr const char* SentenceNames[SentenceCount] = {"RMC", "GGA", "GSA", "GSV", "GLL", "VTG"};
+constexpr const char* ParityNames[] = {"无", "奇", "偶"};
+constexpr const char* StopBitNames[] = {"1", "1.5", "2"};
+constexpr const char* FormatNames[] = {"(d)dd.dddddd", "(d)ddmm.mmmm", "(d)ddmmss.ss"};
+
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QLabel* Hint(const char* utf8, QWidget* parent)
+{
+    auto* label = new QLabel(Text(utf8), parent);
+    label->setWordWrap(true);
+    return label;
+}
+
+// The six sentence boxes in one row.
+QHBoxLayout* SentenceRow(std::array<QCheckBox*, SentenceCount>& boxes, QWidget* parent)
+{
+    auto* row = new QHBoxLayout;
+    for (int i = 0; i < SentenceCount; ++i) {
+        boxes[i] = new QCheckBox(Text(SentenceNames[i]), parent);
+        row->addWidget(boxes[i]);
+    }
+    return row;
+}
+
+bool ReadNumber(NumberEdit* edit, double& value, QWidget* page)
+{
+    const std::optional<double> read = edit->Value();
+    if (!read) {
+        QMessageBox::warning(page, Text("警告"), NotANumberText(*edit));
+        edit->setFocus();
+        edit->selectAll();
+        return false;
+    }
+    value = *read;
+    return true;
+}
+
+bool ReadInt(NumberEdit* edit, int& value, QWidget* page)
+{
+    double read = 0;
+    if (!ReadNumber(edit, read, page)) return false;
+    value = static_cast<int>(read);
+    return true;
+}
+
+}  // namespace
+
+// --- Output 1..3 ---
+
+COptionOutput::COptionOutput(int output, const OptionsRuntime& runtime, QWidget* parent)
+    : OptionsPageBase(parent), m_output(output), m_runtime(runtime), m_active(new QCheckBox(Text("启用"), this)),
+      m_virtual(new QCheckBox(Text("虚拟串口"), this)), m_port(new QComboBox(this)), m_baud(new QComboBox(this)),
+      m_parity(new QComboBox(this)), m_stopBits(new QComboBox(this)),
+      m_interval(new NumberEdit(Text("输出%1 间隔(毫秒)").arg(output), -1, this)), m_status(new QLabel(this))
+{
+    for (int n = 1; n <= MaxComPort; ++n) m_port->addItem(QString("COM%1").arg(n));
+    for (int baud : BaudRates) m_baud->addItem(QString::number(baud));
+    for (const char* name : ParityNames) m_parity->addItem(Text(name));
+    for (const char* name : StopBitNames) m_stopBits->addItem(Text(name));
+
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_active);
+    top->addWidget(m_virtual);
+    top->addStretch();
+    layout->addLayout(top);
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(Text("串口"), this), 0, 0);
+    grid->addWidget(m_port, 0, 1);
+    grid->addWidget(new QLabel(Text("波特率"), this), 0, 2);
+    grid->addWidget(m_baud, 0, 3);
+    grid->addWidget(new QLabel(Text("校验"), this), 1, 0);
+    grid->addWidget(m_parity, 1, 1);
+    grid->addWidget(new QLabel(Text("停止位"), this), 1, 2);
+    grid->addWidget(m_stopBits, 1, 3);
+    layout->addLayout(grid);
+    layout->addWidget(Hint("提示： 标准 NMEA 设置为4800 波特，1 停止位，无校验", this));
+    // The serial driver here knows one or two stop bits only.
+    layout->addWidget(Hint("注：本系统的串口不支持1.5停止位，选择1.5时按2停止位发送", this));
+    auto* interval = new QHBoxLayout;
+    interval->addWidget(m_interval);
+    interval->addWidget(Hint("毫秒（1Hz GPS为1000，5Hz GPS为200）", this));
+    layout->addLayout(interval);
+    layout->addLayout(SentenceRow(m_sentences, this));
+    layout->addWidget(Hint("提示: RMC 是最基本的 NMEA 语句", this));
+    layout->addWidget(m_status);
+    layout->addStretch();
+    connect(m_active, &QCheckBox::clicked, this, [this](bool checked) { ApplyLook(checked, false); });
+}
+
+void COptionOutput::ApplyLook(bool active, bool atInit)
+{
+    const bool running = m_runtime.Running[m_output];
+    OutputPageLook look = OutputPageLookOf(active, running, m_virtual->isChecked(), m_runtime.PeerOpen[m_output]);
+    if (!atInit) {
+        // A click on "启用" switches the whole page with it.
+        look.PortFields = active;
+        look.IntervalAndSentences = active;
+    }
+    m_active->setEnabled(look.ActiveBox);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_virtual, m_port, m_baud, m_parity, m_stopBits})
+        w->setEnabled(look.PortFields);
+    m_interval->setEnabled(look.IntervalAndSentences);
+    for (QCheckBox* box : m_sentences) box->setEnabled(look.IntervalAndSentences);
+    if (atInit) m_status->setText(FromUtf8(look.Status));
+}
+
+void COptionOutput::Load(const OptionsForm& form)
+{
+    const OutputSettings& o = form.Outputs[m_output];
+    m_active->setChecked(o.Active);
+    m_virtual->setChecked(o.Virtual);
+    m_port->setCurrentIndex(o.Port);
+    m_baud->setCurrentIndex(o.BaudRateIndex);
+    m_parity->setCurrentIndex(o.ParityIndex);
+    m_stopBits->setCurrentIndex(o.StopBitsIndex);
+    m_interval->SetValue(o.Interval);
+    for (int i = 0; i < SentenceCount; ++i) m_sentences[i]->setChecked(o.Send[i]);
+    ApplyLook(o.Active, true);
+}
+
+bool COptionOutput::Save(OptionsForm& form)
+{
+    OutputSettings& o = form.Outputs[m_output];
+    if (!ReadInt(m_interval, o.Interval, this)) return false;
+    o.Active = m_active->isChecked();
+    o.Virtual = m_virtual->isChecked();
+    o.Port = m_port->currentIndex();
+    o.BaudRateIndex = m_baud->currentIndex();
+    o.ParityIndex = m_parity->currentIndex();
+    o.StopBitsIndex = m_stopBits->currentIndex();
+    for (int i = 0; i < SentenceCount; ++i) o.Send[i] = m_sentences[i]->isChecked();
+    return true;
+}
+
+// --- Output 0 ---
+
+COptionOzi::COptionOzi(const OptionsRuntime& runtime, QWidget* parent)
+    : OptionsPageBase(parent), m_linkUp(runtime.Running[0]), m_active(new QCheckBox(Text("启用"), this)),
+      m_noNmea(new QCheckBox(Text("不输出NMEA语句到OziExplorer（OziExplorer仅用于获取单双击地图地点的经纬度）"), this)),
+      m_interval(new NumberEdit(Text("输出0 间隔(毫秒)"), -1, this)), m_status(new QLabel(this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_active);
+    layout->addWidget(m_noNmea);
+    auto* interval = new QHBoxLayout;
+    interval->addWidget(m_interval);
+    interval->addWidget(Hint("毫秒（推荐值：200毫秒）", this));
+    layout->addLayout(interval);
+    layout->addLayout(SentenceRow(m_sentences, this));
+    layout->addWidget(Hint("提示: 目前版本的 OziExplorer 在经 Ozi API 连接时不解释 RMC/GGA 以外的语句", this));
+    layout->addWidget(m_status);
+    layout->addStretch();
+    connect(m_active, &QCheckBox::clicked, this, [this](bool checked) {
+        m_noNmea->setEnabled(checked);
+        m_interval->setEnabled(checked);
+        for (QCheckBox* box : m_sentences) box->setEnabled(checked);
+    });
+}
+
+void COptionOzi::ApplyLook(bool active)
+{
+    const OziPageLook look = OziPageLookOf(active, m_linkUp);
+    m_active->setEnabled(look.ActiveBox);
+    m_noNmea->setEnabled(look.NoNmeaBox);
+    m_interval->setEnabled(look.IntervalAndSentences);
+    for (QCheckBox* box : m_sentences) box->setEnabled(look.IntervalAndSentences);
+    m_status->setText(FromUtf8(look.Status));
+}
+
+void COptionOzi::Load(const OptionsForm& form)
+{
+    const OutputSettings& o = form.Outputs[0];
+    m_active->setChecked(o.Active);
+    m_noNmea->setChecked(o.NoNMEA);
+    m_interval->SetValue(o.Interval);
+    for (int i = 0; i < SentenceCount; ++i) m_sentences[i]->setChecked(o.Send[i]);
+    ApplyLook(o.Active);
+}
+
+bool COptionOzi::Save(OptionsForm& form)
+{
+    OutputSettings& o = form.Outputs[0];
+    if (!ReadInt(m_interval, o.Interval, this)) return false;
+    o.Active = m_active->isChecked();
+    o.NoNMEA = m_noNmea->isChecked();
+    for (int i = 0; i < SentenceCount; ++i) o.Send[i] = m_sentences[i]->isChecked();
+    return true;
+}
+
+// --- GPS ---
+
+COptionGPS::COptionGPS(QWidget* parent)
+    : OptionsPageBase(parent), m_upper(new NumberEdit(Text("上限"), 2, this)),
+      m_lower(new NumberEdit(Text("下限"), 2, this)), m_offset(new NumberEdit(Text("时间偏移"), 4, this)),
+      m_factor(new NumberEdit(Text("时间缩放因子"), 4, this))
+{
+    auto* layout = new QVBoxLayout(this);
+    auto* speeds = new QGroupBox(Text("GPS 速度(NMEA 语句中的速度)"), this);
+    auto* speedForm = new QFormLayout(speeds);
+    speedForm->addRow(Text("上限"), m_upper);
+    speedForm->addRow(Text("下限"), m_lower);
+    speedForm->addRow(Hint("注：若设定的上限速度小于下限速度，则GPS速度始终为上限速度", this));
+    layout->addWidget(speeds);
+    auto* time = new QFormLayout;
+    time->addRow(Text("时间偏移"), m_offset);
+    time->addRow(Text("时间缩放因子"), m_factor);
+    time->addRow(Hint("1：正常，0：时间不变，0～1时间变慢，>1时间变快", this));
+    layout->addLayout(time);
+    layout->addStretch();
+}
+
+void COptionGPS::Load(const OptionsForm& form)
+{
+    m_upper->SetValue(form.UpperSpeedKmh);
+    m_lower->SetValue(form.LowerSpeedKmh);
+    m_offset->SetValue(form.GPSTimeOffset);
+    m_factor->SetValue(form.GPSTimeFactor);
+}
+
+bool COptionGPS::Save(OptionsForm& form)
+{
+    return ReadNumber(m_upper, form.UpperSpeedKmh, this) && ReadNumber(m_lower, form.LowerSpeedKmh, this) &&
+           ReadNumber(m_offset, form.GPSTimeOffset, this) && ReadNumber(m_factor, form.GPSTimeFactor, this);
+}
+
+// --- Miscellaneous ---
+
+COptionMisc::COptionMisc(const OptionsRuntime& runtime, QWidget* parent)
+    : OptionsPageBase(parent), m_format(new QComboBox(this)), m_step(new QComboBox(this)),
+      m_wheel(new NumberEdit(Text("鼠标滚轮灵敏度"), 2, this))
+{
+    for (const char* name : FormatNames) m_format->addItem(Text(name));
+    for (const StepRow& row : StepTable) m_step->addItem(Text(row.Text));
+    const char* keyLabels[] = {"按一下", "短时间按住", "长时间按住"};
+    const char* keyHints[] = {"推荐值：1度", "推荐值：2度", "推荐值：5度"};
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QFormLayout;
+    top->addRow(Text("经纬度格式"), m_format);
+    top->addRow(Text("跳跃步长"), m_step);
+    top->addRow(Hint("（用于跳跃键。在南北方向上0.00001 度大约等于1米，东西方向上随纬度增加而减小）", this));
+    layout->addLayout(top);
+    auto* keys = new QGroupBox(Text("左右箭头灵敏度(度)"), this);
+    auto* keyGrid = new QGridLayout(keys);
+    for (int i = 0; i < 3; ++i) {
+        m_keys[i] = new NumberEdit(Text(keyLabels[i]), 2, this);
+        // The arrow keys steer only in free driving.
+        m_keys[i]->setEnabled(!runtime.TrackReplay);
+        keyGrid->addWidget(new QLabel(Text(keyLabels[i]), keys), i, 0);
+        keyGrid->addWidget(m_keys[i], i, 1);
+        keyGrid->addWidget(new QLabel(Text(keyHints[i]), keys), i, 2);
+    }
+    layout->addWidget(keys);
+    auto* wheel = new QGridLayout;
+    wheel->addWidget(new QLabel(Text("鼠标滚轮灵敏度"), this), 0, 0);
+    wheel->addWidget(m_wheel, 0, 1);
+    wheel->addWidget(new QLabel(Text("推荐值：5度（负值反转方向）"), this), 0, 2);
+    layout->addLayout(wheel);
+    layout->addStretch();
+}
+
+void COptionMisc::Load(const OptionsForm& form)
+{
+    m_format->setCurrentIndex(form.LatLonFormatIndex);
+    m_step->setCurrentIndex(form.StepIndex >= 0 && form.StepIndex < StepCount ? form.StepIndex : -1);
+    m_keys[0]->SetValue(form.KeySensitivity1);
+    m_keys[1]->SetValue(form.KeySensitivity2);
+    m_keys[2]->SetValue(form.KeySensitivity3);
+    m_wheel->SetValue(form.WheelSensitivity);
+}
+
+bool COptionMisc::Save(OptionsForm& form)
+{
+    if (!ReadNumber(m_keys[0], form.KeySensitivity1, this) || !ReadNumber(m_keys[1], form.KeySensitivity2, this) ||
+        !ReadNumber(m_keys[2], form.KeySensitivity3, this) || !ReadNumber(m_wheel, form.WheelSensitivity, this))
+        return false;
+    form.LatLonFormatIndex = std::max(0, m_format->currentIndex());
+    form.StepIndex = m_step->currentIndex();
+    return true;
+}
+
+// --- Track ---
+
+COptionTrack::COptionTrack(QWidget* parent)
+    : OptionsPageBase(parent), m_minPoints(new NumberEdit(Text("航迹段最少点数"), -1, this)),
+      m_minLength(new NumberEdit(Text("航迹段最短长度（米）"), 2, this))
+{
+    auto* layout = new QVBoxLayout(this);
+    auto* group = new QGroupBox(Text("航迹段过滤"), this);
+    auto* form = new QFormLayout(group);
+    form->addRow(Text("航迹段最少点数"), m_minPoints);
+    form->addRow(Text("航迹段最短长度（米）"), m_minLength);
+    layout->addWidget(group);
+    layout->addStretch();
+}
+
+void COptionTrack::Load(const OptionsForm& form)
+{
+    m_minPoints->SetValue(form.MinTrackPoints);
+    m_minLength->SetValue(form.MinTrackLength);
+}
+
+bool COptionTrack::Save(OptionsForm& form)
+{
+    return ReadInt(m_minPoints, form.MinTrackPoints, this) && ReadNumber(m_minLength, form.MinTrackLength, this);
+}
+
+// --- The sheet ---
+
+COptions::COptions(Settings& settings, const OptionsRuntime& runtime, int startPage, QWidget* parent)
+    : QDialog(parent), m_settings(settings), m_saved(settings), m_form(OptionsFormOf(settings)),
+      m_tabs(new QTabWidget(this))
+{
+    setWindowTitle(Text("选项"));
+    m_pages = {new COptionOutput(1, runtime, this), new COptionOutput(2, runtime, this),
+               new COptionOutput(3, runtime, this), new COptionOzi(runtime, this),
+               new COptionGPS(this),                new COptionMisc(runtime, this),
+               new COptionTrack(this)};
+    for (int page = 0; page < OptionsPageCount; ++page) {
+        m_pages[page]->Load(m_form);
+        m_tabs->addTab(m_pages[page], Text(OptionsTabText(page)));
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs);
+    layout->addWidget(OkCancelButtons(this));
+    m_shownPage = startPage >= 0 && startPage < OptionsPageCount ? startPage : 0;
+    m_tabs->setCurrentIndex(m_shownPage);
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int page) {
+        if (m_switching || page == m_shownPage) return;
+        if (!LeavePage(m_shownPage)) {
+            // The page with the refused field stays in front.
+            m_switching = true;
+            m_tabs->setCurrentIndex(m_shownPage);
+            m_switching = false;
+            return;
+        }
+        m_shownPage = page;
+        m_pages[page]->Load(m_form);
+    });
+}
+
+int COptions::CurrentPage() const { return m_tabs->currentIndex(); }
+
+void COptions::SetCurrentPage(int page) { m_tabs->setCurrentIndex(page); }
+
+bool COptions::LeavePage(int page)
+{
+    if (!m_pages[page]->Save(m_form)) return false;
+    if (const auto error = CheckOptionsPage(m_form, page)) {
+        QMessageBox::warning(this, Text("警告"), OutOfRangeText(FromUtf8(error->Field), error->Min, error->Max,
+                                                               error->Integer));
+        return false;
+    }
+    StoreOptionsPage(m_form, page, m_settings);
+    return true;
+}
+
+void COptions::accept()
+{
+    if (!LeavePage(m_shownPage)) return;
+    if (const auto error = CheckOptionsForm(m_form)) {
+        m_tabs->setCurrentIndex(error->Page);
+        QMessageBox::warning(this, Text("警告"), OutOfRangeText(FromUtf8(error->Field), error->Min, error->Max,
+                                                               error->Integer));
+        return;
+    }
+    ApplyOptionsOk(m_form, m_settings);
+    QDialog::accept();
+}
+
+void COptions::reject()
+{
+    RestoreOptions(m_saved, m_settings);
+    QDialog::reject();
+}
+
+}  // namespace tolvex

@@ -1,0 +1,541 @@
+#include "app/tolvex_dlg.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+#include "app/key_map.h"
+#include "app/panel_pictures.h"
+#include "app/qt_text.h"
+#include "app/quick_help_window.h"
+#include "app/settings_io.h"
+#include "control/keyboard.h"
+#include "links/ozi_api_link.h"
+#include "tracks/track_loader.h"
+
+namespace tolvex {
+namespace {
+
+// Pixel sizes of the 12, 8 and 10 point fonts on a 96 dpi panel, so the texts fit the positions
+// the mouse regions are measured against whatever the screen's own resolution.
+constexpr int FixFontPixels = 16;
+constexpr int StatusFontPixels = 11;
+constexpr int ReplayFontPixels = 13;
+constexpr int SeparatorY = 132;
+
+struct ButtonPlace {
+    int Id;
+    ButtonFace Face;
+    QRect Geometry;
+};
+constexpr int ButtonRowY = 84;
+const ButtonPlace RunStateButtons[] = {
+    {PanelControl::Run, ButtonFace::Run, QRect(6, ButtonRowY, 38, 38)},
+    {PanelControl::Pause, ButtonFace::Pause, QRect(46, ButtonRowY, 38, 38)},
+    {PanelControl::Stop, ButtonFace::Stop, QRect(86, ButtonRowY, 38, 38)},
+    {PanelControl::Help, ButtonFace::Help, QRect(126, ButtonRowY, 38, 38)},
+    {PanelControl::FileOpen, ButtonFace::FileOpen, QRect(4, 136, 22, 20)},
+};
+
+// The track-mode bar: the four mode buttons, the loop and the direction button.
+struct ModePlace {
+    int Id;
+    QRect Geometry;
+};
+constexpr int ModeRowY = 182;
+const ModePlace ModeButtons[] = {
+    {PanelControl::ModeFree, QRect(6, ModeRowY, 30, 30)},   {PanelControl::ModeP, QRect(40, ModeRowY, 30, 30)},
+    {PanelControl::ModeM, QRect(74, ModeRowY, 30, 30)},     {PanelControl::ModeS, QRect(108, ModeRowY, 30, 30)},
+    {PanelControl::LoopButton, QRect(146, ModeRowY, 30, 30)}, {PanelControl::DirectionButton, QRect(180, ModeRowY, 30, 30)},
+};
+
+QColor ColorOf(ColorRef ref) { return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF); }
+
+// The configured face when the system has it, else a face with the CJK glyphs every text needs.
+QString PanelFontFace(const std::string& configured)
+{
+    const QString face = FromUtf8(configured);
+    if (!face.isEmpty() && QFontDatabase::hasFamily(face)) return face;
+    for (const char* fallback : {"Noto Serif CJK SC", "Noto Sans CJK SC", "Liberation Serif"})
+        if (QFontDatabase::hasFamily(fallback)) return fallback;
+    return QFont().family();
+}
+
+}  // namespace
+
+CTolvexDlg::CTolvexDlg(std::string settingsPath, QWidget* parent)
+    : QWidget(parent), m_settingsPath(std::move(settingsPath))
+{
+    // Settings before anything that reads them: the virtual port folder and the API library.
+    LoadWindowSettings(m_settingsPath, m_loadedSettings, m_loadedFix);
+    m_ports = std::make_unique<SystemPortFactory>(m_loadedSettings.VirtualPortDir);
+    m_ozi = MakeOziApiLink(m_loadedSettings);
+    m_sim = std::make_unique<Simulator>(*this, m_calendar, *m_ports, m_ozi.get());
+    Engine& engine = m_sim->Core;
+    engine.Options = m_loadedSettings;
+    engine.Fix = m_loadedFix;
+    engine.State = RunState::Stopped;
+    m_operator = std::make_unique<Operator>(engine, &m_sim->TrackReplay);
+    m_operator->QuickHelpOpened = [this] { CreateQuickHelpWindow(); };
+    m_fontFace = PanelFontFace(engine.Options.FontFaceName);
+
+    setWindowTitle(QString::fromUtf8(MainWindowTitle));
+    setWindowIcon(AppIcon());
+    setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+
+    for (const ButtonPlace& place : RunStateButtons) MakeButton(place.Id, ButtonIcon(place.Face), place.Geometry);
+    for (const ModePlace& place : ModeButtons) MakeButton(place.Id, QIcon(), place.Geometry)->hide();
+    UpdateModeButtons();
+
+    // Shrunk by the track-mode bar until a track is loaded.
+    setFixedSize(PanelWidth, PanelFullHeight - TrackModeBarHeight);
+    ApplyTopmost();
+
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(20);
+    connect(&m_timer, &QTimer::timeout, this, [this] { m_sim->Core.TimerTick(); });
+    m_timer.start();
+    RefreshPanel(2);
+}
+
+CTolvexDlg::~CTolvexDlg()
+{
+    m_timer.stop();
+    delete m_quickHelp;
+    // A window torn down without its close (a test, a crash path) still releases the ports.
+    if (!m_closed) m_sim->Core.Close();
+}
+
+QPushButton* CTolvexDlg::MakeButton(int controlId, const QIcon& icon, const QRect& geometry)
+{
+    auto* button = new QPushButton(this);
+    button->setGeometry(geometry);
+    button->setIcon(icon);
+    button->setIconSize(geometry.size() - QSize(6, 6));
+    // The panel keeps the keyboard: Space, Enter and Escape are simulator keys, not button presses.
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setFlat(controlId >= PanelControl::ModeFree && controlId <= PanelControl::ModeS);
+    if (const char* tip = ToolTipText(controlId)) button->setToolTip(QString::fromUtf8(tip));
+    connect(button, &QPushButton::clicked, this, [this, controlId] { PressButton(controlId); });
+    m_buttons[controlId] = button;
+    return button;
+}
+
+void CTolvexDlg::PressButton(int controlId)
+{
+    Engine& engine = m_sim->Core;
+    Replay& replay = m_sim->TrackReplay;
+    switch (controlId) {
+    case PanelControl::Run: engine.RunCommand(); break;
+    case PanelControl::Pause: engine.PauseCommand(); break;
+    case PanelControl::Stop: engine.StopCommand(); break;
+    case PanelControl::Help: OpenQuickHelp(); break;
+    case PanelControl::FileOpen: OpenTrackFileDialog(); break;
+    case PanelControl::ModeFree: RunMenuCommand(MenuId::ModeFree); break;
+    case PanelControl::ModeP: RunMenuCommand(MenuId::ModeP); break;
+    case PanelControl::ModeM: RunMenuCommand(MenuId::ModeM); break;
+    case PanelControl::ModeS: RunMenuCommand(MenuId::ModeS); break;
+    case PanelControl::LoopButton:
+        if (replay.Store().Loaded()) replay.NextLoopMode();
+        break;
+    case PanelControl::DirectionButton:
+        if (replay.Store().Loaded()) replay.ToggleReverse();
+        break;
+    default: break;
+    }
+    RefreshPanel(1);
+}
+
+// --- Host ---
+
+void CTolvexDlg::ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon)
+{
+    const QMessageBox::Icon shown = icon == MessageIcon::Error     ? QMessageBox::Critical
+                                    : icon == MessageIcon::Warning ? QMessageBox::Warning
+                                                                   : QMessageBox::Information;
+    QMessageBox box(shown, FromUtf8(caption), FromUtf8(text), QMessageBox::Ok, this);
+    box.exec();
+}
+
+bool CTolvexDlg::AskYesNo(const std::string& text, const std::string& caption)
+{
+    QMessageBox box(QMessageBox::Question, FromUtf8(caption), FromUtf8(text), QMessageBox::Yes | QMessageBox::No,
+                    this);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void CTolvexDlg::RefreshPanel(int mode)
+{
+    if (!m_operator) return;
+    ApplyFrame(m_operator->RefreshPanel(mode));
+}
+
+void CTolvexDlg::ApplyFrame(const PanelFrame& frame)
+{
+    if (!frame.ReplayShown) {
+        // Free driving: the replay lines go with the next paint instead of lingering.
+        std::erase_if(m_texts, [](const auto& entry) { return entry.second.Group == TextGroup::Replay; });
+    }
+    for (const PanelText& text : frame.Texts) m_texts[{text.X, text.Y}] = text;
+    if (frame.FullRedraw) {
+        m_frame.Buttons = frame.Buttons;
+        m_frame.Outputs = frame.Outputs;
+        m_buttons[PanelControl::Run]->setEnabled(frame.Buttons.RunEnabled);
+        m_buttons[PanelControl::Pause]->setEnabled(frame.Buttons.PauseEnabled);
+        m_buttons[PanelControl::Stop]->setEnabled(frame.Buttons.StopEnabled);
+        if (isActiveWindow()) setFocus();
+    }
+    m_frame.Texts = frame.Texts;
+    m_frame.FullRedraw = frame.FullRedraw;
+    m_frame.ReplayShown = frame.ReplayShown;
+    if (frame.ReplayShown) {
+        m_frame.LoopPicture = frame.LoopPicture;
+        m_frame.ReversedPicture = frame.ReversedPicture;
+    }
+    m_frame.SelectedMode = frame.SelectedMode;
+    UpdateModeButtons();
+    update();
+}
+
+void CTolvexDlg::UpdateModeButtons()
+{
+    static constexpr std::pair<int, TrackMode> Modes[] = {{PanelControl::ModeFree, TrackMode::Free},
+                                                          {PanelControl::ModeP, TrackMode::P},
+                                                          {PanelControl::ModeM, TrackMode::M},
+                                                          {PanelControl::ModeS, TrackMode::S}};
+    for (const auto& [id, mode] : Modes) {
+        const bool selected = m_frame.SelectedMode == mode;
+        QPushButton* button = m_buttons[id];
+        if (button->property("selected").toInt() == static_cast<int>(selected) + 1) continue;
+        button->setProperty("selected", static_cast<int>(selected) + 1);
+        button->setIcon(QIcon(ModePicture(mode, selected)));
+    }
+    m_buttons[PanelControl::LoopButton]->setIcon(QIcon(LoopPicture(m_frame.LoopPicture)));
+    m_buttons[PanelControl::DirectionButton]->setIcon(QIcon(DirectionPicture(m_frame.ReversedPicture)));
+}
+
+QString CTolvexDlg::PanelTextAt(int x, int y) const
+{
+    const auto it = m_texts.find({x, y});
+    return it == m_texts.end() ? QString() : FromUtf8(it->second.Text);
+}
+
+void CTolvexDlg::paintEvent(QPaintEvent*)
+{
+    const Settings& options = m_sim->Core.Options;
+    const QColor back = ColorOf(options.BackColor);
+    QPainter painter(this);
+    painter.fillRect(rect(), back);
+    painter.setPen(QColor(160, 160, 160));
+    painter.drawLine(2, SeparatorY, width() - 3, SeparatorY);
+
+    struct GroupLook {
+        int Pixels;
+        ColorRef Color;
+    };
+    const GroupLook looks[] = {{FixFontPixels, options.Text1Color},
+                               {StatusFontPixels, options.Text2Color},
+                               {ReplayFontPixels, options.Text3Color}};
+    for (const auto& [at, text] : m_texts) {
+        const GroupLook& look = looks[static_cast<int>(text.Group)];
+        QFont font(m_fontFace);
+        font.setPixelSize(look.Pixels);
+        painter.setFont(font);
+        const QFontMetrics metrics(font);
+        const QString shown = FromUtf8(text.Text);
+        // Opaque on the background, as the texts have always been drawn.
+        painter.fillRect(QRect(text.X, text.Y, metrics.horizontalAdvance(shown), metrics.height()), back);
+        painter.setPen(ColorOf(look.Color));
+        painter.drawText(text.X, text.Y + metrics.ascent(), shown);
+    }
+    for (const OutputColumn& column : m_frame.Outputs)
+        painter.drawPixmap(column.PictureX, column.PictureY, OutputPicture(column.Indicator));
+}
+
+void CTolvexDlg::showEvent(QShowEvent* e)
+{
+    QWidget::showEvent(e);
+    RefreshPanel(2);
+}
+
+// --- Keyboard and mouse ---
+
+bool CTolvexDlg::event(QEvent* e)
+{
+    // Tab would move the focus to a button; the panel keeps it.
+    if (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(e);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            if (e->type() == QEvent::KeyPress) keyPressEvent(key);
+            return true;
+        }
+    }
+    return QWidget::event(e);
+}
+
+void CTolvexDlg::keyPressEvent(QKeyEvent* e)
+{
+    // Every key stays with the panel: Enter and Escape never reach a default handler that could
+    // end the window.
+    e->accept();
+    if (e->key() == Qt::Key_Menu) {
+        const QPoint client = mapToGlobal(QPoint(0, 0));
+        const ScreenPoint at = MenuAnchor(-1, -1, client.x(), client.y());
+        ShowContextMenu(QPoint(at.X, at.Y));
+        return;
+    }
+    if (const int vk = VirtualKeyOf(e->key())) m_operator->HandleKeyDown(vk, e->isAutoRepeat());
+}
+
+void CTolvexDlg::keyReleaseEvent(QKeyEvent* e)
+{
+    e->accept();
+    if (e->isAutoRepeat()) return;
+    if (const int vk = VirtualKeyOf(e->key())) m_operator->HandleKeyUp(vk);
+}
+
+void CTolvexDlg::mousePressEvent(QMouseEvent* e)
+{
+    switch (e->button()) {
+    case Qt::LeftButton: m_operator->LeftButtonPressed(); break;
+    case Qt::RightButton: m_operator->RightButtonPressed(); break;
+    case Qt::MiddleButton: m_operator->MiddleButtonPressed(); break;
+    default: break;
+    }
+    setFocus();
+}
+
+void CTolvexDlg::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton) m_operator->LeftButtonReleased();
+    if (e->button() == Qt::RightButton && m_operator->RightButtonReleased())
+        ShowContextMenu(e->globalPosition().toPoint());
+}
+
+void CTolvexDlg::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton) {
+        mousePressEvent(e);
+        return;
+    }
+    m_operator->LeftButtonPressed();
+    const QPoint at = e->position().toPoint();
+    const DoubleClickTarget target = m_operator->HandleDoubleClick(at.x(), at.y());
+    // The dialog runs its own loop: the button's release never reaches the panel.
+    m_operator->LeftButtonReleased();
+    if (target.Options)
+        OptionsCommand(target.OptionsOutput);
+    else
+        EditPosition(target.Format);
+}
+
+void CTolvexDlg::wheelEvent(QWheelEvent* e)
+{
+    const int delta = std::clamp(e->angleDelta().y(), -32768, 32767);
+    if (delta == 0) return;
+    const QPoint at = e->position().toPoint();
+    m_operator->HandleMouseWheel(delta, at.x(), at.y());
+    e->accept();
+}
+
+void CTolvexDlg::contextMenuEvent(QContextMenuEvent* e)
+{
+    // A mouse request is answered at the right button's release, once the wheel rule has spoken.
+    if (e->reason() != QContextMenuEvent::Keyboard) return;
+    const QPoint client = mapToGlobal(QPoint(0, 0));
+    const ScreenPoint at = MenuAnchor(-1, -1, client.x(), client.y());
+    ShowContextMenu(QPoint(at.X, at.Y));
+}
+
+void CTolvexDlg::ShowContextMenu(const QPoint& globalPos)
+{
+    QMenu menu(this);
+    std::map<std::string, QMenu*> submenus;
+    for (const MenuItem& item : m_operator->ContextMenu()) {
+        QMenu* target = &menu;
+        if (!item.Submenu.empty()) {
+            auto [it, added] = submenus.try_emplace(item.Submenu, nullptr);
+            if (added) it->second = menu.addMenu(FromUtf8(item.Submenu));
+            target = it->second;
+        }
+        if (item.Separator) {
+            target->addSeparator();
+            continue;
+        }
+        QAction* action = target->addAction(FromUtf8(item.Text));
+        action->setData(item.Id);
+        action->setCheckable(item.Checked);
+        action->setChecked(item.Checked);
+        action->setEnabled(item.Enabled);
+    }
+    // The about box, which the system menu offers on the platform the panel comes from.
+    menu.addSeparator();
+    QAction* about = menu.addAction(QString::fromUtf8(About::MenuText));
+    about->setData(0);
+    QAction* chosen = menu.exec(globalPos);
+    if (!chosen) return;
+    if (chosen == about) {
+        ShowAbout();
+        return;
+    }
+    RunMenuCommand(chosen->data().toInt());
+}
+
+void CTolvexDlg::RunMenuCommand(int id)
+{
+    RunWindowAction(m_operator->RunMenuCommand(id));
+    RefreshPanel(1);
+}
+
+void CTolvexDlg::RunWindowAction(const MenuCommandResult& result)
+{
+    switch (result.Action) {
+    case WindowAction::None: break;
+    case WindowAction::EditPosition: EditPosition(result.Format); break;
+    case WindowAction::SaveFavorite: SaveFavoriteCommand(); break;
+    case WindowAction::Options: OptionsCommand(-1); break;
+    case WindowAction::ApplyTopmost: ApplyTopmost(); break;
+    case WindowAction::OpenTrackFile: OpenTrackFileDialog(); break;
+    case WindowAction::SaveNmea: SaveNmeaCommand(); break;
+    case WindowAction::CopyToClipboard:
+        // Plain 8-bit text, as the copy forms are ASCII.
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(result.ClipboardText.c_str()));
+        break;
+    case WindowAction::QuickHelp: CreateQuickHelpWindow(); break;
+    }
+}
+
+void CTolvexDlg::ApplyTopmost()
+{
+    const bool topmost = m_sim->Core.Options.AlwaysOnTop;
+    if (testAttribute(Qt::WA_WState_Created) && windowFlags().testFlag(Qt::WindowStaysOnTopHint) == topmost) return;
+    const bool wasVisible = isVisible();
+    const QPoint at = pos();
+    setWindowFlag(Qt::WindowStaysOnTopHint, topmost);
+    if (wasVisible) {
+        // Changing the flag re-creates the native window; it comes back where it was.
+        move(at);
+        show();
+    }
+}
+
+// --- Tracks ---
+
+void CTolvexDlg::OpenTrackFileDialog()
+{
+    const QString path = QFileDialog::getOpenFileName(
+        this, QString::fromUtf8("载入航迹文件"), QString(),
+        QString::fromUtf8("OZI航迹文件 (*.plt);;GPX文件 (*.gpx);;Google Earth kml文件 (*.kml);;"
+                          "GpsGate Simulator文件 (*.gpssim);;灵图trk文件 (*.trk);;所有文件 (*)"));
+    if (path.isEmpty()) return;
+    LoadTrack(QFile::encodeName(path).toStdString());
+}
+
+void CTolvexDlg::LoadTrack(const std::string& path)
+{
+    Simulator& sim = *m_sim;
+    const LoadOutcome outcome = LoadTrackFile(path, sim.Track, sim.TrackReplay, sim.Core.Options, *this);
+    if (!outcome.Loaded) {
+        if (!outcome.MessageShown)
+            ShowMessage("无法载入航迹文件：\n" + path + "\n（文件无法读取，或没有航迹段符合过滤条件）", "错误",
+                        MessageIcon::Error);
+        return;
+    }
+    setWindowTitle(QFile::decodeName(QByteArray::fromStdString(outcome.Title)));
+    if (outcome.ShowTrackModeBar) ShowTrackModeBar();
+    RefreshPanel(1);
+}
+
+void CTolvexDlg::ShowTrackModeBar()
+{
+    for (const ModePlace& place : ModeButtons) m_buttons[place.Id]->show();
+    m_trackModeBarShown = true;
+    if (height() < PanelFullHeight) setFixedSize(PanelWidth, PanelFullHeight);
+}
+
+void CTolvexDlg::dragEnterEvent(QDragEnterEvent* e)
+{
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void CTolvexDlg::dropEvent(QDropEvent* e)
+{
+    const QList<QUrl> urls = e->mimeData()->urls();
+    if (urls.isEmpty()) return;
+    e->acceptProposedAction();
+    // Only the first of several files is taken.
+    const QUrl& first = urls.front();
+    const QString path = first.isLocalFile() ? first.toLocalFile() : first.toString();
+    LoadTrack(QFile::encodeName(path).toStdString());
+}
+
+// --- Quick help and about ---
+
+void CTolvexDlg::OpenQuickHelp()
+{
+    if (m_operator->ShowQuickHelp()) CreateQuickHelpWindow();
+}
+
+void CTolvexDlg::CreateQuickHelpWindow()
+{
+    if (m_quickHelp) return;
+    m_quickHelp = new CQuickHelp(*m_operator);
+    connect(m_quickHelp, &QObject::destroyed, this, [this] { m_quickHelp = nullptr; });
+    m_quickHelp->move(frameGeometry().topRight() + QPoint(8, 0));
+    m_quickHelp->show();
+}
+
+void CTolvexDlg::ShowAbout()
+{
+    CAboutDlg about(this);
+    about.exec();
+}
+
+// --- Close ---
+
+bool CTolvexDlg::CloseSequence()
+{
+    if (m_closed) return true;
+    Engine& engine = m_sim->Core;
+    // Saved first, so the file holds the state the user left.
+    std::string error;
+    if (!SaveWindowSettings(m_settingsPath, engine.Options, engine.Fix, engine.SpeedToSave(), error)) {
+        ShowMessage(error, "错误", MessageIcon::Error);
+        if (!AskYesNo("设置未能保存到：\n" + m_settingsPath + "\n仍然关闭并放弃本次的设置吗？", "警告")) return false;
+    }
+    m_timer.stop();
+    if (m_quickHelp) m_quickHelp->close();
+    engine.Close();
+    m_closed = true;
+    return true;
+}
+
+void CTolvexDlg::closeEvent(QCloseEvent* e)
+{
+    if (m_closing) {
+        e->ignore();
+        return;
+    }
+    m_closing = true;
+    const bool closed = CloseSequence();
+    m_closing = false;
+    if (closed)
+        e->accept();
+    else
+        e->ignore();
+}
+
+}  // namespace tolvex
