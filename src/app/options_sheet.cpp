@@ -349,16 +349,20 @@ COptions::COptions(Settings& settings, const OptionsRuntime& runtime, int startP
     m_tabs->setCurrentIndex(m_shownPage);
     connect(m_tabs, &QTabWidget::currentChanged, this, [this](int page) {
         if (m_switching || page == m_shownPage) return;
-        if (!LeavePage(m_shownPage)) {
-            // The page with the refused field stays in front.
-            m_switching = true;
-            m_tabs->setCurrentIndex(m_shownPage);
-            m_switching = false;
-            return;
-        }
+        // The page being left stays in front until its values pass, also while a refusal is shown.
+        ShowTab(m_shownPage);
+        if (!LeavePage(m_shownPage)) return;
         m_shownPage = page;
         m_pages[page]->Load(m_form);
+        ShowTab(page);
     });
+}
+
+void COptions::ShowTab(int page)
+{
+    m_switching = true;
+    m_tabs->setCurrentIndex(page);
+    m_switching = false;
 }
 
 int COptions::CurrentPage() const { return m_tabs->currentIndex(); }

@@ -137,6 +137,7 @@ public:
 private:
     // The page being left: read, checked, stored; false keeps it open.
     bool LeavePage(int page);
+    void ShowTab(int page);
 
     Settings& m_settings;
     Settings m_saved;

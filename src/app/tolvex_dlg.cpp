@@ -129,6 +129,7 @@ QPushButton* CTolvexDlg::MakeButton(int controlId, const QIcon& icon, const QRec
     button->setFlat(controlId >= PanelControl::ModeFree && controlId <= PanelControl::ModeS);
     if (const char* tip = ToolTipText(controlId)) button->setToolTip(QString::fromUtf8(tip));
     connect(button, &QPushButton::clicked, this, [this, controlId] { PressButton(controlId); });
+    button->setProperty("controlId", controlId);
     m_buttons[controlId] = button;
     return button;
 }
@@ -385,7 +386,10 @@ void CTolvexDlg::ShowContextMenu(const QPoint& globalPos)
     menu.addSeparator();
     QAction* about = menu.addAction(QString::fromUtf8(About::MenuText));
     about->setData(0);
-    QAction* chosen = menu.exec(globalPos);
+    // Taken from the signal, which also reports entries of the submenus.
+    QAction* chosen = nullptr;
+    connect(&menu, &QMenu::triggered, this, [&chosen](QAction* action) { chosen = action; });
+    menu.exec(globalPos);
     if (!chosen) return;
     if (chosen == about) {
         ShowAbout();

@@ -1,0 +1,126 @@
+// The options sheet in the window: edits go into the live settings, Cancel restores them, OK applies.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTabWidget>
+
+#include "app/field_edit.h"
+#include "app/options_sheet.h"
+#include "app_fixture.h"
+
+namespace tolvex {
+namespace {
+
+using testing_app::WhenModalShown;
+using testing_app::WindowTest;
+
+NumberEdit* Edit(QWidget* page, const char* label) { return page->findChild<NumberEdit*>(QString::fromUtf8(label)); }
+
+TEST_F(WindowTest, CancelRestoresEveryEditedPage)
+{
+    CTolvexDlg& window = Open();
+    const Settings before = window.Sim().Core.Options;
+    bool editedLive = false;
+    WhenModalShown([&](QWidget* dialog) {
+        auto* sheet = static_cast<COptions*>(dialog);
+        EXPECT_EQ(sheet->windowTitle(), QString::fromUtf8("选项"));
+        auto* output1 = static_cast<COptionOutput*>(sheet->Page(OptionsPage::Output1));
+        output1->IntervalEdit()->setText("200");
+        output1->ActiveBox()->click();
+        sheet->SetCurrentPage(OptionsPage::Output0);
+        QCheckBox* ozi = sheet->Page(OptionsPage::Output0)->findChild<QCheckBox*>();
+        ozi->click();
+        sheet->SetCurrentPage(OptionsPage::Track);
+        Edit(sheet->Page(OptionsPage::Track), "航迹段最少点数")->setText("50");
+        sheet->SetCurrentPage(OptionsPage::Misc);
+        // Pages left for another tab already hold their values in the live settings.
+        const Settings& live = window.Sim().Core.Options;
+        editedLive = live.Outputs[1].Interval == 200 && !live.Outputs[1].Active && live.Outputs[0].Active &&
+                     live.MinTrackPoints == 50;
+        sheet->reject();
+    });
+    window.RunMenuCommand(MenuId::Options);
+    EXPECT_TRUE(editedLive);
+    const Settings& after = window.Sim().Core.Options;
+    EXPECT_EQ(after.Outputs[1].Interval, before.Outputs[1].Interval);
+    EXPECT_EQ(after.Outputs[1].Active, before.Outputs[1].Active);
+    EXPECT_EQ(after.Outputs[0].Active, before.Outputs[0].Active);
+    EXPECT_EQ(after.MinTrackPoints, before.MinTrackPoints);
+    EXPECT_FALSE(window.Sim().TrackReplay.TrackBusy());
+}
+
+TEST_F(WindowTest, OkRoundsIntervalsConvertsLimitsAndRemembersThePage)
+{
+    CTolvexDlg& window = Open();
+    WhenModalShown([](QWidget* dialog) {
+        auto* sheet = static_cast<COptions*>(dialog);
+        static_cast<COptionOutput*>(sheet->Page(OptionsPage::Output1))->IntervalEdit()->setText("1009");
+        sheet->SetCurrentPage(OptionsPage::Gps);
+        Edit(sheet->Page(OptionsPage::Gps), "上限")->setText("50");
+        sheet->accept();
+    });
+    window.OptionsCommand();
+    const Settings& s = window.Sim().Core.Options;
+    EXPECT_EQ(s.Outputs[1].Interval, 1000);
+    EXPECT_NEAR(s.GPSUpperSpeed, 50 / 3.6, 1e-12);
+    EXPECT_EQ(window.StartPage(), OptionsPage::Gps);
+
+    // The next opening starts on the GPS page and shows the limit in km/h again.
+    QString shown;
+    int page = -1;
+    WhenModalShown([&](QWidget* dialog) {
+        auto* sheet = static_cast<COptions*>(dialog);
+        page = sheet->CurrentPage();
+        shown = Edit(sheet->Page(OptionsPage::Gps), "上限")->text();
+        sheet->reject();
+    });
+    window.OptionsCommand();
+    EXPECT_EQ(page, OptionsPage::Gps);
+    EXPECT_EQ(shown, "50.00");
+}
+
+TEST_F(WindowTest, AnIntervalOutOfRangeKeepsThePageOpen)
+{
+    CTolvexDlg& window = Open();
+    QString message;
+    WhenModalShown([&](QWidget* dialog) {
+        auto* sheet = static_cast<COptions*>(dialog);
+        static_cast<COptionOutput*>(sheet->Page(OptionsPage::Output1))->IntervalEdit()->setText("99");
+        WhenModalShown([&message, sheet](QWidget* box) {
+            message = static_cast<QMessageBox*>(box)->text();
+            static_cast<QDialog*>(box)->accept();
+            EXPECT_EQ(sheet->CurrentPage(), OptionsPage::Output1);
+            sheet->reject();
+        });
+        sheet->SetCurrentPage(OptionsPage::Gps);
+    });
+    window.OptionsCommand();
+    EXPECT_TRUE(message.contains("100"));
+    EXPECT_TRUE(message.contains("60000"));
+    EXPECT_EQ(window.Sim().Core.Options.Outputs[1].Interval, 1000);
+}
+
+TEST_F(WindowTest, ARunningOutputLocksItsPortFieldsAndShowsThePeerState)
+{
+    CTolvexDlg& window = Open();
+    window.PressButton(PanelControl::Run);
+    ASSERT_TRUE(window.Sim().Core.Outputs[1].OpenPort);
+    bool locked = false;
+    QString status;
+    WhenModalShown([&](QWidget* dialog) {
+        auto* sheet = static_cast<COptions*>(dialog);
+        auto* output1 = static_cast<COptionOutput*>(sheet->Page(OptionsPage::Output1));
+        locked = !output1->ActiveBox()->isEnabled() && !output1->PortList()->isEnabled() &&
+                 output1->IntervalEdit()->isEnabled();
+        status = output1->Status()->text();
+        sheet->reject();
+    });
+    window.OptionsCommand();
+    EXPECT_TRUE(locked);
+    EXPECT_EQ(status, QString::fromUtf8("运行中,对方未打开"));
+}
+
+}  // namespace
+}  // namespace tolvex

@@ -1,0 +1,243 @@
+// The main window: start-up, the run-state buttons, keys, the close sequence, dropped tracks.
+
+#include <QAbstractButton>
+#include <QDropEvent>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+
+#include <cmath>
+
+#include "app/settings_io.h"
+#include "app_fixture.h"
+#include "control/keyboard.h"
+
+namespace tolvex {
+namespace {
+
+using testing_app::TestData;
+using testing_app::WhenModalShown;
+using testing_app::WindowTest;
+
+QPushButton* Button(CTolvexDlg& window, int id)
+{
+    for (QPushButton* button : window.findChildren<QPushButton*>())
+        if (button->property("controlId").toInt() == id) return button;
+    return nullptr;
+}
+
+void Drop(CTolvexDlg& window, const QList<QUrl>& urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+}
+
+TEST_F(WindowTest, StartsStoppedInFreeDrivingWithTheDefaultsAndTheTitle)
+{
+    CTolvexDlg& window = Open();
+    EXPECT_EQ(window.windowTitle(), QString::fromUtf8("Tolvex GPS 模拟器 V0.3.1"));
+    const Engine& engine = window.Sim().Core;
+    EXPECT_EQ(engine.State, RunState::Stopped);
+    EXPECT_EQ(window.Sim().TrackReplay.Mode(), TrackMode::Free);
+    EXPECT_EQ(engine.Fix.Latitude, 0);
+    EXPECT_NEAR(engine.Fix.Speed * 3.6, 30, 1e-9);
+    // The track-mode bar stays hidden until a track is loaded.
+    EXPECT_EQ(window.height(), PanelFullHeight - TrackModeBarHeight);
+    EXPECT_FALSE(window.TrackModeBarShown());
+    EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(window.PanelTextAt(46, 70), QString::fromUtf8("停止 "));
+    EXPECT_EQ(window.PanelTextAt(4, 24), QString::fromUtf8("速度    30.0 Km/h     "));
+    EXPECT_TRUE(Button(window, PanelControl::Run)->isEnabled());
+    EXPECT_FALSE(Button(window, PanelControl::Pause)->isEnabled());
+    EXPECT_FALSE(Button(window, PanelControl::Stop)->isEnabled());
+    EXPECT_EQ(Button(window, PanelControl::Pause)->toolTip(), QString::fromUtf8("暂停"));
+}
+
+TEST_F(WindowTest, AlwaysOnTopFromTheSettingsIsApplied)
+{
+    CTolvexDlg& window = Open("AlwaysOnTop=1\n");
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    window.RunMenuCommand(MenuId::AlwaysOnTop);
+    EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(window.Sim().Core.Options.AlwaysOnTop);
+}
+
+TEST_F(WindowTest, RunPauseAndStopButtonsChangeTheRunStateLabel)
+{
+    CTolvexDlg& window = Open();
+    QTest::mouseClick(Button(window, PanelControl::Run), Qt::LeftButton);
+    EXPECT_EQ(window.Sim().Core.State, RunState::Running);
+    EXPECT_EQ(window.PanelTextAt(46, 70), QString::fromUtf8("运行 "));
+    EXPECT_TRUE(Button(window, PanelControl::Pause)->isEnabled());
+    EXPECT_TRUE(Button(window, PanelControl::Stop)->isEnabled());
+
+    QTest::mouseClick(Button(window, PanelControl::Pause), Qt::LeftButton);
+    EXPECT_EQ(window.PanelTextAt(46, 70), QString::fromUtf8("暂停 "));
+    EXPECT_EQ(window.PanelTextAt(4, 44), QString::fromUtf8("GPS速度     0.0 Km/h     "));
+
+    QTest::mouseClick(Button(window, PanelControl::Stop), Qt::LeftButton);
+    EXPECT_EQ(window.Sim().Core.State, RunState::Stopped);
+    EXPECT_EQ(window.PanelTextAt(46, 70), QString::fromUtf8("停止 "));
+    EXPECT_FALSE(Button(window, PanelControl::Stop)->isEnabled());
+}
+
+TEST_F(WindowTest, KeysReachTheOperator)
+{
+    CTolvexDlg& window = Open();
+    const double before = window.Sim().Core.Fix.Speed;
+    QTest::keyClick(&window, Qt::Key_Up);
+    EXPECT_GT(window.Sim().Core.Fix.Speed, before);
+
+    // Shift+5 arrives as '%': still the 50 km/h preset.
+    QTest::keyClick(&window, Qt::Key_Percent, Qt::ShiftModifier);
+    EXPECT_NEAR(window.Sim().Core.Fix.Speed * 3.6, 50, 1e-9);
+
+    QTest::keyClick(&window, Qt::Key_F6);
+    EXPECT_EQ(window.Sim().Core.Fix.Course, 90);
+    EXPECT_EQ(window.PanelTextAt(176, 44), QString::fromUtf8("方位角  90.00°    "));
+
+    QTest::keyClick(&window, Qt::Key_F2);
+    EXPECT_EQ(window.Sim().Core.State, RunState::Running);
+    QTest::keyClick(&window, Qt::Key_Space);
+    EXPECT_EQ(window.Sim().Core.State, RunState::Paused);
+}
+
+TEST_F(WindowTest, EscapeStopsAndEnterOpensQuickHelpButNeitherClosesTheWindow)
+{
+    CTolvexDlg& window = Open();
+    QTest::keyClick(&window, Qt::Key_F2);
+    ASSERT_EQ(window.Sim().Core.State, RunState::Running);
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_EQ(window.Sim().Core.State, RunState::Stopped);
+    EXPECT_TRUE(window.isVisible());
+
+    QTest::keyClick(&window, Qt::Key_Return);
+    EXPECT_TRUE(window.isVisible());
+    ASSERT_NE(window.QuickHelpWindow(), nullptr);
+    // Nothing was saved: the window did not go through its close.
+    EXPECT_EQ(ReadIni().find("Speed="), std::string::npos);
+}
+
+TEST_F(WindowTest, TheTimerMovesTheFixWhileRunning)
+{
+    CTolvexDlg& window = Open("Course=90\n");
+    window.PressButton(PanelControl::Run);
+    const double start = window.Sim().Core.Fix.Longitude;
+    QTest::qWait(300);
+    EXPECT_GT(window.Sim().Core.Fix.Longitude, start);
+}
+
+TEST_F(WindowTest, CloseWritesTheSettingsWithTheSpeedFromBeforeThePause)
+{
+    CTolvexDlg& window = Open();
+    QTest::keyClick(&window, Qt::Key_5);  // 50 km/h
+    window.PressButton(PanelControl::Run);
+    window.PressButton(PanelControl::Pause);
+    ASSERT_EQ(window.Sim().Core.Fix.Speed, 0);
+    EXPECT_TRUE(window.close());
+
+    Settings settings;
+    SimFix fix;
+    LoadWindowSettings(m_ini, settings, fix);
+    EXPECT_NEAR(fix.Speed * 3.6, 50, 1e-9);
+    EXPECT_EQ(window.Sim().Core.State, RunState::Stopped);
+    // Every output is closed: the virtual port's link is gone.
+    EXPECT_FALSE(window.Sim().Core.Outputs[1].OpenPort);
+}
+
+TEST_F(WindowTest, AFailedSaveIsShownAndTheUserMayStay)
+{
+    CTolvexDlg& window = Open();
+    // A folder where the file should be: it cannot be replaced.
+    std::filesystem::remove(m_ini);
+    std::filesystem::create_directories(m_ini);
+    std::vector<QString> captions;
+    WhenModalShown([&captions](QWidget* box) {
+        captions.push_back(box->windowTitle());
+        WhenModalShown([&captions](QWidget* question) {
+            captions.push_back(question->windowTitle());
+            static_cast<QMessageBox*>(question)->button(QMessageBox::No)->click();
+        });
+        static_cast<QDialog*>(box)->accept();
+    });
+    EXPECT_FALSE(window.close());
+    ASSERT_EQ(captions.size(), 2u);
+    EXPECT_EQ(captions[0], QString::fromUtf8("错误"));
+    EXPECT_EQ(captions[1], QString::fromUtf8("警告"));
+    EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(WindowTest, ADroppedTrackLoadsAndShowsTheTrackModeBar)
+{
+    CTolvexDlg& window = Open();
+    const std::string path = TestData("plt/minimal.plt");
+    Drop(window, {QUrl::fromLocalFile(QString::fromStdString(path)),
+                  QUrl::fromLocalFile(QString::fromStdString(TestData("plt/edge_cases.plt")))});
+    EXPECT_EQ(window.windowTitle(), QString::fromStdString("Tolvex - " + path));
+    EXPECT_TRUE(window.TrackModeBarShown());
+    EXPECT_EQ(window.height(), PanelFullHeight);
+    EXPECT_TRUE(Button(window, PanelControl::ModeS)->isVisible());
+    // The default mode used last is P, on point 1 of segment 1.
+    EXPECT_EQ(window.Sim().TrackReplay.Mode(), TrackMode::P);
+    EXPECT_EQ(window.Sim().TrackReplay.Point(), 1);
+    EXPECT_NEAR(window.Sim().Core.Fix.Latitude, 48.1, 1e-9);
+    EXPECT_FALSE(window.PanelTextAt(5, 160).isEmpty());
+
+    // The mode buttons of the bar: free driving drops the replay lines.
+    window.PressButton(PanelControl::ModeFree);
+    EXPECT_EQ(window.Sim().TrackReplay.Mode(), TrackMode::Free);
+    EXPECT_TRUE(window.PanelTextAt(5, 160).isEmpty());
+    window.PressButton(PanelControl::ModeS);
+    EXPECT_EQ(window.Sim().TrackReplay.Mode(), TrackMode::S);
+    window.PressButton(PanelControl::DirectionButton);
+    EXPECT_TRUE(window.Sim().TrackReplay.Reversed());
+}
+
+TEST_F(WindowTest, AnUnknownFileIsRefusedInAnErrorBoxAndNothingChanges)
+{
+    CTolvexDlg& window = Open();
+    const std::string path = (m_dir / "notes.txt").string();
+    std::ofstream(path) << "hello\n";
+    QString caption, text;
+    const auto met = WhenModalShown([&](QWidget* box) {
+        caption = box->windowTitle();
+        text = static_cast<QMessageBox*>(box)->text();
+        static_cast<QDialog*>(box)->accept();
+    });
+    Drop(window, {QUrl::fromLocalFile(QString::fromStdString(path))});
+    EXPECT_TRUE(*met);
+    EXPECT_EQ(caption, QString::fromUtf8("错误"));
+    EXPECT_TRUE(text.startsWith(QString::fromUtf8("未知的航迹文件类型：\n")));
+    EXPECT_EQ(window.windowTitle(), QString::fromUtf8("Tolvex GPS 模拟器 V0.3.1"));
+    EXPECT_FALSE(window.TrackModeBarShown());
+}
+
+TEST_F(WindowTest, TheWheelAndTheDoubleClickReachTheOperator)
+{
+    CTolvexDlg& window = Open();
+    // A plain wheel notch away from the user turns 5 degrees right.
+    QWheelEvent wheel(QPointF(20, 100), window.mapToGlobal(QPointF(20, 100)), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&window, &wheel);
+    EXPECT_EQ(window.Sim().Core.Fix.Course, 5);
+
+    // A double click on the output table opens the options sheet on the page of that output.
+    bool sheet = false;
+    WhenModalShown([&sheet](QWidget* dialog) {
+        sheet = dialog->windowTitle() == QString::fromUtf8("选项");
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    QTest::mouseDClick(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 100));
+    EXPECT_TRUE(sheet);
+    EXPECT_EQ(window.StartPage(), 2);  // output 3's page, kept after Cancel
+}
+
+}  // namespace
+}  // namespace tolvex
