@@ -100,8 +100,9 @@ COptionOutput::COptionOutput(int output, const OptionsRuntime& runtime, QWidget*
     // The serial driver here knows one or two stop bits only.
     layout->addWidget(Hint("注：本系统的串口不支持1.5停止位，选择1.5时按2停止位发送", this));
     auto* interval = new QHBoxLayout;
+    m_interval->setMaximumWidth(100);
     interval->addWidget(m_interval);
-    interval->addWidget(Hint("毫秒（1Hz GPS为1000，5Hz GPS为200）", this));
+    interval->addWidget(Hint("毫秒（1Hz GPS为1000，5Hz GPS为200）", this), 1);
     layout->addLayout(interval);
     layout->addLayout(SentenceRow(m_sentences, this));
     layout->addWidget(Hint("提示: RMC 是最基本的 NMEA 语句", this));
@@ -166,8 +167,9 @@ COptionOzi::COptionOzi(const OptionsRuntime& runtime, QWidget* parent)
     layout->addWidget(m_active);
     layout->addWidget(m_noNmea);
     auto* interval = new QHBoxLayout;
+    m_interval->setMaximumWidth(100);
     interval->addWidget(m_interval);
-    interval->addWidget(Hint("毫秒（推荐值：200毫秒）", this));
+    interval->addWidget(Hint("毫秒（推荐值：200毫秒）", this), 1);
     layout->addLayout(interval);
     layout->addLayout(SentenceRow(m_sentences, this));
     layout->addWidget(Hint("提示: 目前版本的 OziExplorer 在经 Ozi API 连接时不解释 RMC/GGA 以外的语句", this));

@@ -61,12 +61,29 @@ const ModePlace ModeButtons[] = {
 
 QColor ColorOf(ColorRef ref) { return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF); }
 
-// The configured face when the system has it, else a face with the CJK glyphs every text needs.
+// Faces of the same widths as the usual Windows faces: the texts then end where the mouse regions
+// expect them.
+struct FaceSubstitute {
+    const char* Configured;
+    const char* Substitute;
+};
+constexpr FaceSubstitute MetricTwins[] = {
+    {"Times New Roman", "Liberation Serif"},
+    {"Arial", "Liberation Sans"},
+    {"Courier New", "Liberation Mono"},
+};
+
+// The configured face when the system has it, else its metric twin (Chinese glyphs then come from
+// the font fallback), else a face that has the Chinese glyphs itself.
 QString PanelFontFace(const std::string& configured)
 {
     const QString face = FromUtf8(configured);
     if (!face.isEmpty() && QFontDatabase::hasFamily(face)) return face;
-    for (const char* fallback : {"Noto Serif CJK SC", "Noto Sans CJK SC", "Liberation Serif"})
+    for (const FaceSubstitute& twin : MetricTwins)
+        if (face.compare(QString::fromUtf8(twin.Configured), Qt::CaseInsensitive) == 0 &&
+            QFontDatabase::hasFamily(twin.Substitute))
+            return twin.Substitute;
+    for (const char* fallback : {"Noto Serif CJK SC", "Noto Sans CJK SC"})
         if (QFontDatabase::hasFamily(fallback)) return fallback;
     return QFont().family();
 }
@@ -234,6 +251,29 @@ QString CTolvexDlg::PanelTextAt(int x, int y) const
     return it == m_texts.end() ? QString() : FromUtf8(it->second.Text);
 }
 
+std::vector<PanelText> CTolvexDlg::PanelTexts() const
+{
+    std::vector<PanelText> texts;
+    for (const auto& [at, text] : m_texts) texts.push_back(text);
+    return texts;
+}
+
+QFont CTolvexDlg::GroupFont(TextGroup group) const
+{
+    static constexpr int Pixels[] = {FixFontPixels, StatusFontPixels, ReplayFontPixels};
+    QFont font(m_fontFace);
+    font.setPixelSize(Pixels[static_cast<int>(group)]);
+    return font;
+}
+
+QRect CTolvexDlg::VisibleTextRect(const PanelText& text) const
+{
+    QString shown = FromUtf8(text.Text);
+    while (!shown.isEmpty() && (shown.back() == u' ' || shown.back() == QChar(0x3000))) shown.chop(1);
+    const QFontMetrics metrics(GroupFont(text.Group));
+    return QRect(text.X, text.Y, metrics.horizontalAdvance(shown), metrics.height());
+}
+
 void CTolvexDlg::paintEvent(QPaintEvent*)
 {
     const Settings& options = m_sim->Core.Options;
@@ -243,23 +283,16 @@ void CTolvexDlg::paintEvent(QPaintEvent*)
     painter.setPen(QColor(160, 160, 160));
     painter.drawLine(2, SeparatorY, width() - 3, SeparatorY);
 
-    struct GroupLook {
-        int Pixels;
-        ColorRef Color;
-    };
-    const GroupLook looks[] = {{FixFontPixels, options.Text1Color},
-                               {StatusFontPixels, options.Text2Color},
-                               {ReplayFontPixels, options.Text3Color}};
+    const ColorRef colors[] = {options.Text1Color, options.Text2Color, options.Text3Color};
+    // Left to right, so a text's trailing blanks never cover the one drawn after it.
     for (const auto& [at, text] : m_texts) {
-        const GroupLook& look = looks[static_cast<int>(text.Group)];
-        QFont font(m_fontFace);
-        font.setPixelSize(look.Pixels);
+        const QFont font = GroupFont(text.Group);
         painter.setFont(font);
         const QFontMetrics metrics(font);
         const QString shown = FromUtf8(text.Text);
         // Opaque on the background, as the texts have always been drawn.
         painter.fillRect(QRect(text.X, text.Y, metrics.horizontalAdvance(shown), metrics.height()), back);
-        painter.setPen(ColorOf(look.Color));
+        painter.setPen(ColorOf(colors[static_cast<int>(text.Group)]));
         painter.drawText(text.X, text.Y + metrics.ascent(), shown);
     }
     for (const OutputColumn& column : m_frame.Outputs)
@@ -291,13 +324,12 @@ void CTolvexDlg::keyPressEvent(QKeyEvent* e)
 {
     // Every key stays with the panel: Enter and Escape never reach a default handler that could
     // end the window.
-    e->accept();
     if (e->key() == Qt::Key_Menu) {
-        const QPoint client = mapToGlobal(QPoint(0, 0));
-        const ScreenPoint at = MenuAnchor(-1, -1, client.x(), client.y());
-        ShowContextMenu(QPoint(at.X, at.Y));
+        // Left to the platform, which turns it into a keyboard context-menu request.
+        e->ignore();
         return;
     }
+    e->accept();
     if (const int vk = VirtualKeyOf(e->key())) m_operator->HandleKeyDown(vk, e->isAutoRepeat());
 }
 

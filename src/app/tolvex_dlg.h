@@ -81,6 +81,10 @@ public:
     const std::string& SettingsPath() const { return m_settingsPath; }
     // The text drawn at (x, y) on the panel; empty when none.
     QString PanelTextAt(int x, int y) const;
+    std::vector<PanelText> PanelTexts() const;
+    // Where the visible part of a text lands, trailing blanks left out.
+    QRect VisibleTextRect(const PanelText& text) const;
+    QString FontFace() const { return m_fontFace; }
     // Runs the close sequence; false when the user chose to stay after the settings failed to save.
     bool CloseSequence();
 
@@ -106,6 +110,7 @@ private:
     void ShowTrackModeBar();
     void OpenTrackFileDialog();
     void RunWindowAction(const MenuCommandResult& result);
+    QFont GroupFont(TextGroup group) const;
     void UpdateModeButtons();
     void CreateQuickHelpWindow();
 

@@ -1,0 +1,136 @@
+// How the panel looks: texts in their colours, no two texts over each other, the CJK glyphs drawn.
+// With TOLVEX_SHOTS set to a folder, the grabbed panels are saved there as PNG files.
+
+#include <QFontDatabase>
+#include <QImage>
+#include <QMenu>
+#include <QPixmap>
+
+#include <cstdlib>
+#include <cmath>
+
+#include "app/quick_help_window.h"
+#include "app_fixture.h"
+
+namespace tolvex {
+namespace {
+
+using testing_app::TestData;
+using testing_app::WindowTest;
+
+void Save(const QPixmap& shot, const char* name)
+{
+    const char* folder = std::getenv("TOLVEX_SHOTS");
+    if (folder && *folder) shot.save(QString::fromLocal8Bit(folder) + "/" + name + ".png");
+}
+
+// Pixels close to this colour inside the rectangle (antialiased text is rarely exact).
+int CountColour(const QImage& image, const QRect& area, QColor colour)
+{
+    int n = 0;
+    const QRect inside = area.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - colour.red()) < 60 && std::abs(c.green() - colour.green()) < 60 &&
+                std::abs(c.blue() - colour.blue()) < 60)
+                ++n;
+        }
+    }
+    return n;
+}
+
+void ExpectNoOverlap(const CTolvexDlg& window)
+{
+    const std::vector<PanelText> texts = window.PanelTexts();
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const QRect a = window.VisibleTextRect(texts[i]);
+        EXPECT_LE(a.right(), window.width()) << texts[i].Text;
+        for (std::size_t j = i + 1; j < texts.size(); ++j)
+            EXPECT_FALSE(a.intersects(window.VisibleTextRect(texts[j]))) << texts[i].Text << " / " << texts[j].Text;
+    }
+}
+
+TEST_F(WindowTest, FreeDrivingPanelDrawsEveryTextInItsColourWithoutOverlap)
+{
+    CTolvexDlg& window = Open("Latitude=-33.8688\nLongitude=-122.419\nAltitude=-12345.6\nSpeed=12345.6\nCourse=359.99\n"
+                              "LatLonFormatIndex=2\n");
+    window.PressButton(PanelControl::Run);
+    const QPixmap shot = window.grab();
+    Save(shot, "panel-free-running");
+    const QImage image = shot.toImage();
+    // Fix lines in Text1 (black), the run state and the table in Text2 (blue), on the background.
+    EXPECT_GT(CountColour(image, QRect(0, 0, window.width(), 64), QColor(0, 0, 0)), 100);
+    EXPECT_GT(CountColour(image, QRect(40, 66, 130, 16), QColor(0, 0, 255)), 10);
+    EXPECT_GT(CountColour(image, QRect(0, 0, window.width(), window.height()), QColor(0xF4, 0xF3, 0xEE)), 10000);
+    // No blue outside the status texts' rows, no black below the fix lines but the buttons' frames.
+    EXPECT_EQ(CountColour(image, QRect(0, 0, window.width(), 64), QColor(0, 0, 255)), 0);
+    ExpectNoOverlap(window);
+}
+
+TEST_F(WindowTest, ReplayPanelDrawsTheTrackModeBarWithoutOverlap)
+{
+    CTolvexDlg& window = Open("LastTrackMode=3\nText3ColorRGB=008000\n");
+    window.LoadTrack(TestData("plt/minimal.plt"));
+    window.Sim().TrackReplay.SetLateralOffset(-12.34);
+    window.RefreshPanel(2);
+    const QPixmap shot = window.grab();
+    Save(shot, "panel-replay-s");
+    const QImage image = shot.toImage();
+    EXPECT_EQ(image.height(), PanelFullHeight);
+    // The replay lines in Text3, here green.
+    EXPECT_GT(CountColour(image, QRect(0, 136, window.width(), 110), QColor(0, 0x80, 0)), 50);
+    EXPECT_EQ(window.PanelTextAt(214, 182), QString::fromUtf8("偏移 左12.3m      "));
+    ExpectNoOverlap(window);
+}
+
+TEST_F(WindowTest, AMissingFontFaceFallsBackToOneWithChineseGlyphs)
+{
+    CTolvexDlg& window = Open("FontFaceName=No Such Face 123\n");
+    EXPECT_NE(window.FontFace(), QString("No Such Face 123"));
+    const QFontMetrics metrics{QFont(window.FontFace())};
+    EXPECT_TRUE(metrics.inFont(QChar(0x7EAC)));  // 纬
+}
+
+TEST_F(WindowTest, TheDefaultFaceKeepsItsWidthsThroughItsMetricTwin)
+{
+    CTolvexDlg& window = Open();
+    if (QFontDatabase::hasFamily("Times New Roman")) GTEST_SKIP() << "the face itself is installed";
+    EXPECT_EQ(window.FontFace(), QString("Liberation Serif"));
+}
+
+TEST_F(WindowTest, DialogsForTheRecord)
+{
+    if (!std::getenv("TOLVEX_SHOTS")) GTEST_SKIP() << "TOLVEX_SHOTS not set";
+    CTolvexDlg& window = Open();
+    window.LoadTrack(TestData("plt/minimal.plt"));
+    testing_app::WhenModalShown([](QWidget* dialog) {
+        Save(dialog->grab(), "dialog-options");
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    window.OptionsCommand(1);
+    testing_app::WhenModalShown([](QWidget* dialog) {
+        Save(dialog->grab(), "dialog-position-dms");
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    window.EditPosition(LatLonFormat::DMS);
+    testing_app::WhenModalShown([](QWidget* dialog) {
+        Save(dialog->grab(), "dialog-save-nmea");
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    window.RunMenuCommand(MenuId::SaveNmea);
+    window.OpenQuickHelp();
+    QApplication::processEvents();
+    Save(window.QuickHelpWindow()->grab(), "quick-help");
+    QTimer::singleShot(50, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        Save(menu->grab(), "context-menu");
+        menu->close();
+    });
+    window.ShowContextMenu(window.mapToGlobal(QPoint(10, 10)));
+    SUCCEED();
+}
+
+}  // namespace
+}  // namespace tolvex
