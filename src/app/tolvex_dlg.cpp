@@ -330,7 +330,20 @@ void CTolvexDlg::keyPressEvent(QKeyEvent* e)
         return;
     }
     e->accept();
+    // F1 is the Help button's key, as the quick help lists it.
+    if (e->key() == Qt::Key_F1 && !e->isAutoRepeat()) {
+        OpenQuickHelp();
+        return;
+    }
     if (const int vk = VirtualKeyOf(e->key())) m_operator->HandleKeyDown(vk, e->isAutoRepeat());
+}
+
+void CTolvexDlg::focusOutEvent(QFocusEvent* e)
+{
+    // A key let go while another window has the focus would otherwise stay held: the course would
+    // keep turning and every step stay multiplied.
+    for (int vk : {VK_SHIFT, VK_CONTROL, VK_LEFT, VK_RIGHT}) m_operator->HandleKeyUp(vk);
+    QWidget::focusOutEvent(e);
 }
 
 void CTolvexDlg::keyReleaseEvent(QKeyEvent* e)

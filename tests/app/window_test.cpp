@@ -125,6 +125,25 @@ TEST_F(WindowTest, EscapeStopsAndEnterOpensQuickHelpButNeitherClosesTheWindow)
     EXPECT_EQ(ReadIni().find("Speed="), std::string::npos);
 }
 
+TEST_F(WindowTest, HeldKeysAreLetGoWhenTheFocusLeaves)
+{
+    CTolvexDlg& window = Open();
+    QTest::keyPress(&window, Qt::Key_Control);
+    QTest::keyPress(&window, Qt::Key_Left);
+    ASSERT_NE(window.Sim().Core.HeldKeys, 0);
+    QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(&window, &out);
+    EXPECT_EQ(window.Sim().Core.HeldKeys, 0);
+}
+
+TEST_F(WindowTest, F1OpensTheQuickHelpLikeTheHelpButton)
+{
+    CTolvexDlg& window = Open();
+    QTest::keyClick(&window, Qt::Key_F1);
+    ASSERT_NE(window.QuickHelpWindow(), nullptr);
+    EXPECT_TRUE(window.Op().QuickHelp().Open);
+}
+
 TEST_F(WindowTest, TheTimerMovesTheFixWhileRunning)
 {
     CTolvexDlg& window = Open("Course=90\n");
