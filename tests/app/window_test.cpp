@@ -9,6 +9,8 @@
 #include <QUrl>
 
 #include <cmath>
+#include <cstdio>
+#include <sys/wait.h>
 
 #include "app/settings_io.h"
 #include "app_fixture.h"
@@ -256,6 +258,28 @@ TEST_F(WindowTest, TheWheelAndTheDoubleClickReachTheOperator)
     QTest::mouseDClick(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 100));
     EXPECT_TRUE(sheet);
     EXPECT_EQ(window.StartPage(), 2);  // output 3's page, kept after Cancel
+}
+
+}  // namespace
+}  // namespace tolvex
+
+namespace tolvex {
+namespace {
+
+// The program itself: without a display it says what to run instead of aborting inside Qt.
+TEST(WindowProgramTest, WithoutADisplayTheWindowPointsToTheHeadlessRunner)
+{
+    const std::string command =
+        std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") + TOLVEX_BINARY + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    const int status = pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(output.find("tolvex run"), std::string::npos) << output;
 }
 
 }  // namespace
