@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <fstream>
 #include <sstream>
@@ -222,9 +223,8 @@ TEST_F(WindowTest, TheAboutBoxShowsNameDateAndHint)
 void WhenMenuShown(std::function<void(QMenu*)> answer)
 {
     QTimer::singleShot(50, [answer] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(menu, nullptr);
-        answer(menu);
+        // None shown: the caller's own count or flag tells.
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) answer(menu);
     });
 }
 
@@ -257,6 +257,43 @@ TEST_F(WindowTest, TheContextMenuFollowsTheStateAndRunsItsCommands)
     window.ShowContextMenu(window.mapToGlobal(QPoint(10, 10)));
     EXPECT_TRUE(seen);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "31.230400");
+}
+
+TEST_F(WindowTest, TheRightButtonOpensTheMenuUnlessTheWheelTurnedMeanwhile)
+{
+    CTolvexDlg& window = Open();
+    int menus = 0;
+    auto countAndClose = [&menus](QMenu* menu) {
+        ++menus;
+        menu->close();
+    };
+    WhenMenuShown(countAndClose);
+    QTest::mousePress(&window, Qt::RightButton, Qt::NoModifier, QPoint(20, 30));
+    QTest::mouseRelease(&window, Qt::RightButton, Qt::NoModifier, QPoint(20, 30));
+    EXPECT_EQ(menus, 1);
+
+    // Right button held and the wheel turned over the speed: the release shows no menu.
+    WhenMenuShown(countAndClose);
+    QTest::mousePress(&window, Qt::RightButton, Qt::NoModifier, QPoint(20, 30));
+    QWheelEvent wheel(QPointF(20, 30), window.mapToGlobal(QPointF(20, 30)), QPoint(), QPoint(0, 120),
+                      Qt::RightButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&window, &wheel);
+    QTest::mouseRelease(&window, Qt::RightButton, Qt::NoModifier, QPoint(20, 30));
+    QTest::qWait(100);
+    EXPECT_EQ(menus, 1);
+}
+
+TEST_F(WindowTest, TheMenuKeyOpensTheMenuAtThePanelCorner)
+{
+    CTolvexDlg& window = Open();
+    QPoint shownAt;
+    WhenMenuShown([&shownAt](QMenu* menu) {
+        shownAt = menu->pos();
+        menu->close();
+    });
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(0, 0), window.mapToGlobal(QPoint(0, 0)));
+    QApplication::sendEvent(&window, &request);
+    EXPECT_EQ(shownAt, window.mapToGlobal(QPoint(5, 5)));
 }
 
 TEST_F(WindowTest, AnExportWritesTheTrackAsNmeaAndSaysWhere)

@@ -240,6 +240,26 @@ TEST_F(WindowTest, AnUnknownFileIsRefusedInAnErrorBoxAndNothingChanges)
     EXPECT_FALSE(window.TrackModeBarShown());
 }
 
+TEST_F(WindowTest, ATrackWithNothingToReplayIsToldAndTheLoadedTrackStays)
+{
+    CTolvexDlg& window = Open();
+    window.LoadTrack(TestData("plt/minimal.plt"));
+    const QString title = window.windowTitle();
+    QString caption, text;
+    const auto met = WhenModalShown([&](QWidget* box) {
+        caption = box->windowTitle();
+        text = static_cast<QMessageBox*>(box)->text();
+        static_cast<QDialog*>(box)->accept();
+    });
+    // The reader finds no segment and says nothing itself: the window tells the user.
+    window.LoadTrack(TestData("plt/header_only.plt"));
+    EXPECT_TRUE(*met);
+    EXPECT_EQ(caption, QString::fromUtf8("错误"));
+    EXPECT_TRUE(text.contains("header_only.plt"));
+    EXPECT_EQ(window.windowTitle(), title);
+    EXPECT_EQ(window.Sim().Track.PointCountTotal(), 4);
+}
+
 TEST_F(WindowTest, TheWheelAndTheDoubleClickReachTheOperator)
 {
     CTolvexDlg& window = Open();
