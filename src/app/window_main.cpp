@@ -1,7 +1,10 @@
 #include "app/window_main.h"
 
 #include <QApplication>
+#include <QTimer>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,6 +13,10 @@
 
 namespace tolvex {
 namespace {
+
+std::atomic<bool> g_closeRequested{false};
+
+extern "C" void RequestWindowClose(int) { g_closeRequested = true; }
 
 bool HasDisplay()
 {
@@ -30,10 +37,21 @@ int RunWindow(int argc, char** argv)
                              "run `tolvex run` for the simulator without a window, or `tolvex --help`\n");
         return 1;
     }
+    // A logout or a kill closes the window the ordinary way, so the settings are not lost; a
+    // signal during start-up is taken up once the window runs.
+    std::signal(SIGINT, RequestWindowClose);
+    std::signal(SIGTERM, RequestWindowClose);
+    std::signal(SIGHUP, RequestWindowClose);
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tolvex");
     CTolvexDlg window(WindowSettingsPath());
     window.show();
+
+    QTimer signalWatch;
+    QObject::connect(&signalWatch, &QTimer::timeout, &window, [&window] {
+        if (g_closeRequested.exchange(false)) window.close();
+    });
+    signalWatch.start(100);
     // The close sequence closes the quick help too, so the program ends with the main window.
     return app.exec();
 }

@@ -11,6 +11,10 @@
 #include <cmath>
 #include <cstdio>
 #include <sys/wait.h>
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
 
 #include "app/settings_io.h"
 #include "app_fixture.h"
@@ -300,6 +304,45 @@ TEST(WindowProgramTest, WithoutADisplayTheWindowPointsToTheHeadlessRunner)
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_NE(output.find("tolvex run"), std::string::npos) << output;
+}
+
+}  // namespace
+}  // namespace tolvex
+
+namespace tolvex {
+namespace {
+
+// A copy of the program in a folder of its own keeps its settings file there.
+TEST(WindowProgramTest, SigtermClosesTheWindowTheOrdinaryWaySoTheSettingsAreSaved)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("tolvex-app-sigterm-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path program = dir / "tolvex";
+    std::filesystem::copy_file(TOLVEX_BINARY, program);
+    std::ofstream(dir / "tolvex.ini") << "[Tolvex]\nLatitude=12.5\nSpeed=42\nVirtualPortDir=" << (dir / "ports").string()
+                                      << "\n";
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    kill(child, SIGTERM);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    std::ifstream in(dir / "tolvex.ini");
+    const std::string saved((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(saved.find("Version=0.3.1"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("Latitude=12.5"), std::string::npos) << saved;
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
