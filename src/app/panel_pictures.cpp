@@ -4,6 +4,8 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
+#include <array>
+
 namespace tolvex {
 namespace {
 
@@ -103,7 +105,8 @@ QIcon ButtonIcon(ButtonFace face)
     return icon;
 }
 
-QPixmap OutputPicture(OutputIndicator indicator)
+namespace {
+QPixmap DrawOutputPicture(OutputIndicator indicator)
 {
     QPixmap pixmap = Blank(24, 24);
     QPainter p(&pixmap);
@@ -137,6 +140,18 @@ QPixmap OutputPicture(OutputIndicator indicator)
         break;
     }
     return pixmap;
+}
+}  // namespace
+
+QPixmap OutputPicture(OutputIndicator indicator)
+{
+    // Drawn on every paint of the table: made once, and never freed, since a pixmap must not
+    // outlive the application object.
+    static const auto* pictures = new std::array<QPixmap, 5>{
+        DrawOutputPicture(OutputIndicator::Failed), DrawOutputPicture(OutputIndicator::Waiting),
+        DrawOutputPicture(OutputIndicator::Off), DrawOutputPicture(OutputIndicator::Ready),
+        DrawOutputPicture(OutputIndicator::Sending)};
+    return (*pictures)[static_cast<std::size_t>(indicator)];
 }
 
 QPixmap ModePicture(TrackMode mode, bool selected)

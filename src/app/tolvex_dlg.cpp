@@ -216,8 +216,6 @@ void CTolvexDlg::ApplyFrame(const PanelFrame& frame)
         m_buttons[PanelControl::Stop]->setEnabled(frame.Buttons.StopEnabled);
         if (isActiveWindow()) setFocus();
     }
-    m_frame.Texts = frame.Texts;
-    m_frame.FullRedraw = frame.FullRedraw;
     m_frame.ReplayShown = frame.ReplayShown;
     if (frame.ReplayShown) {
         m_frame.LoopPicture = frame.LoopPicture;
@@ -241,8 +239,17 @@ void CTolvexDlg::UpdateModeButtons()
         button->setProperty("selected", static_cast<int>(selected) + 1);
         button->setIcon(QIcon(ModePicture(mode, selected)));
     }
-    m_buttons[PanelControl::LoopButton]->setIcon(QIcon(LoopPicture(m_frame.LoopPicture)));
-    m_buttons[PanelControl::DirectionButton]->setIcon(QIcon(DirectionPicture(m_frame.ReversedPicture)));
+    // Pictures are made only when they change: the refresh runs up to fifty times a second.
+    QPushButton* loop = m_buttons[PanelControl::LoopButton];
+    if (loop->property("picture").toInt() != static_cast<int>(m_frame.LoopPicture) + 1) {
+        loop->setProperty("picture", static_cast<int>(m_frame.LoopPicture) + 1);
+        loop->setIcon(QIcon(LoopPicture(m_frame.LoopPicture)));
+    }
+    QPushButton* direction = m_buttons[PanelControl::DirectionButton];
+    if (direction->property("picture").toInt() != static_cast<int>(m_frame.ReversedPicture) + 1) {
+        direction->setProperty("picture", static_cast<int>(m_frame.ReversedPicture) + 1);
+        direction->setIcon(QIcon(DirectionPicture(m_frame.ReversedPicture)));
+    }
 }
 
 QString CTolvexDlg::PanelTextAt(int x, int y) const
