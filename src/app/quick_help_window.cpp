@@ -1,5 +1,6 @@
 #include "app/quick_help_window.h"
 
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,10 +20,13 @@ CQuickHelp::CQuickHelp(Operator& op) : QDialog(nullptr), m_operator(op)
     setWindowTitle(QString::fromUtf8("快速帮助"));
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(2);
+    // The runs of blanks line up a second column where a Chinese character is two blanks wide.
+    QFont lineFont = font();
+    if (QFontDatabase::hasFamily("Noto Sans Mono CJK SC")) lineFont.setFamily("Noto Sans Mono CJK SC");
     for (QLabel*& line : m_lines) {
         line = new QLabel(this);
         line->setTextFormat(Qt::PlainText);
-        // The runs of blanks line up a second column.
+        line->setFont(lineFont);
         line->setMinimumHeight(line->fontMetrics().height());
         layout->addWidget(line);
     }
