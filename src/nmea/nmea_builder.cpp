@@ -1,16 +1,11 @@
 #include "nmea/nmea_builder.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
-
-// Every value is clamped before it is formatted, so no text can outgrow its buffer; gcc cannot see
-// those bounds through the field buffers and would warn about each call.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wformat-truncation"
-#endif
+#include <string_view>
 
 namespace tolvex {
 namespace {
@@ -32,18 +27,60 @@ std::int64_t TruncSeconds(double seconds)
 
 double Finite(double v) { return std::isfinite(v) ? v : 0.0; }
 
-// snprintf whose result is checked: every value is clamped beforehand so that nothing is ever cut,
-// and a cut text would still end inside its buffer.
-template <typename... Args>
-bool Put(char* out, std::size_t size, const char* format, Args... args)
-{
-    const int n = std::snprintf(out, size, format, args...);
-    return n >= 0 && static_cast<std::size_t>(n) < size;
-}
+// Assembles one text in a fixed buffer. Numbers come out exactly as printf writes them (to_chars with
+// a precision is defined as printf's "%.Nf"), without printf's cost on every due tick and export record.
+// Every value is clamped before it gets here, so nothing can outgrow the buffer; a text that would
+// is cut and still ends inside it.
+class TextBuilder {
+public:
+    TextBuilder(char* buffer, std::size_t size) : m_begin(buffer), m_at(buffer), m_end(buffer + size - 1) {}
+
+    TextBuilder& Put(std::string_view text)
+    {
+        const std::size_t n = std::min(text.size(), static_cast<std::size_t>(m_end - m_at));
+        std::memcpy(m_at, text.data(), n);
+        m_at += n;
+        return *this;
+    }
+    TextBuilder& Put(char c)
+    {
+        if (m_at < m_end) *m_at++ = c;
+        return *this;
+    }
+    // "%0*d" of a value >= 0.
+    TextBuilder& Digits(int value, int width)
+    {
+        char digits[16];
+        const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
+        for (int pad = width - static_cast<int>(end - digits); pad > 0; --pad) Put('0');
+        return Put(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+    }
+    // "%0*.*f": zero-padded to width (the sign, if any, first).
+    TextBuilder& Fixed(double value, int decimals, int width = 0)
+    {
+        char digits[64];
+        const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
+        if (ec != std::errc()) return Put('0');
+        std::string_view text(digits, static_cast<std::size_t>(end - digits));
+        if (!text.empty() && text[0] == '-') {
+            Put('-');
+            text.remove_prefix(1);
+            --width;
+        }
+        for (int pad = width - static_cast<int>(text.size()); pad > 0; --pad) Put('0');
+        return Put(text);
+    }
+    std::string_view View() const { return {m_begin, static_cast<std::size_t>(m_at - m_begin)}; }
+    void Finish() { *m_at = '\0'; }
+
+private:
+    char* m_begin;
+    char* m_at;
+    char* m_end;
+};
 
 // "3113.8240,N," or "12128.4220,E,": degrees, minutes to four decimals, hemisphere.
-void FormatCoordinate(char* out, std::size_t size, double value, double limit, int degreeDigits, char positive,
-                      char negative)
+void FormatCoordinate(TextBuilder& out, double value, double limit, int degreeDigits, char positive, char negative)
 {
     value = std::clamp(Finite(value), -limit, limit);
     if (value == 0) value = 0;  // -0 counts as 0, and must not print as "-0.0000"
@@ -53,14 +90,17 @@ void FormatCoordinate(char* out, std::size_t size, double value, double limit, i
         value = -value;
     }
     int degrees = static_cast<int>(value);
-    char minutes[16];
-    Put(minutes, sizeof minutes, "%07.4f", (value - degrees) * 60);
+    char minutesText[32];
+    TextBuilder minutes(minutesText, sizeof minutesText);
+    minutes.Fixed((value - degrees) * 60, 4, 7);
     // Minutes that round up to 60 carry into the degrees instead of giving "3160.0000".
-    if (std::strncmp(minutes, "60", 2) == 0) {
+    if (minutes.View().starts_with("60")) {
         ++degrees;
-        Put(minutes, sizeof minutes, "%07.4f", 0.0);
+        out.Digits(degrees, degreeDigits).Put("00.0000");
+    } else {
+        out.Digits(degrees, degreeDigits).Put(minutes.View());
     }
-    Put(out, size, "%0*d%s,%c,", degreeDigits, degrees, minutes, hemisphere);
+    out.Put(',').Put(hemisphere).Put(',');
 }
 
 }  // namespace
@@ -110,41 +150,52 @@ void NmeaBuilder::BuildSentences(const SimFix& fix, RunState runState, const Set
     std::tm utc{};
     gmtime_r(&t, &utc);
 
-    char timeField[48];
-    char dateField[48];
-    char latField[48];
-    char lonField[48];
-    Put(timeField, sizeof timeField, "%02d%02d%02d.000,", utc.tm_hour, utc.tm_min, utc.tm_sec);
-    Put(dateField, sizeof dateField, "%02d%02d%02d,", utc.tm_mday, utc.tm_mon + 1, (utc.tm_year + 1900) % 100);
-    FormatCoordinate(latField, sizeof latField, fix.Latitude, 90, 2, 'N', 'S');
-    FormatCoordinate(lonField, sizeof lonField, fix.Longitude, 180, 3, 'E', 'W');
+    char fieldText[4][32];
+    TextBuilder time(fieldText[0], sizeof fieldText[0]);
+    TextBuilder date(fieldText[1], sizeof fieldText[1]);
+    TextBuilder lat(fieldText[2], sizeof fieldText[2]);
+    TextBuilder lon(fieldText[3], sizeof fieldText[3]);
+    time.Digits(utc.tm_hour, 2).Digits(utc.tm_min, 2).Digits(utc.tm_sec, 2).Put(".000,");
+    date.Digits(utc.tm_mday, 2).Digits(utc.tm_mon + 1, 2).Digits((utc.tm_year + 1900) % 100, 2).Put(',');
+    FormatCoordinate(lat, fix.Latitude, 90, 2, 'N', 'S');
+    FormatCoordinate(lon, fix.Longitude, 180, 3, 'E', 'W');
 
     const double kmh = ReportedSpeed(fix, runState, settings) * KmhPerMps;
     const double knots = kmh / KmhPerKnot;
     const double course = std::clamp(Finite(fix.Course), -360.0, 720.0);
     const double altitude = std::clamp(Finite(fix.Altitude), -MaxAltitude, MaxAltitude);
 
-    auto finish = [this](int i) { m_length[i] = NmeaChecksum(m_text[i].data(), SentenceBufferSize); };
+    auto sentence = [this](int i) { return TextBuilder(m_text[i].data(), SentenceBufferSize); };
+    auto finish = [this](int i, TextBuilder& text) {
+        text.Finish();
+        m_length[i] = NmeaChecksum(m_text[i].data(), SentenceBufferSize);
+    };
     // $GPRMC,time,A,lat,N,lon,E,knots,course,date,,,A*hh
-    Put(m_text[0].data(), SentenceBufferSize, "$GPRMC,%sA,%s%s%.2f,%.1f,%s,,A*", timeField, latField,
-                  lonField, knots, course, dateField);
-    finish(0);
+    TextBuilder rmc = sentence(0);
+    rmc.Put("$GPRMC,").Put(time.View()).Put("A,").Put(lat.View()).Put(lon.View());
+    rmc.Fixed(knots, 2).Put(',').Fixed(course, 1).Put(',').Put(date.View()).Put(",,A*");
+    finish(0, rmc);
     // $GPGGA,time,lat,N,lon,E,1,04,1.0,alt,M,,,,0000*hh
-    Put(m_text[1].data(), SentenceBufferSize, "$GPGGA,%s%s%s1,04,1.0,%.1f,M,,,,0000*", timeField, latField,
-                  lonField, altitude);
-    finish(1);
+    TextBuilder gga = sentence(1);
+    gga.Put("$GPGGA,").Put(time.View()).Put(lat.View()).Put(lon.View()).Put("1,04,1.0,");
+    gga.Fixed(altitude, 1).Put(",M,,,,0000*");
+    finish(1, gga);
     // $GPGSA,A,3,01,02,03,04,,,,,,,,,1.5,1.0,1.1*hh
-    std::memcpy(m_text[2].data(), GsaText, sizeof GsaText);
-    finish(2);
+    TextBuilder gsa = sentence(2);
+    gsa.Put(GsaText);
+    finish(2, gsa);
     // $GPGSV,1,1,04,(prn,elevation,azimuth,snr)x4*hh
-    std::memcpy(m_text[3].data(), GsvText, sizeof GsvText);
-    finish(3);
+    TextBuilder gsv = sentence(3);
+    gsv.Put(GsvText);
+    finish(3, gsv);
     // $GPGLL,lat,N,lon,E,time,A*hh
-    Put(m_text[4].data(), SentenceBufferSize, "$GPGLL,%s%s%sA*", latField, lonField, timeField);
-    finish(4);
+    TextBuilder gll = sentence(4);
+    gll.Put("$GPGLL,").Put(lat.View()).Put(lon.View()).Put(time.View()).Put("A*");
+    finish(4, gll);
     // $GPVTG,course,T,,M,knots,N,kmh,K*hh
-    Put(m_text[5].data(), SentenceBufferSize, "$GPVTG,%.1f,T,,M,%.2f,N,%.2f,K*", course, knots, kmh);
-    finish(5);
+    TextBuilder vtg = sentence(5);
+    vtg.Put("$GPVTG,").Fixed(course, 1).Put(",T,,M,").Fixed(knots, 2).Put(",N,").Fixed(kmh, 2).Put(",K*");
+    finish(5, vtg);
 }
 
 void NmeaBuilder::AppendLineEnds()

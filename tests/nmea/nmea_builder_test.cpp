@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <limits>
+#include <random>
+#include <vector>
 #include <string>
 
 #include "testing/fakes.h"
@@ -201,6 +203,69 @@ TEST(NmeaBuilder, ExtremeValuesStillGiveWellFormedSentences)
         const std::string rmc = b.Text(0);
         // Time and date are digits of a real calendar day.
         EXPECT_EQ(rmc.substr(13, 5), ".000,") << rmc;
+    }
+}
+
+std::vector<std::string> Fields(const std::string& text)
+{
+    std::vector<std::string> fields(1);
+    for (char c : text) {
+        if (c == ',')
+            fields.emplace_back();
+        else
+            fields.back() += c;
+    }
+    return fields;
+}
+
+// The fields as the printf formats of the sentences write them, for a fix within the usual ranges.
+std::string PrintfRmcAndGgaBody(const SimFix& fix, double knots)
+{
+    auto coordinate = [](double v, int digits, char pos, char neg) {
+        const char h = v < 0 ? neg : pos;
+        v = std::fabs(v);
+        const int d = static_cast<int>(v);
+        char out[64];
+        std::snprintf(out, sizeof out, "%0*d%07.4f,%c,", digits, d, (v - d) * 60, h);
+        return std::string(out);
+    };
+    char out[256];
+    std::snprintf(out, sizeof out, "%s%s%.2f,%.1f|%.1f|%.2f", coordinate(fix.Latitude, 2, 'N', 'S').c_str(),
+                  coordinate(fix.Longitude, 3, 'E', 'W').c_str(), knots, fix.Course, fix.Altitude, knots * 1.852);
+    return out;
+}
+
+TEST(NmeaBuilder, NumbersMatchPrintfExactly)
+{
+    std::mt19937_64 random(20091011);
+    std::uniform_real_distribution<double> lat(-89.9, 89.9), lon(-179.9, 179.9), alt(-1000, 9000), course(0, 360),
+        speed(0, 400);
+    FakeCalendar calendar;
+    Settings settings;
+    for (int i = 0; i < 20000; ++i) {
+        SimFix fix{lat(random), lon(random), alt(random), course(random), speed(random)};
+        if (i % 4 == 0) {
+            // Values on the rounding edges of one and two decimals.
+            fix.Altitude = std::round(fix.Altitude * 100) / 100 + 0.05 * (i % 8 == 0 ? -1 : 1) - 0.0;
+            fix.Course = std::round(fix.Course * 100) / 100 + 0.05;
+        }
+        if (i % 97 == 0) fix.Altitude = -0.04;  // prints as "-0.0"
+        FixClock clock;
+        NmeaBuilder b;
+        b.BuildSentences(fix, RunState::Running, settings, clock, calendar, false);
+        const std::string rmc = b.Text(Sentence::RMC);
+        const std::string gga = b.Text(Sentence::GGA);
+        const std::string vtg = b.Text(Sentence::VTG);
+        const auto r = Fields(rmc);
+        const auto g = Fields(gga);
+        const auto v = Fields(vtg);
+        ASSERT_EQ(r.size(), 13u) << rmc;
+        const std::string actual =
+            r[3] + "," + r[4] + "," + r[5] + "," + r[6] + "," + r[7] + "," + r[8] + "|" + g[9] + "|" + v[7];
+        const double knots = fix.Speed * 3.6 / 1.852;
+        const std::string expected = PrintfRmcAndGgaBody(fix, knots);
+        if (expected.find(",60.0000") != std::string::npos || expected.find("60.0000,") != std::string::npos) continue;
+        ASSERT_EQ(actual, expected) << rmc;
     }
 }
 
