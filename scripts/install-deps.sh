@@ -7,7 +7,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   # libraries
-  qt6-base-dev libqt6svg6 libgl-dev libpugixml-dev libcli11-dev
+  qt6-base-dev libqt6svg6 libgl-dev libcli11-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev time
   # panel fonts and the offscreen/Xvfb display for GUI tests
