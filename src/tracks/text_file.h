@@ -31,6 +31,11 @@ std::string_view TrimBlanks(std::string_view text);
 std::vector<std::string_view> SplitFields(std::string_view text, char separator);
 
 // Leading blanks skipped, the longest valid decimal prefix taken, 0 when there is none.
+// Appends code point c as UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
+// UTF-16 text (without its byte-order mark) as UTF-8; unpaired surrogates become U+FFFD.
+std::string DecodeUtf16(std::string_view bytes, bool bigEndian);
+
 double LeadingDouble(std::string_view text);  // as _wtof
 int LeadingInt(std::string_view text);        // as _wtoi (saturates at the int range)
 

@@ -47,24 +47,6 @@ bool IsNameChar(char c)
     return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
 
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
 
 // A character reference body ("#65", "#x41") as a code point; 0 when it is not a legal one.
 char32_t CharacterReference(std::string_view body)
@@ -104,30 +86,6 @@ int StartsWith(std::string_view buf, std::size_t pos, std::string_view prefix)
     return have == prefix.size() ? 1 : -1;
 }
 
-std::string DecodeUtf16(std::string_view bytes, bool bigEndian)
-{
-    std::string out;
-    out.reserve(bytes.size());
-    auto unit = [&](std::size_t i) -> char32_t {
-        const auto b0 = static_cast<unsigned char>(bytes[i]);
-        const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
-        return bigEndian ? (char32_t(b0) << 8 | b1) : (char32_t(b1) << 8 | b0);
-    };
-    const std::size_t n = bytes.size() & ~std::size_t{1};
-    for (std::size_t i = 0; i < n; i += 2) {
-        char32_t c = unit(i);
-        if (c >= 0xD800 && c < 0xDC00 && i + 3 < n) {
-            const char32_t low = unit(i + 2);
-            if (low >= 0xDC00 && low < 0xE000) {
-                AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        AppendUtf8(out, c >= 0xD800 && c < 0xE000 ? 0xFFFD : c);
-    }
-    return out;
-}
 
 // The value of encoding="..." (or '...') in the body of an XML declaration; empty when none.
 std::string_view DeclaredEncoding(std::string_view declaration)
