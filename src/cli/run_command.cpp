@@ -83,7 +83,9 @@ void ReportOutputs(const Engine& engine)
     if (engine.Outputs[0].StartFailed) Event("output 0 failed to start");
     for (int k = 1; k < OutputCount; ++k) {
         const OutputRuntime& output = engine.Outputs[k];
-        if (output.OpenPort) Event("output %d %s", k, output.OpenPort->Describe().c_str());
+        // A virtual port's line names the link other programs open and the terminal behind it.
+        if (output.OpenPort && output.OpenPort->IsVirtual()) std::fprintf(stderr, "%s\n", output.OpenPort->Describe().c_str());
+        if (output.OpenPort && !output.OpenPort->IsVirtual()) Event("output %d %s", k, output.OpenPort->Describe().c_str());
         if (output.StartFailed) Event("output %d failed to start", k);
     }
 }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <climits>
 #include <cstdlib>
 
@@ -143,6 +144,12 @@ struct VirtualPortTable::Port {
 
 VirtualPortTable::VirtualPortTable(std::string folder) : m_folder(std::move(folder))
 {
+    // Links point other programs at the port: they must not depend on our working directory.
+    std::error_code ec;
+    if (!m_folder.empty() && m_folder[0] != '/') {
+        const std::filesystem::path absolute = std::filesystem::absolute(m_folder, ec);
+        if (!ec) m_folder = absolute.lexically_normal().string();
+    }
     while (m_folder.size() > 1 && m_folder.back() == '/') m_folder.pop_back();
 }
 
