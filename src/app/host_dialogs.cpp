@@ -103,7 +103,10 @@ std::optional<int> CTolvexDlg::ChooseSegment(const std::vector<std::string>& row
 std::optional<GpxContent> CTolvexDlg::ChooseGpxContent(int trackCount, int routeCount)
 {
     CGPXTrkRteSelect dialog(trackCount, routeCount, this);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (dialog.exec() != QDialog::Accepted) {
+        m_loadCancelled = true;
+        return std::nullopt;
+    }
     return dialog.Choice();
 }
 

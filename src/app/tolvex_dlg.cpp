@@ -503,9 +503,11 @@ void CTolvexDlg::OpenTrackFileDialog()
 void CTolvexDlg::LoadTrack(const std::string& path)
 {
     Simulator& sim = *m_sim;
+    m_loadCancelled = false;
     const LoadOutcome outcome = LoadTrackFile(path, sim.Track, sim.TrackReplay, sim.Core.Options, *this);
     if (!outcome.Loaded) {
-        if (!outcome.MessageShown)
+        // A reader that failed without a word would leave the user guessing; a cancel needs none.
+        if (!outcome.MessageShown && !m_loadCancelled)
             ShowMessage("无法载入航迹文件：\n" + path + "\n（文件无法读取，或没有航迹段符合过滤条件）", "错误",
                         MessageIcon::Error);
         return;

@@ -131,6 +131,7 @@ private:
     std::map<int, QPushButton*> m_buttons;
     QString m_fontFace;
     bool m_trackModeBarShown = false;
+    bool m_loadCancelled = false;  // the user cancelled a question of the load in progress
     bool m_closing = false;
     bool m_closed = false;
     int m_optionsStartPage = 0;

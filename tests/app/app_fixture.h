@@ -42,10 +42,28 @@ protected:
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir / "ports");
         m_ini = (m_dir / "Tolvex.ini").string();
+        // A dialog nobody answers would hang the suite: close whatever is left and fail instead.
+        m_watchdog.setSingleShot(true);
+        QObject::connect(&m_watchdog, &QTimer::timeout, [] {
+            ADD_FAILURE() << "a dialog or menu was left open";
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (!w->isVisible()) continue;
+                if (auto* dialog = qobject_cast<QDialog*>(w))
+                    dialog->reject();
+                else if (w->inherits("QMenu"))
+                    w->close();
+            }
+            QTimer::singleShot(100, [] {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible()) dialog->reject();
+            });
+        });
+        m_watchdog.start(20000);
     }
 
     void TearDown() override
     {
+        m_watchdog.stop();
         m_window.reset();
         std::error_code ignored;
         std::filesystem::remove_all(m_dir, ignored);
@@ -78,6 +96,7 @@ protected:
     std::filesystem::path m_dir;
     std::string m_ini;
     std::unique_ptr<CTolvexDlg> m_window;
+    QTimer m_watchdog;
 };
 
 // Runs answer on the next modal dialog once it is shown, from inside its own event loop.

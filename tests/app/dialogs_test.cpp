@@ -296,6 +296,74 @@ TEST_F(WindowTest, TheMenuKeyOpensTheMenuAtThePanelCorner)
     EXPECT_EQ(shownAt, window.mapToGlobal(QPoint(5, 5)));
 }
 
+TEST_F(WindowTest, AGpxWithTracksAndRoutesAsksWhatToLoadAndCancelLoadsNothing)
+{
+    CTolvexDlg& window = Open();
+    QString text;
+    WhenModalShown([&text](QWidget* dialog) {
+        text = dialog->findChild<QLabel*>()->text();
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    window.LoadTrack(TestData("gpx/tracks_and_routes.gpx"));
+    EXPECT_TRUE(text.startsWith(QString::fromUtf8("该GPX文件中含有2条航迹，及2条航线")));
+    EXPECT_FALSE(window.TrackModeBarShown());
+
+    WhenModalShown([](QWidget* dialog) {
+        static_cast<CGPXTrkRteSelect*>(dialog)->Choose(GpxContent::Tracks);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    window.LoadTrack(TestData("gpx/tracks_and_routes.gpx"));
+    EXPECT_TRUE(window.TrackModeBarShown());
+    EXPECT_EQ(window.Sim().Track.SegmentCountTotal(), 2);
+}
+
+TEST_F(WindowTest, SelectSegmentMovesToTheChosenRowOnOkOnly)
+{
+    CTolvexDlg& window = Open();
+    WhenModalShown([](QWidget* dialog) {
+        static_cast<CGPXTrkRteSelect*>(dialog)->Choose(GpxContent::Tracks);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    window.LoadTrack(TestData("gpx/tracks_and_routes.gpx"));
+    ASSERT_EQ(window.Sim().TrackReplay.Track(), 1);
+
+    WhenModalShown([](QWidget* dialog) {
+        auto* select = static_cast<CSelectTrack*>(dialog);
+        EXPECT_EQ(select->Rows()->count(), 2);
+        select->Rows()->setCurrentIndex(1);
+        select->reject();
+    });
+    window.RunMenuCommand(MenuId::SelectSegment);
+    EXPECT_EQ(window.Sim().TrackReplay.Track(), 1);
+
+    WhenModalShown([](QWidget* dialog) {
+        auto* select = static_cast<CSelectTrack*>(dialog);
+        select->Rows()->setCurrentIndex(1);
+        select->accept();
+    });
+    window.RunMenuCommand(MenuId::SelectSegment);
+    EXPECT_EQ(window.Sim().TrackReplay.Track(), 2);
+    EXPECT_NEAR(window.Sim().Core.Fix.Latitude, 3.0, 1e-9);
+    EXPECT_FALSE(window.Sim().TrackReplay.TrackBusy());
+}
+
+TEST_F(WindowTest, ASlowManualSpeedAsksBeforeTheExportAndNoLeavesWithoutTheDialog)
+{
+    CTolvexDlg& window = Open();
+    window.LoadTrack(TestData("plt/minimal.plt"));
+    window.RunMenuCommand(MenuId::ModeM);
+    window.Sim().Core.Fix.Speed = 0.5 / 3.6;
+    std::vector<QString> titles;
+    WhenModalShown([&titles](QWidget* box) {
+        titles.push_back(box->windowTitle());
+        static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+    });
+    window.RunMenuCommand(MenuId::SaveNmea);
+    QTest::qWait(50);
+    ASSERT_EQ(titles.size(), 1u);
+    EXPECT_EQ(titles[0], QString::fromUtf8("警告"));
+}
+
 TEST_F(WindowTest, AnExportWritesTheTrackAsNmeaAndSaysWhere)
 {
     CTolvexDlg& window = Open();

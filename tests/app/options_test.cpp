@@ -102,6 +102,27 @@ TEST_F(WindowTest, AnIntervalOutOfRangeKeepsThePageOpen)
     EXPECT_EQ(window.Sim().Core.Options.Outputs[1].Interval, 1000);
 }
 
+TEST_F(WindowTest, DuringReplayTheKeySensitivitiesAreLockedButNotTheWheel)
+{
+    CTolvexDlg& window = Open();
+    window.LoadTrack(testing_app::TestData("plt/minimal.plt"));
+    ASSERT_NE(window.Sim().TrackReplay.Mode(), TrackMode::Free);
+    bool keysLocked = false, wheelOpen = false, busyWhileOpen = false;
+    WhenModalShown([&](QWidget* dialog) {
+        auto* sheet = static_cast<COptions*>(dialog);
+        QWidget* misc = sheet->Page(OptionsPage::Misc);
+        keysLocked = !Edit(misc, "按一下")->isEnabled() && !Edit(misc, "长时间按住")->isEnabled();
+        wheelOpen = Edit(misc, "鼠标滚轮灵敏度")->isEnabled();
+        busyWhileOpen = window.Sim().TrackReplay.TrackBusy();
+        sheet->reject();
+    });
+    window.OptionsCommand();
+    EXPECT_TRUE(keysLocked);
+    EXPECT_TRUE(wheelOpen);
+    EXPECT_TRUE(busyWhileOpen);
+    EXPECT_FALSE(window.Sim().TrackReplay.TrackBusy());
+}
+
 TEST_F(WindowTest, ARunningOutputLocksItsPortFieldsAndShowsThePeerState)
 {
     CTolvexDlg& window = Open();
