@@ -39,7 +39,7 @@ struct ButtonPlace {
     QRect Geometry;
 };
 constexpr int ButtonRowY = 84;
-const ButtonPlace RunStateButtons[] = {
+constexpr ButtonPlace RunStateButtons[] = {
     {PanelControl::Run, ButtonFace::Run, QRect(6, ButtonRowY, 38, 38)},
     {PanelControl::Pause, ButtonFace::Pause, QRect(46, ButtonRowY, 38, 38)},
     {PanelControl::Stop, ButtonFace::Stop, QRect(86, ButtonRowY, 38, 38)},
@@ -53,7 +53,7 @@ struct ModePlace {
     QRect Geometry;
 };
 constexpr int ModeRowY = 182;
-const ModePlace ModeButtons[] = {
+constexpr ModePlace ModeButtons[] = {
     {PanelControl::ModeFree, QRect(6, ModeRowY, 30, 30)},   {PanelControl::ModeP, QRect(40, ModeRowY, 30, 30)},
     {PanelControl::ModeM, QRect(74, ModeRowY, 30, 30)},     {PanelControl::ModeS, QRect(108, ModeRowY, 30, 30)},
     {PanelControl::LoopButton, QRect(146, ModeRowY, 30, 30)}, {PanelControl::DirectionButton, QRect(180, ModeRowY, 30, 30)},
