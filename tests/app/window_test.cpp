@@ -1,6 +1,7 @@
 // The main window: start-up, the run-state buttons, keys, the close sequence, dropped tracks.
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QDropEvent>
 #include <QMessageBox>
 #include <QMimeData>
@@ -92,6 +93,29 @@ TEST_F(WindowTest, RunPauseAndStopButtonsChangeTheRunStateLabel)
     EXPECT_EQ(window.Sim().Core.State, RunState::Stopped);
     EXPECT_EQ(window.PanelTextAt(46, 70), QString::fromUtf8("停止 "));
     EXPECT_FALSE(Button(window, PanelControl::Stop)->isEnabled());
+}
+
+TEST_F(WindowTest, StopWithTwoOutputsRunningAsksWhichToClose)
+{
+    CTolvexDlg& window = Open("Output2Active=1\n");
+    window.PressButton(PanelControl::Run);
+    ASSERT_TRUE(window.Sim().Core.Outputs[1].OpenPort);
+    ASSERT_TRUE(window.Sim().Core.Outputs[2].OpenPort);
+    QStringList labels;
+    WhenModalShown([&labels](QWidget* dialog) {
+        for (QCheckBox* box : dialog->findChildren<QCheckBox*>()) labels << box->text();
+        // Close output 1 only.
+        dialog->findChildren<QCheckBox*>()[2]->setChecked(false);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    window.PressButton(PanelControl::Stop);
+    EXPECT_EQ(labels, QStringList({QString::fromUtf8("输出0：OziExplorer未启动"), QString::fromUtf8("输出1：虚拟COM3"),
+                                   QString::fromUtf8("输出2：虚拟COM15"), QString::fromUtf8("输出3：未启动")}));
+    EXPECT_FALSE(window.Sim().Core.Outputs[1].OpenPort);
+    EXPECT_TRUE(window.Sim().Core.Outputs[2].OpenPort);
+    // An output still runs: the simulator keeps running and Run can restart output 1.
+    EXPECT_EQ(window.PanelTextAt(46, 70), QString::fromUtf8("运行 "));
+    EXPECT_TRUE(Button(window, PanelControl::Run)->isEnabled());
 }
 
 TEST_F(WindowTest, KeysReachTheOperator)
