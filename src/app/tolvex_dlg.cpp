@@ -94,13 +94,15 @@ CTolvexDlg::CTolvexDlg(std::string settingsPath, QWidget* parent)
     : QWidget(parent), m_settingsPath(std::move(settingsPath))
 {
     // Settings before anything that reads them: the virtual port folder and the API library.
-    LoadWindowSettings(m_settingsPath, m_loadedSettings, m_loadedFix);
-    m_ports = std::make_unique<SystemPortFactory>(m_loadedSettings.VirtualPortDir);
-    m_ozi = MakeOziApiLink(m_loadedSettings);
+    Settings settings;
+    SimFix fix;
+    LoadWindowSettings(m_settingsPath, settings, fix);
+    m_ports = std::make_unique<SystemPortFactory>(settings.VirtualPortDir);
+    m_ozi = MakeOziApiLink(settings);
     m_sim = std::make_unique<Simulator>(*this, m_calendar, *m_ports, m_ozi.get());
     Engine& engine = m_sim->Core;
-    engine.Options = m_loadedSettings;
-    engine.Fix = m_loadedFix;
+    engine.Options = settings;
+    engine.Fix = fix;
     engine.State = RunState::Stopped;
     m_operator = std::make_unique<Operator>(engine, &m_sim->TrackReplay);
     m_operator->QuickHelpOpened = [this] { CreateQuickHelpWindow(); };

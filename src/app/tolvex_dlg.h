@@ -116,8 +116,6 @@ private:
     void CreateQuickHelpWindow();
 
     std::string m_settingsPath;
-    Settings m_loadedSettings;
-    SimFix m_loadedFix;
     SystemCalendarClock m_calendar;
     std::unique_ptr<SystemPortFactory> m_ports;
     std::unique_ptr<OziLink> m_ozi;
