@@ -119,6 +119,16 @@ TEST_F(WindowTest, DialogsForTheRecord)
         static_cast<QDialog*>(dialog)->reject();
     });
     window.RunMenuCommand(MenuId::SaveNmea);
+    testing_app::WhenModalShown([](QWidget* dialog) {
+        Save(dialog->grab(), "dialog-about");
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    window.ShowAbout();
+    testing_app::WhenModalShown([](QWidget* dialog) {
+        Save(dialog->grab(), "dialog-favourite");
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    window.SaveFavoriteCommand();
     window.OpenQuickHelp();
     QApplication::processEvents();
     Save(window.QuickHelpWindow()->grab(), "quick-help");
