@@ -1,5 +1,8 @@
 #include "app/field_edit.h"
 
+#include <QMessageBox>
+#include <QPushButton>
+
 #include <cmath>
 
 namespace tolvex {
@@ -44,6 +47,13 @@ QString OutOfRangeText(const QString& label, double min, double max, bool intege
         .arg(QString::number(min, 'g', 10))
         .arg(QString::number(max, 'g', 10))
         .arg(QString::fromUtf8(kind));
+}
+
+void WarnAboutField(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8("警告"), text, QMessageBox::Ok, parent);
+    box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
+    box.exec();
 }
 
 }  // namespace tolvex

@@ -29,5 +29,7 @@ private:
 // The message for a text that is not a number, and for a value out of its range.
 QString NotANumberText(const NumberEdit& edit);
 QString OutOfRangeText(const QString& label, double min, double max, bool integer);
+// The refusal of a field: a "警告" box over the dialog.
+void WarnAboutField(QWidget* parent, const QString& text);
 
 }  // namespace tolvex

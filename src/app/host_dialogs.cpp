@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,6 +24,15 @@ QDialogButtonBox* OkCancelButtons(QDialog* dialog)
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;
+}
+
+void LabelFileDialog(QFileDialog& dialog, bool save)
+{
+    dialog.setLabelText(QFileDialog::LookIn, QString::fromUtf8("查找范围："));
+    dialog.setLabelText(QFileDialog::FileName, QString::fromUtf8("文件名："));
+    dialog.setLabelText(QFileDialog::FileType, QString::fromUtf8("文件类型："));
+    dialog.setLabelText(QFileDialog::Accept, QString::fromUtf8(save ? "保存(&S)" : "打开(&O)"));
+    dialog.setLabelText(QFileDialog::Reject, QString::fromUtf8("取消"));
 }
 
 CStopChoice::CStopChoice(const std::array<StopChoiceEntry, 4>& entries, QWidget* parent) : QDialog(parent)

@@ -14,11 +14,14 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QDialogButtonBox;
+class QFileDialog;
 
 namespace tolvex {
 
 // "确定" and "取消", wired to accept and reject.
 QDialogButtonBox* OkCancelButtons(QDialog* dialog);
+// The file dialogs' own words in the panel's language.
+void LabelFileDialog(QFileDialog& dialog, bool save);
 
 // "选择待关闭的输出"
 class CStopChoice : public QDialog {

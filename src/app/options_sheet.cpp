@@ -48,7 +48,7 @@ bool ReadNumber(NumberEdit* edit, double& value, QWidget* page)
 {
     const std::optional<double> read = edit->Value();
     if (!read) {
-        QMessageBox::warning(page, Text("警告"), NotANumberText(*edit));
+        WarnAboutField(page, NotANumberText(*edit));
         edit->setFocus();
         edit->selectAll();
         return false;
@@ -375,7 +375,7 @@ bool COptions::LeavePage(int page)
 {
     if (!m_pages[page]->Save(m_form)) return false;
     if (const auto error = CheckOptionsPage(m_form, page)) {
-        QMessageBox::warning(this, Text("警告"), OutOfRangeText(FromUtf8(error->Field), error->Min, error->Max,
+        WarnAboutField(this, OutOfRangeText(FromUtf8(error->Field), error->Min, error->Max,
                                                                error->Integer));
         return false;
     }
@@ -388,7 +388,7 @@ void COptions::accept()
     if (!LeavePage(m_shownPage)) return;
     if (const auto error = CheckOptionsForm(m_form)) {
         m_tabs->setCurrentIndex(error->Page);
-        QMessageBox::warning(this, Text("警告"), OutOfRangeText(FromUtf8(error->Field), error->Min, error->Max,
+        WarnAboutField(this, OutOfRangeText(FromUtf8(error->Field), error->Min, error->Max,
                                                                error->Integer));
         return;
     }

@@ -97,7 +97,7 @@ bool CCurrentPosition::Read(NumberEdit* edit, double& value)
 {
     const std::optional<double> read = edit->Value();
     if (!read) {
-        QMessageBox::warning(this, QString::fromUtf8("警告"), NotANumberText(*edit));
+        WarnAboutField(this, NotANumberText(*edit));
         edit->setFocus();
         edit->selectAll();
         return false;
@@ -140,8 +140,7 @@ void CCurrentPosition::accept()
     const std::optional<PositionForm> form = ReadForm();
     if (!form) return;
     if (const std::optional<FieldRangeError> error = m_operator.ConfirmPositionDialog(*form)) {
-        QMessageBox::warning(this, QString::fromUtf8("警告"),
-                             OutOfRangeText(FromUtf8(error->Field), error->Min, error->Max, false));
+        WarnAboutField(this, OutOfRangeText(FromUtf8(error->Field), error->Min, error->Max, false));
         return;
     }
     m_finished = true;

@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/host_dialogs.h"
 #include "app/qt_text.h"
 #include "sim/engine_simulator.h"
 #include "tracks/segment_rows.h"
@@ -86,6 +87,7 @@ void CSaveNMEA::SaveAsClicked()
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters({QString::fromUtf8("NMEA-0183文件(*.nmea)"), QString::fromUtf8("所有文件(*)")});
     dialog.setDefaultSuffix("nmea");
+    LabelFileDialog(dialog, true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     SaveTo(dialog.selectedFiles().front());
 }

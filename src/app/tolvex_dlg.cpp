@@ -14,6 +14,7 @@
 
 #include <algorithm>
 
+#include "app/host_dialogs.h"
 #include "app/key_map.h"
 #include "app/panel_pictures.h"
 #include "app/qt_text.h"
@@ -186,6 +187,7 @@ void CTolvexDlg::ShowMessage(const std::string& text, const std::string& caption
                                     : icon == MessageIcon::Warning ? QMessageBox::Warning
                                                                    : QMessageBox::Information;
     QMessageBox box(shown, FromUtf8(caption), FromUtf8(text), QMessageBox::Ok, this);
+    box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
     box.exec();
 }
 
@@ -193,6 +195,8 @@ bool CTolvexDlg::AskYesNo(const std::string& text, const std::string& caption)
 {
     QMessageBox box(QMessageBox::Question, FromUtf8(caption), FromUtf8(text), QMessageBox::Yes | QMessageBox::No,
                     this);
+    box.button(QMessageBox::Yes)->setText(QString::fromUtf8("是(&Y)"));
+    box.button(QMessageBox::No)->setText(QString::fromUtf8("否(&N)"));
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
@@ -494,12 +498,15 @@ void CTolvexDlg::ApplyTopmost()
 
 void CTolvexDlg::OpenTrackFileDialog()
 {
-    const QString path = QFileDialog::getOpenFileName(
-        this, QString::fromUtf8("载入航迹文件"), QString(),
-        QString::fromUtf8("OZI航迹文件 (*.plt);;GPX文件 (*.gpx);;Google Earth kml文件 (*.kml);;"
-                          "GpsGate Simulator文件 (*.gpssim);;灵图trk文件 (*.trk);;所有文件 (*)"));
-    if (path.isEmpty()) return;
-    LoadTrack(QFile::encodeName(path).toStdString());
+    QFileDialog dialog(this, QString::fromUtf8("载入航迹文件"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({QString::fromUtf8("OZI航迹文件 (*.plt)"), QString::fromUtf8("GPX文件 (*.gpx)"),
+                           QString::fromUtf8("Google Earth kml文件 (*.kml)"),
+                           QString::fromUtf8("GpsGate Simulator文件 (*.gpssim)"), QString::fromUtf8("灵图trk文件 (*.trk)"),
+                           QString::fromUtf8("所有文件 (*)")});
+    LabelFileDialog(dialog, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    LoadTrack(QFile::encodeName(dialog.selectedFiles().front()).toStdString());
 }
 
 void CTolvexDlg::LoadTrack(const std::string& path)

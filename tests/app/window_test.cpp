@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -247,6 +248,27 @@ TEST_F(WindowTest, ADroppedTrackLoadsAndShowsTheTrackModeBar)
     EXPECT_EQ(window.Sim().TrackReplay.Mode(), TrackMode::S);
     window.PressButton(PanelControl::DirectionButton);
     EXPECT_TRUE(window.Sim().TrackReplay.Reversed());
+}
+
+TEST_F(WindowTest, TheLoadMenuEntryOpensTheFileDialogAndLoadsTheChosenTrack)
+{
+    CTolvexDlg& window = Open();
+    const QString path = QString::fromStdString(TestData("plt/minimal.plt"));
+    QString title;
+    WhenModalShown([&](QWidget* dialog) {
+        auto* files = static_cast<QFileDialog*>(dialog);
+        title = files->windowTitle();
+        files->selectFile(path);
+        static_cast<QDialog*>(files)->accept();
+    });
+    window.RunMenuCommand(MenuId::LoadTrack);
+    EXPECT_EQ(title, QString::fromUtf8("载入航迹文件"));
+    EXPECT_EQ(window.windowTitle(), "Tolvex - " + path);
+
+    // Cancel leaves everything as it was.
+    WhenModalShown([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
+    window.PressButton(PanelControl::FileOpen);
+    EXPECT_EQ(window.windowTitle(), "Tolvex - " + path);
 }
 
 TEST_F(WindowTest, AnUnknownFileIsRefusedInAnErrorBoxAndNothingChanges)
