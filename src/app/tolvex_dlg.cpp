@@ -19,7 +19,7 @@
 #include "app/panel_pictures.h"
 #include "app/qt_text.h"
 #include "app/quick_help_window.h"
-#include "app/settings_io.h"
+#include "config/settings_file.h"
 #include "control/keyboard.h"
 #include "links/ozi_api_link.h"
 #include "tracks/track_loader.h"
@@ -97,7 +97,7 @@ CTolvexDlg::CTolvexDlg(std::string settingsPath, QWidget* parent)
     // Settings before anything that reads them: the virtual port folder and the API library.
     Settings settings;
     SimFix fix;
-    LoadWindowSettings(m_settingsPath, settings, fix);
+    LoadSettings(m_settingsPath, settings, fix);
     m_ports = std::make_unique<SystemPortFactory>(settings.VirtualPortDir);
     m_ozi = MakeOziApiLink(settings);
     m_sim = std::make_unique<Simulator>(*this, m_calendar, *m_ports, m_ozi.get());
@@ -579,7 +579,7 @@ bool CTolvexDlg::CloseSequence()
     Engine& engine = m_sim->Core;
     // Saved first, so the file holds the state the user left.
     std::string error;
-    if (!SaveWindowSettings(m_settingsPath, engine.Options, engine.Fix, engine.SpeedToSave(), error)) {
+    if (!SaveSettings(m_settingsPath, engine.Options, engine.Fix, engine.SpeedToSave(), error)) {
         ShowMessage(error, "错误", MessageIcon::Error);
         if (!AskYesNo("设置未能保存到：\n" + m_settingsPath + "\n仍然关闭并放弃本次的设置吗？", "警告")) return false;
     }

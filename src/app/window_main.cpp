@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/settings_io.h"
+#include "config/settings_file.h"
 #include "app/tolvex_dlg.h"
 
 namespace tolvex {
@@ -44,7 +44,7 @@ int RunWindow(int argc, char** argv)
     std::signal(SIGHUP, RequestWindowClose);
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tolvex");
-    CTolvexDlg window(WindowSettingsPath());
+    CTolvexDlg window(DefaultSettingsPath());
     window.show();
 
     QTimer signalWatch;

@@ -52,7 +52,7 @@ std::string CleanFavoriteName(std::string_view typed)
         }
     }
     name = CutToCharacters(std::string_view(name).substr(begin, end - begin), MaxFavoriteNameLength);
-    return name.empty() ? UnnamedFavorite : name;
+    return name.empty() ? std::string(UnnamedFavorite) : name;
 }
 
 std::string FavoriteDescription(int formatIndex, double latitude, double longitude, double altitude, double course)

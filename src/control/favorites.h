@@ -6,11 +6,11 @@
 #include <string_view>
 
 #include "config/settings.h"
+#include "config/settings_file.h"
 
 namespace tolvex {
 
-inline constexpr const char* UnnamedFavorite = "未命名";
-inline constexpr std::size_t MaxFavoriteNameLength = 63;  // characters the name box accepts
+inline constexpr std::size_t MaxFavoriteNameLength = FavoriteNameChars;  // characters the name box accepts
 inline constexpr std::size_t MaxFavoriteLineLength = 80;  // characters of a list row or menu entry
 
 // The typed name as stored: control characters to blanks, outer white space (ideographic space

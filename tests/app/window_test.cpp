@@ -18,7 +18,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/settings_io.h"
+#include "config/settings_file.h"
 #include "app_fixture.h"
 #include "control/keyboard.h"
 
@@ -195,7 +195,7 @@ TEST_F(WindowTest, CloseWritesTheSettingsWithTheSpeedFromBeforeThePause)
 
     Settings settings;
     SimFix fix;
-    LoadWindowSettings(m_ini, settings, fix);
+    LoadSettings(m_ini, settings, fix);
     EXPECT_NEAR(fix.Speed * 3.6, 50, 1e-9);
     EXPECT_EQ(window.Sim().Core.State, RunState::Stopped);
     // Every output is closed: the virtual port's link is gone.
