@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <ctime>
 #include <string_view>
 
 namespace tolvex {
@@ -105,6 +104,49 @@ void FormatCoordinate(TextBuilder& out, double value, double limit, int degreeDi
 
 }  // namespace
 
+UtcTime BreakUtc(std::int64_t t)
+{
+    // Days since 1970 to a civil date in the proleptic Gregorian calendar, in whole-number arithmetic.
+    std::int64_t days = t / 86400;
+    std::int64_t second = t % 86400;
+    if (second < 0) {
+        second += 86400;
+        --days;
+    }
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    UtcTime utc;
+    utc.Day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    utc.Month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    utc.Year = static_cast<int>(yearOfEra + era * 400 + (utc.Month <= 2 ? 1 : 0));
+    utc.Hour = static_cast<int>(second / 3600);
+    utc.Minute = static_cast<int>(second / 60 % 60);
+    utc.Second = static_cast<int>(second % 60);
+    return utc;
+}
+
+namespace {
+
+// The checksum of a text of length bytes whose last byte is its "*": XOR of every byte after "$".
+int WriteChecksum(char* text, std::size_t length, int bufferSize)
+{
+    const std::size_t starPos = length - 1;
+    if (length == 0 || text[starPos] != '*' || static_cast<int>(starPos) + 3 >= bufferSize) return -1;
+    unsigned char sum = 0;
+    for (std::size_t i = (text[0] == '$' ? 1 : 0); i < starPos; ++i) sum ^= static_cast<unsigned char>(text[i]);
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    text[starPos + 1] = Hex[sum >> 4];
+    text[starPos + 2] = Hex[sum & 0x0F];
+    text[starPos + 3] = '\0';
+    return static_cast<int>(starPos) + 3;
+}
+
+}  // namespace
+
 double ReportedSpeed(const SimFix& fix, RunState runState, const Settings& settings)
 {
     if (runState == RunState::Paused) return 0;
@@ -119,15 +161,7 @@ int NmeaChecksum(char* text, int bufferSize)
 {
     const char* star = static_cast<const char*>(std::memchr(text, '*', static_cast<std::size_t>(bufferSize)));
     if (star == nullptr) return -1;
-    const int starPos = static_cast<int>(star - text);
-    if (starPos + 3 >= bufferSize) return -1;
-    unsigned char sum = 0;
-    for (int i = (text[0] == '$' ? 1 : 0); i < starPos; ++i) sum ^= static_cast<unsigned char>(text[i]);
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    text[starPos + 1] = Hex[sum >> 4];
-    text[starPos + 2] = Hex[sum & 0x0F];
-    text[starPos + 3] = '\0';
-    return starPos + 3;
+    return WriteChecksum(text, static_cast<std::size_t>(star - text) + 1, bufferSize);
 }
 
 void NmeaBuilder::BuildSentences(const SimFix& fix, RunState runState, const Settings& settings, FixClock& clock,
@@ -146,17 +180,15 @@ void NmeaBuilder::BuildSentences(const SimFix& fix, RunState runState, const Set
     } else {
         elapsed = TruncSeconds(static_cast<double>(calendar.Now() - start) * settings.GPSTimeFactor);
     }
-    const std::time_t t = static_cast<std::time_t>(std::clamp(start + elapsed + offset, EarliestFixTime, LatestFixTime));
-    std::tm utc{};
-    gmtime_r(&t, &utc);
+    const UtcTime utc = BreakUtc(std::clamp(start + elapsed + offset, EarliestFixTime, LatestFixTime));
 
     char fieldText[4][32];
     TextBuilder time(fieldText[0], sizeof fieldText[0]);
     TextBuilder date(fieldText[1], sizeof fieldText[1]);
     TextBuilder lat(fieldText[2], sizeof fieldText[2]);
     TextBuilder lon(fieldText[3], sizeof fieldText[3]);
-    time.Digits(utc.tm_hour, 2).Digits(utc.tm_min, 2).Digits(utc.tm_sec, 2).Put(".000,");
-    date.Digits(utc.tm_mday, 2).Digits(utc.tm_mon + 1, 2).Digits((utc.tm_year + 1900) % 100, 2).Put(',');
+    time.Digits(utc.Hour, 2).Digits(utc.Minute, 2).Digits(utc.Second, 2).Put(".000,");
+    date.Digits(utc.Day, 2).Digits(utc.Month, 2).Digits(utc.Year % 100, 2).Put(',');
     FormatCoordinate(lat, fix.Latitude, 90, 2, 'N', 'S');
     FormatCoordinate(lon, fix.Longitude, 180, 3, 'E', 'W');
 
@@ -168,7 +200,7 @@ void NmeaBuilder::BuildSentences(const SimFix& fix, RunState runState, const Set
     auto sentence = [this](int i) { return TextBuilder(m_text[i].data(), SentenceBufferSize); };
     auto finish = [this](int i, TextBuilder& text) {
         text.Finish();
-        m_length[i] = NmeaChecksum(m_text[i].data(), SentenceBufferSize);
+        m_length[i] = WriteChecksum(m_text[i].data(), text.View().size(), SentenceBufferSize);
     };
     // $GPRMC,time,A,lat,N,lon,E,knots,course,date,,,A*hh
     TextBuilder rmc = sentence(0);

@@ -37,6 +37,12 @@ private:
     std::array<int, SentenceCount> m_length{};
 };
 
+struct UtcTime {
+    int Year = 1970, Month = 1, Day = 1, Hour = 0, Minute = 0, Second = 0;
+};
+// Seconds since 1970-01-01 UTC broken into the calendar, without the C library's time zone state.
+UtcTime BreakUtc(std::int64_t t);
+
 // The speed the sentences report (m/s): 0 while paused, otherwise Speed within the GPS limits.
 double ReportedSpeed(const SimFix& fix, RunState runState, const Settings& settings);
 

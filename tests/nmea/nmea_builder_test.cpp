@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ctime>
 #include <limits>
 #include <random>
 #include <vector>
@@ -266,6 +267,26 @@ TEST(NmeaBuilder, NumbersMatchPrintfExactly)
         const std::string expected = PrintfRmcAndGgaBody(fix, knots);
         if (expected.find(",60.0000") != std::string::npos || expected.find("60.0000,") != std::string::npos) continue;
         ASSERT_EQ(actual, expected) << rmc;
+    }
+}
+
+TEST(BreakUtc, AgreesWithTheCLibraryFrom1970To3000)
+{
+    std::mt19937_64 random(1970);
+    std::uniform_int_distribution<std::int64_t> when(0, 32535215999);
+    std::vector<std::int64_t> times = {0, 86399, 86400, 951782400, 951868800, 1245054605, 4107542399, 32535215999};
+    for (int i = 0; i < 100000; ++i) times.push_back(when(random));
+    for (const std::int64_t t : times) {
+        const std::time_t tt = static_cast<std::time_t>(t);
+        std::tm expected{};
+        gmtime_r(&tt, &expected);
+        const UtcTime actual = BreakUtc(t);
+        ASSERT_EQ(actual.Year, expected.tm_year + 1900) << t;
+        ASSERT_EQ(actual.Month, expected.tm_mon + 1) << t;
+        ASSERT_EQ(actual.Day, expected.tm_mday) << t;
+        ASSERT_EQ(actual.Hour, expected.tm_hour) << t;
+        ASSERT_EQ(actual.Minute, expected.tm_min) << t;
+        ASSERT_EQ(actual.Second, expected.tm_sec) << t;
     }
 }
 
