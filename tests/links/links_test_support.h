@@ -1,5 +1,5 @@
 #pragma once
-// Helpers of the port tests: a host that records messages, scratch folders, a socat pty pair
+// Helpers of the port tests: scratch folders, a socat pty pair
 // standing in for a serial device, and a reader of a virtual port.
 
 #include <fcntl.h>
@@ -16,36 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "sim/host.h"
+#include "testing/fakes.h"
 
 namespace tolvex::testing {
-
-struct ShownMessage {
-    std::string Text;
-    std::string Caption;
-    MessageIcon Icon;
-};
-
-class RecordingHost final : public Host {
-public:
-    std::vector<ShownMessage> Messages;
-
-    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override
-    {
-        Messages.push_back({text, caption, icon});
-    }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-    std::optional<std::array<bool, 4>> ChooseOutputsToStop(const std::array<StopChoiceEntry, 4>&) override
-    {
-        return std::nullopt;
-    }
-    std::optional<int> ChooseSegment(const std::vector<std::string>&, const std::string&) override
-    {
-        return std::nullopt;
-    }
-    std::optional<GpxContent> ChooseGpxContent(int, int) override { return std::nullopt; }
-    void RefreshPanel(int) override {}
-};
 
 class ScratchDir {
 public:

@@ -14,6 +14,7 @@
 
 #include "links/ozi_double/ozi_double.h"
 #include "sim/host.h"
+#include "testing/fakes.h"
 
 namespace tolvex {
 namespace {
@@ -21,30 +22,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using tolvex::testing::OziDouble;
-
-struct Message {
-    std::string Text;
-    std::string Caption;
-    MessageIcon Icon;
-};
-
-class RecordingHost : public Host {
-public:
-    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override
-    {
-        Messages.push_back({text, caption, icon});
-    }
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
-    std::optional<std::array<bool, 4>> ChooseOutputsToStop(const std::array<StopChoiceEntry, 4>&) override
-    {
-        return std::nullopt;
-    }
-    std::optional<int> ChooseSegment(const std::vector<std::string>&, const std::string&) override { return 0; }
-    std::optional<GpxContent> ChooseGpxContent(int, int) override { return GpxContent::Tracks; }
-    void RefreshPanel(int) override {}
-
-    std::vector<Message> Messages;
-};
+using tolvex::testing::RecordingHost;
 
 std::vector<std::string> Unloads;
 void RecordForUnload(const char* call) { Unloads.emplace_back(call); }
