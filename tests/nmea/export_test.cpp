@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "testing/fakes.h"
-#include "tracks/fake_host.h"
+#include "testing/fakes.h"
 #include "tracks/temp_file.h"
 
 namespace tolvex {
 namespace {
 
-using test::FakeHost;
+using FakeHost = testing::RecordingHost;
 using test::TempFile;
 
 // Segments of points 0.001 degrees apart going north from (30, 120), 10 s apart.

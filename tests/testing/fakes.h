@@ -18,7 +18,7 @@ struct FakeCalendar final : CalendarClock {
     std::int64_t Now() const override { return Seconds; }
 };
 
-struct RecordingHost final : Host {
+struct RecordingHost : Host {
     struct Message {
         std::string Text, Caption;
         MessageIcon Icon;
@@ -27,18 +27,32 @@ struct RecordingHost final : Host {
     std::vector<int> Refreshes;
     std::vector<std::array<StopChoiceEntry, 4>> StopChoices;
     std::optional<std::array<bool, 4>> StopAnswer;  // nothing: Cancel
+    std::vector<std::string> Questions;
+    bool YesNoAnswer = true;
+    std::vector<std::string> SegmentRows;
+    std::string SegmentSummary;
+    std::optional<int> SegmentAnswer = 0;  // nothing: Cancel
 
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override
     {
         Messages.push_back({text, caption, icon});
     }
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    bool AskYesNo(const std::string& text, const std::string&) override
+    {
+        Questions.push_back(text);
+        return YesNoAnswer;
+    }
     std::optional<std::array<bool, 4>> ChooseOutputsToStop(const std::array<StopChoiceEntry, 4>& entries) override
     {
         StopChoices.push_back(entries);
         return StopAnswer;
     }
-    std::optional<int> ChooseSegment(const std::vector<std::string>&, const std::string&) override { return 0; }
+    std::optional<int> ChooseSegment(const std::vector<std::string>& rows, const std::string& summary) override
+    {
+        SegmentRows = rows;
+        SegmentSummary = summary;
+        return SegmentAnswer;
+    }
     std::optional<GpxContent> ChooseGpxContent(int, int) override { return GpxContent::Tracks; }
     void RefreshPanel(int mode) override { Refreshes.push_back(mode); }
 };

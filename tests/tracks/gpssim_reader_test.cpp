@@ -20,7 +20,7 @@ struct DegreesCase {
     double Degrees;
 };
 
-class NmeaDegrees : public testing::TestWithParam<DegreesCase> {};
+class NmeaDegrees : public ::testing::TestWithParam<DegreesCase> {};
 
 TEST_P(NmeaDegrees, Converts)
 {
@@ -29,7 +29,7 @@ TEST_P(NmeaDegrees, Converts)
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, NmeaDegrees,
-    testing::Values(DegreesCase{"North", "4807.038", "N", 48 + 7.038 / 60},
+    ::testing::Values(DegreesCase{"North", "4807.038", "N", 48 + 7.038 / 60},
                     DegreesCase{"LowerCaseSouth", "4807.038", "s", -(48 + 7.038 / 60)},
                     DegreesCase{"West", "01131.000", "W", -(11 + 31.0 / 60)},
                     DegreesCase{"LowerCaseWest", "01131.000", "w", -(11 + 31.0 / 60)},
@@ -42,14 +42,14 @@ INSTANTIATE_TEST_SUITE_P(
                     DegreesCase{"HemisphereWithBlank", "4807.038", " S", 48 + 7.038 / 60},
                     DegreesCase{"HemisphereWord", "4807.038", "SW", 48 + 7.038 / 60},
                     DegreesCase{"EmptyHemisphere", "4807.038", "", 48 + 7.038 / 60}),
-    [](const testing::TestParamInfo<DegreesCase>& info) { return std::string(info.param.Name); });
+    [](const ::testing::TestParamInfo<DegreesCase>& info) { return std::string(info.param.Name); });
 
 TEST(NmeaDegreesSign, ZeroWestIsNegativeZero)
 {
     EXPECT_TRUE(std::signbit(NmeaToDegrees("00000.000", "W")));
 }
 
-class GpssimReader : public testing::Test {
+class GpssimReader : public ::testing::Test {
 protected:
     ReadResult Read(const std::string& name) { return ReadGpssimFile(DataPath + "gpssim/" + name, {settings, host}); }
 

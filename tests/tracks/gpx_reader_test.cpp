@@ -20,7 +20,7 @@ struct IsoTimeCase {
     std::optional<double> Seconds;
 };
 
-class IsoTime : public testing::TestWithParam<IsoTimeCase> {};
+class IsoTime : public ::testing::TestWithParam<IsoTimeCase> {};
 
 TEST_P(IsoTime, Parses)
 {
@@ -33,7 +33,7 @@ TEST_P(IsoTime, Parses)
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, IsoTime,
-    testing::Values(IsoTimeCase{"Utc", "2009-10-11T12:00:00Z", 1255262400},
+    ::testing::Values(IsoTimeCase{"Utc", "2009-10-11T12:00:00Z", 1255262400},
                     IsoTimeCase{"Fraction", "2009-10-11T12:00:00.25Z", 1255262400.25},
                     IsoTimeCase{"ZoneIgnored", "2009-10-11T12:00:00+08:00", 1255262400},
                     IsoTimeCase{"NoZone", "2009-10-11T12:00:07", 1255262407},
@@ -54,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                     IsoTimeCase{"Second60", "2009-10-11T12:00:60Z", std::nullopt},
                     IsoTimeCase{"NegativeSeconds", "2009-10-11T12:00:-1Z", std::nullopt},
                     IsoTimeCase{"Empty", "", std::nullopt}),
-    [](const testing::TestParamInfo<IsoTimeCase>& info) { return std::string(info.param.Name); });
+    [](const ::testing::TestParamInfo<IsoTimeCase>& info) { return std::string(info.param.Name); });
 
 TEST(LatLonAttributes, MissingOrUnreadableValuesGiveNothing)
 {
@@ -84,7 +84,7 @@ TEST(LatLonAttributes, MissingOrUnreadableValuesGiveNothing)
     }
 }
 
-class GpxReader : public testing::Test {
+class GpxReader : public ::testing::Test {
 protected:
     ReadResult Read(const std::string& name) { return ReadGpxFile(DataPath + "gpx/" + name, {settings, host}); }
 

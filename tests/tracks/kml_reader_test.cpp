@@ -30,7 +30,7 @@ struct CoordinatesCase {
     std::vector<Tuple> Points;
 };
 
-class KmlCoordinates : public testing::TestWithParam<CoordinatesCase> {};
+class KmlCoordinates : public ::testing::TestWithParam<CoordinatesCase> {};
 
 TEST_P(KmlCoordinates, Scans)
 {
@@ -47,7 +47,7 @@ TEST_P(KmlCoordinates, Scans)
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, KmlCoordinates,
-    testing::Values(
+    ::testing::Values(
         CoordinatesCase{"WithAltitudeBlankSeparated", "11.5,48.1,500 11.6,48.2,510\n",
                         {{11.5, 48.1, 500, true}, {11.6, 48.2, 510, true}}},
         CoordinatesCase{"WithoutAltitudeAndTwoMoreCharacters", "11.5,48.1 11.6,48.2\nX",
@@ -70,9 +70,9 @@ INSTANTIATE_TEST_SUITE_P(
                         {{1, 2, 3, true}}},
         CoordinatesCase{"OverflowingTupleSkipped", "1e999,1 2,2 3,3\n\n",
                         {{2, 2, 0, false}, {3, 3, 0, false}}}),
-    [](const testing::TestParamInfo<CoordinatesCase>& info) { return std::string(info.param.Name); });
+    [](const ::testing::TestParamInfo<CoordinatesCase>& info) { return std::string(info.param.Name); });
 
-class KmlReader : public testing::Test {
+class KmlReader : public ::testing::Test {
 protected:
     ReadResult Read(const std::string& name) { return ReadKmlFile(DataPath + "kml/" + name, {settings, host}); }
 

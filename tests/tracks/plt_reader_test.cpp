@@ -1,20 +1,20 @@
 #include <gtest/gtest.h>
 
-#include "fake_host.h"
+#include "testing/fakes.h"
 #include "temp_file.h"
 #include "tracks/reader.h"
 
 namespace tolvex {
 namespace {
 
-using test::FakeHost;
+using FakeHost = testing::RecordingHost;
 using test::TempFile;
 
 const std::string DataDir = std::string(TOLVEX_TEST_DATA) + "/plt/";
 const std::string Header = "OziExplorer Track Point File Version 2.1\nWGS 84\nAltitude is in Feet\nReserved 3\n"
                            "0,2,255,Track,0,0,2,8421376\n0\n";
 
-class PltReader : public testing::Test {
+class PltReader : public ::testing::Test {
 protected:
     ReadResult Read(const std::string& path) { return ReadPltFile(path, ReaderContext{settings, host}); }
     ReadResult ReadText(const std::string& text)

@@ -31,7 +31,7 @@ struct Precision {
     std::vector<int> SegmentSizes;
 };
 
-class ReferenceTrack : public testing::TestWithParam<Precision> {};
+class ReferenceTrack : public ::testing::TestWithParam<Precision> {};
 
 TEST_P(ReferenceTrack, SamePointsAsTheGpx)
 {
@@ -67,13 +67,13 @@ TEST_P(ReferenceTrack, SamePointsAsTheGpx)
 
 INSTANTIATE_TEST_SUITE_P(
     GpsbabelFiles, ReferenceTrack,
-    testing::Values(Precision{"ref.gpx", ReadGpxFile, 0, 0.0, 0.0, {4, 3, 3}},
+    ::testing::Values(Precision{"ref.gpx", ReadGpxFile, 0, 0.0, 0.0, {4, 3, 3}},
                     // Feet with one decimal, day numbers with seven.
                     Precision{"ref.plt", ReadPltFile, 1e-9, 0.016, 0.005, {4, 3, 3}},
                     Precision{"ref.kml", ReadKmlFile, 1e-9, 0.005, std::nullopt, {4, 3, 3}},
                     // Minutes with five decimals; every waypoint in one segment.
                     Precision{"ref.gpssim", ReadGpssimFile, 1e-6, 0.05, std::nullopt, {10}}),
-    [](const testing::TestParamInfo<Precision>& info) {
+    [](const ::testing::TestParamInfo<Precision>& info) {
         std::string name = info.param.File;
         return name.substr(name.find('.') + 1);
     });
@@ -97,7 +97,7 @@ struct CutCase {
     CutRule Rule;
 };
 
-class CutFile : public testing::TestWithParam<CutCase> {};
+class CutFile : public ::testing::TestWithParam<CutCase> {};
 
 TEST_P(CutFile, EveryLengthLoadsNoGarbage)
 {
@@ -137,7 +137,7 @@ TEST_P(CutFile, EveryLengthLoadsNoGarbage)
 
 INSTANTIATE_TEST_SUITE_P(
     ValidFiles, CutFile,
-    testing::Values(CutCase{"reference/ref.gpx", ReadGpxFile, CutRule::WholeOrNothing},
+    ::testing::Values(CutCase{"reference/ref.gpx", ReadGpxFile, CutRule::WholeOrNothing},
                     CutCase{"gpx/two_trksegs.gpx", ReadGpxFile, CutRule::WholeOrNothing},
                     CutCase{"gpx/tracks_and_routes.gpx", ReadGpxFile, CutRule::WholeOrNothing},
                     CutCase{"reference/ref.kml", ReadKmlFile, CutRule::WholeOrNothing},
@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CutCase{"gpssim/edge_cases.gpssim", ReadGpssimFile, CutRule::PrefixAndLastLine},
                     CutCase{"reference/ref.plt", ReadPltFile, CutRule::PrefixAndLastLine},
                     CutCase{"trk/sample.trk", ReadTrkFile, CutRule::ExactPrefix}),
-    [](const testing::TestParamInfo<CutCase>& info) {
+    [](const ::testing::TestParamInfo<CutCase>& info) {
         std::string name = info.param.File;
         for (char& c : name)
             if (c == '/' || c == '.')
@@ -161,7 +161,7 @@ struct FixtureCase {
     const char* Message;
 };
 
-class Fixture : public testing::TestWithParam<FixtureCase> {};
+class Fixture : public ::testing::TestWithParam<FixtureCase> {};
 
 TEST_P(Fixture, LoadsOrSaysWhyNot)
 {
@@ -176,14 +176,14 @@ TEST_P(Fixture, LoadsOrSaysWhyNot)
 
 INSTANTIATE_TEST_SUITE_P(
     Files, Fixture,
-    testing::Values(FixtureCase{"gpssim/minimal.gpssim", ReadGpssimFile, 2, ""},
+    ::testing::Values(FixtureCase{"gpssim/minimal.gpssim", ReadGpssimFile, 2, ""},
                     FixtureCase{"gpssim/malformed.gpssim", ReadGpssimFile, 0, ""},
                     FixtureCase{"trk/old_version.trk", ReadTrkFile, 0, "不支持的trk文件版本"},
                     FixtureCase{"trk/bad_signature.trk", ReadTrkFile, 0, "不是有效的trk文件"},
                     FixtureCase{"trk/does_not_exist.trk", ReadTrkFile, 0, ""},
                     FixtureCase{"gpx/minimal.gpx", ReadGpxFile, 2, ""},
                     FixtureCase{"kml/minimal.kml", ReadKmlFile, 2, ""}),
-    [](const testing::TestParamInfo<FixtureCase>& info) {
+    [](const ::testing::TestParamInfo<FixtureCase>& info) {
         std::string name = info.param.File;
         for (char& c : name)
             if (c == '/' || c == '.')

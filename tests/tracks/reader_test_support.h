@@ -8,14 +8,14 @@
 #include <optional>
 #include <string>
 
-#include "fake_host.h"
+#include "testing/fakes.h"
 #include "tracks/reader.h"
 
 namespace tolvex::test {
 
 inline const std::string DataPath = std::string(TOLVEX_TEST_DATA) + "/";
 
-class ChoiceHost : public FakeHost {
+class ChoiceHost : public testing::RecordingHost {
 public:
     std::optional<GpxContent> ChooseGpxContent(int tracks, int routes) override
     {

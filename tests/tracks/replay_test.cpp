@@ -4,13 +4,13 @@
 
 #include <cmath>
 
-#include "fake_host.h"
+#include "testing/fakes.h"
 #include "sim/geodesy.h"
 
 namespace tolvex {
 namespace {
 
-using test::FakeHost;
+using FakeHost = testing::RecordingHost;
 
 constexpr double Spacing = 0.001;  // degrees of longitude between points on the equator
 const double Leg = GeoDistance(0, 0, 0, Spacing);
@@ -60,7 +60,7 @@ public:
     void Close() override {}
 };
 
-class ReplayTest : public testing::Test {
+class ReplayTest : public ::testing::Test {
 protected:
     void Load(BuiltTrack track, TrackMode mode)
     {
@@ -131,7 +131,7 @@ struct LoopCase {
     int point;
 };
 
-class ReplayLoops : public ReplayTest, public testing::WithParamInterface<LoopCase> {};
+class ReplayLoops : public ReplayTest, public ::testing::WithParamInterface<LoopCase> {};
 
 TEST_P(ReplayLoops, EndOfLastSegment)
 {
@@ -146,7 +146,7 @@ TEST_P(ReplayLoops, EndOfLastSegment)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReplayLoops,
-                         testing::Values(LoopCase{"NoLoopFinishesOnLastPoint", LoopMode::NoLoop, true, 2, 6},
+                         ::testing::Values(LoopCase{"NoLoopFinishesOnLastPoint", LoopMode::NoLoop, true, 2, 6},
                                          LoopCase{"FileLoopGoesToFirstSegment", LoopMode::FileLoop, false, 1, 1},
                                          LoopCase{"SegmentLoopRestartsSegment", LoopMode::SegmentLoop, false, 2, 4}),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -248,7 +248,7 @@ struct PointwiseCase {
     std::vector<PointSpec> points;
 };
 
-class SModePointByPoint : public ReplayTest, public testing::WithParamInterface<PointwiseCase> {};
+class SModePointByPoint : public ReplayTest, public ::testing::WithParamInterface<PointwiseCase> {};
 
 TEST_P(SModePointByPoint, AdvancesOnePointPerStep)
 {
@@ -261,7 +261,7 @@ TEST_P(SModePointByPoint, AdvancesOnePointPerStep)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SModePointByPoint,
-    testing::Values(PointwiseCase{"LegOf4000Seconds", {{0, 0}, {Spacing, 4000}, {2 * Spacing, 4010}, {3 * Spacing, 4020}}},
+    ::testing::Values(PointwiseCase{"LegOf4000Seconds", {{0, 0}, {Spacing, 4000}, {2 * Spacing, 4010}, {3 * Spacing, 4020}}},
                     PointwiseCase{"NoTimes", Line(4, 0, -1)},
                     PointwiseCase{"TimeStepBelowMinimum", {{0, 0}, {Spacing, 0.05}, {2 * Spacing, 10}, {3 * Spacing, 20}}},
                     PointwiseCase{"LegShorterThanOneCentimetre",
@@ -394,7 +394,7 @@ struct SegmentMoveCase {
     int to;
 };
 
-class SegmentMoves : public ReplayTest, public testing::WithParamInterface<SegmentMoveCase> {};
+class SegmentMoves : public ReplayTest, public ::testing::WithParamInterface<SegmentMoveCase> {};
 
 TEST_P(SegmentMoves, GoToFirstPointOfTarget)
 {
@@ -408,7 +408,7 @@ TEST_P(SegmentMoves, GoToFirstPointOfTarget)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SegmentMoves,
-                         testing::Values(SegmentMoveCase{"NextNoLoop", LoopMode::NoLoop, true, 1, 2},
+                         ::testing::Values(SegmentMoveCase{"NextNoLoop", LoopMode::NoLoop, true, 1, 2},
                                          SegmentMoveCase{"NextNoLoopAtLastStays", LoopMode::NoLoop, true, 3, 3},
                                          SegmentMoveCase{"NextFileLoopWraps", LoopMode::FileLoop, true, 3, 1},
                                          SegmentMoveCase{"NextSegmentLoopAtLastStays", LoopMode::SegmentLoop, true, 3, 3},
@@ -449,7 +449,7 @@ struct IntervalCase {
     int expected;
 };
 
-class StepIntervalRules : public ReplayTest, public testing::WithParamInterface<IntervalCase> {};
+class StepIntervalRules : public ReplayTest, public ::testing::WithParamInterface<IntervalCase> {};
 
 TEST_P(StepIntervalRules, FirstRuleThatApplies)
 {
@@ -468,7 +468,7 @@ TEST_P(StepIntervalRules, FirstRuleThatApplies)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StepIntervalRules,
-    testing::Values(
+    ::testing::Values(
         IntervalCase{"OpenSerialFirst", {true, true, false, false}, {300, 500, 200, 700}, {true, false, true, false}, 200},
         IntervalCase{"OpenLinkNext", {true, true, false, false}, {300, 500, 200, 700}, {true, false, false, false}, 300},
         IntervalCase{"ActiveSerial", {true, false, false, true}, {300, 500, 200, 700}, {false, false, false, false}, 700},
@@ -505,7 +505,7 @@ struct ProjectCase {
     double xLat, xLon;
 };
 
-class ProjectOnLegCases : public testing::TestWithParam<ProjectCase> {};
+class ProjectOnLegCases : public ::testing::TestWithParam<ProjectCase> {};
 
 TEST_P(ProjectOnLegCases, Projects)
 {
@@ -521,7 +521,7 @@ TEST_P(ProjectOnLegCases, Projects)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ProjectOnLegCases,
-                         testing::Values(ProjectCase{"EastWestInside", 1, 0.5, 0, 0, 0, 1, 0, 0.5},
+                         ::testing::Values(ProjectCase{"EastWestInside", 1, 0.5, 0, 0, 0, 1, 0, 0.5},
                                          ProjectCase{"EastWestClamped", 1, 2, 0, 0, 0, 1, 0, 1},
                                          ProjectCase{"NorthSouthClamped", -3, 5, 0, 5, 1, 5, 0, 5},
                                          ProjectCase{"DiagonalInside", 0, 1, 0, 0, 1, 1, 0.5, 0.5},

@@ -34,7 +34,7 @@ struct NumberCase {
     int integer;
 };
 
-class LeadingNumbers : public testing::TestWithParam<NumberCase> {};
+class LeadingNumbers : public ::testing::TestWithParam<NumberCase> {};
 
 TEST_P(LeadingNumbers, ReadAsTheCLibraryDoes)
 {
@@ -44,7 +44,7 @@ TEST_P(LeadingNumbers, ReadAsTheCLibraryDoes)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LeadingNumbers,
-                         testing::Values(NumberCase{"", 0, 0}, NumberCase{"abc", 0, 0}, NumberCase{"  12.5xyz", 12.5, 12},
+                         ::testing::Values(NumberCase{"", 0, 0}, NumberCase{"abc", 0, 0}, NumberCase{"  12.5xyz", 12.5, 12},
                                          NumberCase{"-0.75", -0.75, 0}, NumberCase{"+3", 3, 3},
                                          NumberCase{"\t-777", -777, -777}, NumberCase{".5", 0.5, 0},
                                          NumberCase{"5.", 5, 5}, NumberCase{"1e3", 1000, 1},

@@ -4,13 +4,13 @@
 
 #include <cctype>
 
-#include "fake_host.h"
+#include "testing/fakes.h"
 #include "tracks/reader.h"
 
 namespace tolvex {
 namespace {
 
-using test::FakeHost;
+using FakeHost = testing::RecordingHost;
 
 const std::string DataDir = std::string(TOLVEX_TEST_DATA) + "/plt/";
 
@@ -31,7 +31,7 @@ TEST(ReaderRegistry, DispatchesOnLowerCasedEnd)
     EXPECT_EQ(FindReader("/data/folder/"), nullptr);
 }
 
-class LoadTrack : public testing::Test {
+class LoadTrack : public ::testing::Test {
 protected:
     LoadOutcome Load(const std::string& path) { return LoadTrackFile(path, store, replay, settings, host); }
 

@@ -41,7 +41,7 @@ struct FilterCase {
     bool accepted;
 };
 
-class SegmentFilter : public testing::TestWithParam<FilterCase> {};
+class SegmentFilter : public ::testing::TestWithParam<FilterCase> {};
 
 TEST_P(SegmentFilter, AcceptsOrRejects)
 {
@@ -59,7 +59,7 @@ TEST_P(SegmentFilter, AcceptsOrRejects)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SegmentFilter,
-                         testing::Values(FilterCase{"ExactlyMinPoints", 3, 0, 3, true},
+                         ::testing::Values(FilterCase{"ExactlyMinPoints", 3, 0, 3, true},
                                          FilterCase{"OneBelowMinPoints", 3, 0, 2, false},
                                          FilterCase{"MinPointsZeroActsAsTwo", 0, 0, 1, false},
                                          FilterCase{"MinPointsOneActsAsTwo", 1, 0, 1, false},

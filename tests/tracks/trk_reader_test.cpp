@@ -66,7 +66,7 @@ std::string Delta(int lon, int lat, int milliseconds, int altitude)
     return d;
 }
 
-class TrkReader : public testing::Test {
+class TrkReader : public ::testing::Test {
 protected:
     ReadResult Read(const std::string& bytes) { return ReadTrkBytes(bytes, {settings, host}); }
 

@@ -49,7 +49,7 @@ struct WellFormedCase {
     bool WellFormed;
 };
 
-class XmlWellFormed : public testing::TestWithParam<WellFormedCase> {};
+class XmlWellFormed : public ::testing::TestWithParam<WellFormedCase> {};
 
 TEST_P(XmlWellFormed, AcceptsOnlyWellFormedDocuments)
 {
@@ -59,7 +59,7 @@ TEST_P(XmlWellFormed, AcceptsOnlyWellFormedDocuments)
 
 INSTANTIATE_TEST_SUITE_P(
     Documents, XmlWellFormed,
-    testing::Values(
+    ::testing::Values(
         WellFormedCase{"EmptyElement", "<a/>", true},
         WellFormedCase{"DeclarationCommentsAndPi", "<?xml version='1.0'?>\n<!-- c --><a><?pi x?></a>\n<!-- end -->", true},
         WellFormedCase{"DoctypeBeforeRoot", "<!DOCTYPE a [<!ENTITY e 'x>y'>]><a/>", true},
@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                            for (int i = 0; i < 257; ++i) s += "</e>";
                            return s;
                        }(), false}),
-    [](const testing::TestParamInfo<WellFormedCase>& info) { return std::string(info.param.Name); });
+    [](const ::testing::TestParamInfo<WellFormedCase>& info) { return std::string(info.param.Name); });
 
 const std::string Sample =
     "<?xml version=\"1.0\"?>\r\n<!DOCTYPE g [<!ENTITY u \"]>\">]>\r\n"
