@@ -8,23 +8,14 @@
 #include <string>
 
 #include "nmea/output_table.h"
+#include "quiet_host.h"
 #include "sim/host.h"
 #include "tracks/reader.h"
 #include "tracks/replay.h"
 
 namespace {
 
-struct QuietHost final : tolvex::Host {
-    void ShowMessage(const std::string&, const std::string&, tolvex::MessageIcon) override {}
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
-    std::optional<std::array<bool, 4>> ChooseOutputsToStop(const std::array<tolvex::StopChoiceEntry, 4>&) override
-    {
-        return std::nullopt;
-    }
-    std::optional<int> ChooseSegment(const std::vector<std::string>&, const std::string&) override { return 0; }
-    std::optional<tolvex::GpxContent> ChooseGpxContent(int, int) override { return tolvex::GpxContent::Tracks; }
-    void RefreshPanel(int) override {}
-};
+using bench::QuietHost;
 
 // A .plt of the given size in /tmp, made once per size.
 std::string PltFile(int points)
