@@ -95,13 +95,14 @@ void CSaveNMEA::SaveAsClicked()
 bool CSaveNMEA::SaveTo(const QString& path)
 {
     // A long track takes a while: show how far the replay has come.
-    QProgressDialog progress(QString::fromUtf8("正在生成NMEA文件..."), QString(), 0, 1000, this);
+    QProgressDialog progress(QString::fromUtf8("正在生成NMEA文件..."), QString::fromUtf8("取消"), 0, 1000, this);
     progress.setWindowTitle(windowTitle());
     progress.setMinimumDuration(500);
     progress.setWindowModality(Qt::WindowModal);
     m_exporter.Progress = [&progress](int point, int points) {
         progress.setValue(points > 0 ? static_cast<int>(1000LL * point / points) : 0);
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QApplication::processEvents();
+        return !progress.wasCanceled();
     };
     const std::optional<std::string> status = m_exporter.SaveAs(QFile::encodeName(path).toStdString(), Choices());
     m_exporter.Progress = nullptr;

@@ -229,6 +229,7 @@ int RunExport(const ExportCommandOptions& options)
             progressShown = true;
             std::fprintf(stderr, "\rtolvex: point %d of %d ", point, points);
             std::fflush(stderr);
+            return true;
         };
     }
     ExportOptions exportOptions;

@@ -1,6 +1,9 @@
 #include "nmea/export.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <memory>
 #include <vector>
@@ -16,6 +19,13 @@ const char* const SpeedZeroText = "手控速度航迹模式（M模式），且�
 const char* const SlowSpeedText = "手控速度航迹模式（M模式），且速度较小时，可能产生较大的NMEA文件\n是否继续？";
 // Mode S with ratio 0 stands still on the first leg of a segment: the run would never end.
 const char* const RatioZeroText = "时间驱动航迹模式（S模式），且速度比例为0时，无法产生NMEA文件！";
+
+mode_t CurrentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
 
 }  // namespace
 
@@ -60,6 +70,7 @@ long long NmeaExport::ExportNmea(std::FILE* file, const ExportOptions& options)
     m_replay.GoToTrackPoint(startSegment, 1);
 
     NmeaBuilder builder;
+    m_cancelled = false;
     long long records = 0;
     bool finished = false;
     while (!finished) {
@@ -71,8 +82,10 @@ long long NmeaExport::ExportNmea(std::FILE* file, const ExportOptions& options)
                 std::fwrite(builder.Text(i), 1, static_cast<std::size_t>(builder.Length(i)), file);
         }
         ++records;
-        if (Progress && records % ProgressEvery == 0)
-            Progress(m_replay.Point(), m_replay.Store().PointCountTotal());
+        if (Progress && records % ProgressEvery == 0 && !Progress(m_replay.Point(), m_replay.Store().PointCountTotal())) {
+            m_cancelled = true;
+            break;
+        }
         // A full disk fails every later write too: stop instead of replaying to the end.
         if (std::ferror(file))
             break;
@@ -89,24 +102,38 @@ std::optional<std::string> NmeaExport::SaveAs(const std::string& path, const Exp
         return std::nullopt;
 
     const std::string failure = "无法写入文件：\n" + path;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    // A device or pipe is written in place; a file is written beside its final name and put there
+    // only when complete, so a failed or cancelled export never costs the user an older file.
+    struct stat existing {};
+    const bool inPlace = ::lstat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode);
+    std::string target = path;
+    std::FILE* file = nullptr;
+    if (inPlace) {
+        file = std::fopen(path.c_str(), "wb");
+    } else {
+        target = path + ".XXXXXX";
+        const int fd = ::mkstemp(target.data());
+        if (fd >= 0) {
+            ::fchmod(fd, 0666 & ~CurrentUmask());
+            file = ::fdopen(fd, "wb");
+            if (!file) ::close(fd);
+        }
+    }
     if (!file) {
+        if (!inPlace && target != path) std::remove(target.c_str());
         m_host.ShowMessage(failure, "错误", MessageIcon::Error);
         return std::nullopt;
     }
-    // Only a file this export made may be removed again, never a device such as /dev/full.
-    struct stat info {};
-    const bool regular = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
     std::vector<char> buffer(WriteBufferSize);
     std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
 
     ExportNmea(file, options);
     const bool written = std::fflush(file) == 0 && !std::ferror(file);
     const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        if (regular)
-            std::remove(path.c_str());
-        m_host.ShowMessage(failure, "错误", MessageIcon::Error);
+    const bool complete = written && closed && !m_cancelled;
+    if (!complete || (!inPlace && std::rename(target.c_str(), path.c_str()) != 0)) {
+        if (!inPlace) std::remove(target.c_str());
+        if (!m_cancelled) m_host.ShowMessage(failure, "错误", MessageIcon::Error);
         return std::nullopt;
     }
     return "已存为" + path;

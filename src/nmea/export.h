@@ -34,16 +34,19 @@ public:
     bool CheckSpeed();
 
     // "存储为...": creates or replaces path and exports into it. The status line ("已存为" and the
-    // path) on success; nothing when the file could not be written (the user has been told and
-    // no partial file is left behind).
+    // path) on success; nothing when the file could not be written (the user has been told) or the
+    // export was cancelled. An existing file is replaced only by a complete export: the records go
+    // to a temporary file beside it first, and no partial file is ever left behind.
     std::optional<std::string> SaveAs(const std::string& path, const ExportOptions& options);
 
     // Writes the records into an open file and puts the simulator back as it was. Returns the
     // number of replay steps written.
     long long ExportNmea(std::FILE* file, const ExportOptions& options);
 
-    // Called now and then during a long run with the current point number and the point count.
-    std::function<void(int point, int points)> Progress;
+    // Called now and then during a long run with the current point number and the point count;
+    // returning false cancels the export.
+    std::function<bool(int point, int points)> Progress;
+    bool Cancelled() const { return m_cancelled; }
 
 private:
     bool NeverFinishes();
@@ -56,6 +59,7 @@ private:
     const CalendarClock& m_calendar;
     bool& m_exportRunning;
     Host& m_host;
+    bool m_cancelled = false;
 };
 
 }  // namespace tolvex

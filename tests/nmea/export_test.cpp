@@ -4,11 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "testing/fakes.h"
 #include "testing/fakes.h"
 #include "tracks/temp_file.h"
 
@@ -219,6 +220,7 @@ TEST_F(Export, LongRunReportsProgressOnTheWay)
     exporter.Progress = [&](int point, int total) {
         EXPECT_EQ(total, 40000);
         points.push_back(point);
+        return true;
     };
     Run(RmcOnly());
     EXPECT_EQ(points, (std::vector<int>{16384, 32768}));
@@ -298,10 +300,22 @@ TEST_F(Export, FullDeviceIsReportedNotSaved)
     EXPECT_FALSE(exportRunning);
 }
 
-TEST_F(Export, WriteFailureRemovesPartialFile)
+// Files beside the given path that an export may have left ("<path>.XXXXXX").
+std::vector<std::string> Leftovers(const std::string& path)
+{
+    std::vector<std::string> found;
+    const std::filesystem::path p(path);
+    for (const auto& entry : std::filesystem::directory_iterator(p.parent_path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(p.filename().string() + ".", 0) == 0) found.push_back(name);
+    }
+    return found;
+}
+
+TEST_F(Export, WriteFailureKeepsTheOlderFileAndLeavesNoPartialOne)
 {
     Load({5000});
-    TempFile file(".nmea");
+    TempFile file(".nmea", "older records\n");
     // A file size limit makes the writes fail part-way, as a full disk would.
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
@@ -316,8 +330,31 @@ TEST_F(Export, WriteFailureRemovesPartialFile)
     EXPECT_FALSE(status);
     ASSERT_EQ(host.Messages.size(), 1u);
     EXPECT_EQ(host.Messages[0].Text, "无法写入文件：\n" + file.Path());
-    struct stat info {};
-    EXPECT_NE(stat(file.Path().c_str(), &info), 0);
+    EXPECT_EQ(test::ReadAll(file.Path()), "older records\n");
+    EXPECT_TRUE(Leftovers(file.Path()).empty());
+}
+
+TEST_F(Export, CancelKeepsTheOlderFileAndSuccessReplacesIt)
+{
+    Load({40000});
+    TempFile file(".nmea", "older records\n");
+    int calls = 0;
+    exporter.Progress = [&](int, int) { return ++calls < 2; };
+    EXPECT_FALSE(exporter.SaveAs(file.Path(), RmcOnly()));
+    EXPECT_TRUE(exporter.Cancelled());
+    EXPECT_EQ(calls, 2);
+    EXPECT_TRUE(host.Messages.empty());  // the user asked for it: nothing to report
+    EXPECT_EQ(test::ReadAll(file.Path()), "older records\n");
+    EXPECT_TRUE(Leftovers(file.Path()).empty());
+    EXPECT_FALSE(exportRunning);
+
+    exporter.Progress = nullptr;
+    ASSERT_TRUE(exporter.SaveAs(file.Path(), RmcOnly()));
+    EXPECT_FALSE(exporter.Cancelled());
+    const std::string written = test::ReadAll(file.Path());
+    EXPECT_EQ(written.rfind("$GPRMC,", 0), 0u);
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 40000);
+    EXPECT_TRUE(Leftovers(file.Path()).empty());
 }
 
 }  // namespace
