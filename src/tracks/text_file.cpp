@@ -142,16 +142,24 @@ std::vector<std::string_view> SplitFields(std::string_view text, char separator)
     }
 }
 
-double LeadingDouble(std::string_view text)
+// Where the digits of a leading number begin: after blanks and one sign.
+static std::size_t NumberStart(std::string_view text, bool& negative)
 {
     std::size_t i = 0;
     while (i < text.size() && IsBlank(text[i]))
         ++i;
-    bool negative = false;
+    negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';
         ++i;
     }
+    return i;
+}
+
+double LeadingDouble(std::string_view text)
+{
+    bool negative = false;
+    std::size_t i = NumberStart(text, negative);
     const std::size_t begin = i;
     std::size_t digits = 0;
     while (i < text.size() && IsDigit(text[i]))
@@ -189,14 +197,8 @@ double LeadingDouble(std::string_view text)
 
 int LeadingInt(std::string_view text)
 {
-    std::size_t i = 0;
-    while (i < text.size() && IsBlank(text[i]))
-        ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    std::size_t i = NumberStart(text, negative);
     long long value = 0;
     for (; i < text.size() && IsDigit(text[i]); ++i) {
         value = value * 10 + (text[i] - '0');
