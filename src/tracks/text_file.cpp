@@ -8,12 +8,10 @@
 #include <cstring>
 #include <memory>
 
+#include "config/file_io.h"
+
 namespace tolvex {
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 bool IsBlank(char c)
 {
@@ -76,15 +74,9 @@ std::string DecodeUtf16(std::string_view bytes, bool bigEndian)
 
 std::optional<std::string> ReadTextFile(const std::string& path)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        return std::nullopt;
     std::string bytes;
-    char buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
-        bytes.append(buffer, got);
-    if (std::ferror(file.get()))
+    std::string error;
+    if (ReadWholeFile(path, bytes, error) != ReadStatus::Ok)
         return std::nullopt;
 
     if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)

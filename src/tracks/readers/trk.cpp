@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "config/file_io.h"
 #include "tracks/readers/civil_time.h"
 
 namespace tolvex {
@@ -48,10 +49,6 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b)
 {
     return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0);
 }
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 }  // namespace
 
@@ -120,15 +117,9 @@ ReadResult ReadTrkBytes(std::string_view text, const ReaderContext& context)
 
 ReadResult ReadTrkFile(const std::string& path, const ReaderContext& context)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        return ReadResult::Failure();
     std::string bytes;
-    char buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
-        bytes.append(buffer, got);
-    if (std::ferror(file.get()))
+    std::string error;
+    if (ReadWholeFile(path, bytes, error) != ReadStatus::Ok)
         return ReadResult::Failure();
     return ReadTrkBytes(bytes, context);
 }
