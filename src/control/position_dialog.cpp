@@ -31,22 +31,13 @@ bool Outside(double value, double min, double max) { return !(value >= min && va
 AngleFields Split(LatLonFormat format, double value)
 {
     AngleFields fields;
-    const DegreeParts parts = SplitDegrees(value);
-    fields.Negative = value < 0;
-    switch (format) {
-    case LatLonFormat::D:
-        fields.SignedDegrees = RoundToDecimals(6, value);
-        break;
-    case LatLonFormat::DM:
-        fields.Degrees = std::abs(parts.Degrees);
-        fields.Minutes = RoundToDecimals(4, parts.Minutes);
-        break;
-    case LatLonFormat::DMS:
-        fields.Degrees = std::abs(parts.Degrees);
-        fields.WholeMinutes = parts.WholeMinutes;
-        fields.Seconds = RoundToDecimals(2, parts.Seconds);
-        break;
-    }
+    const ShownAngle shown = RoundAngle(format, value);
+    fields.Negative = shown.Negative;
+    fields.SignedDegrees = shown.Negative ? -shown.Decimal : shown.Decimal;
+    fields.Degrees = shown.Degrees;
+    fields.Minutes = shown.Minutes;
+    fields.WholeMinutes = shown.WholeMinutes;
+    fields.Seconds = shown.Seconds;
     return fields;
 }
 

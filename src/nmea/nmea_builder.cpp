@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "sim/lat_lon_format.h"
+
 namespace tolvex {
 namespace {
 
@@ -78,28 +80,14 @@ private:
     char* m_end;
 };
 
-// "3113.8240,N," or "12128.4220,E,": degrees, minutes to four decimals, hemisphere.
+// "3113.8240,N," or "12128.4220,E,": degrees, minutes to four decimals, hemisphere. The minutes are
+// rounded once with their carry, and the hemisphere is that of the rounded value: a longitude of
+// -2e-16 is "00000.0000,E,", not W.
 void FormatCoordinate(TextBuilder& out, double value, double limit, int degreeDigits, char positive, char negative)
 {
-    value = std::clamp(Finite(value), -limit, limit);
-    if (value == 0) value = 0;  // -0 counts as 0, and must not print as "-0.0000"
-    char hemisphere = positive;
-    if (value < 0) {
-        hemisphere = negative;
-        value = -value;
-    }
-    int degrees = static_cast<int>(value);
-    char minutesText[32];
-    TextBuilder minutes(minutesText, sizeof minutesText);
-    minutes.Fixed((value - degrees) * 60, 4, 7);
-    // Minutes that round up to 60 carry into the degrees instead of giving "3160.0000".
-    if (minutes.View().starts_with("60")) {
-        ++degrees;
-        out.Digits(degrees, degreeDigits).Put("00.0000");
-    } else {
-        out.Digits(degrees, degreeDigits).Put(minutes.View());
-    }
-    out.Put(',').Put(hemisphere).Put(',');
+    const ShownAngle shown = RoundAngle(LatLonFormat::DM, std::clamp(Finite(value), -limit, limit));
+    out.Digits(shown.Degrees, degreeDigits).Fixed(shown.Minutes, 4, 7);
+    out.Put(',').Put(shown.Negative ? negative : positive).Put(',');
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "sim/lat_lon_format.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -35,19 +36,18 @@ constexpr FormatRow PanelForms[] = {
 std::string FormatOne(LatLonFormat format, const char* pattern, double value)
 {
     char buffer[TextBufferSize];
-    const char sign = value < 0 ? '-' : ' ';
-    const DegreeParts parts = SplitDegrees(value);
+    const ShownAngle shown = RoundAngle(format, value);
+    const char sign = shown.Negative ? '-' : ' ';
     switch (format) {
     case LatLonFormat::DM:
-        std::snprintf(buffer, sizeof buffer, pattern, sign, std::abs(parts.Degrees), parts.Minutes);
+        std::snprintf(buffer, sizeof buffer, pattern, sign, shown.Degrees, shown.Minutes);
         break;
     case LatLonFormat::DMS:
-        std::snprintf(buffer, sizeof buffer, pattern, sign, std::abs(parts.Degrees), parts.WholeMinutes,
-                      parts.Seconds);
+        std::snprintf(buffer, sizeof buffer, pattern, sign, shown.Degrees, shown.WholeMinutes, shown.Seconds);
         break;
     case LatLonFormat::D:
     default:
-        std::snprintf(buffer, sizeof buffer, pattern, sign, std::abs(value));
+        std::snprintf(buffer, sizeof buffer, pattern, sign, shown.Decimal);
         break;
     }
     return buffer;
@@ -60,13 +60,13 @@ LatLonText FormatPair(const FormatRow* table, LatLonFormat format, double latitu
 }
 
 // "%02d" / "%03d" of the signed degrees, with the "-" a negative value below one degree would lose.
-std::string SignedDegrees(double value, int degrees, int width)
+std::string SignedDegrees(const ShownAngle& shown, int width)
 {
     char buffer[16];
-    if (value < 0 && degrees == 0)
-        std::snprintf(buffer, sizeof buffer, "-%0*d", width - 1, 0);
+    if (shown.Negative)
+        std::snprintf(buffer, sizeof buffer, "-%0*d", width - 1, shown.Degrees);
     else
-        std::snprintf(buffer, sizeof buffer, "%0*d", width, degrees);
+        std::snprintf(buffer, sizeof buffer, "%0*d", width, shown.Degrees);
     return buffer;
 }
 
@@ -91,6 +91,43 @@ DegreeParts SplitDegrees(double value)
     parts.WholeMinutes = static_cast<int>(std::trunc(parts.Minutes));
     parts.Seconds = (parts.Minutes - parts.WholeMinutes) * 60;
     return parts;
+}
+
+ShownAngle RoundAngle(LatLonFormat format, double value)
+{
+    ShownAngle shown;
+    if (format == LatLonFormat::D) {
+        shown.Decimal = RoundToDecimals(6, std::abs(value));
+        shown.Negative = value < 0 && shown.Decimal != 0;
+        return shown;
+    }
+    const DegreeParts parts = SplitDegrees(value);
+    int degrees = std::abs(parts.Degrees);
+    bool zero;
+    if (format == LatLonFormat::DM) {
+        shown.Minutes = RoundToDecimals(4, parts.Minutes);
+        if (shown.Minutes >= 60) {
+            shown.Minutes = 0;
+            ++degrees;
+        }
+        zero = shown.Minutes == 0;
+    } else {
+        int minutes = parts.WholeMinutes;
+        shown.Seconds = RoundToDecimals(2, parts.Seconds);
+        if (shown.Seconds >= 60) {
+            shown.Seconds = 0;
+            ++minutes;
+        }
+        if (minutes >= 60) {
+            minutes = 0;
+            ++degrees;
+        }
+        shown.WholeMinutes = minutes;
+        zero = minutes == 0 && shown.Seconds == 0;
+    }
+    shown.Degrees = degrees;
+    shown.Negative = value < 0 && !(zero && degrees == 0);
+    return shown;
 }
 
 LatLonText FormatLatLon(LatLonFormat format, double latitude, double longitude)
@@ -118,17 +155,23 @@ std::string CopyCoordinate(CoordinateAxis axis, CopyForm form, double value)
     const bool latitude = axis == CoordinateAxis::Latitude;
     const int degreeWidth = latitude ? 2 : 3;
     char buffer[TextBufferSize];
-    const DegreeParts parts = SplitDegrees(value);
     switch (form) {
-    case CopyForm::Degrees:
-        std::snprintf(buffer, sizeof buffer, latitude ? "%09.6f" : "%010.6f", value);
+    case CopyForm::Degrees: {
+        const ShownAngle shown = RoundAngle(LatLonFormat::D, value);
+        std::snprintf(buffer, sizeof buffer, latitude ? "%09.6f" : "%010.6f",
+                      shown.Negative ? -shown.Decimal : shown.Decimal);
         return buffer;
-    case CopyForm::DegreesMinutes:
-        std::snprintf(buffer, sizeof buffer, "%07.4f", parts.Minutes);
-        return SignedDegrees(value, parts.Degrees, degreeWidth) + buffer;
-    case CopyForm::DegreesMinutesSeconds:
-        std::snprintf(buffer, sizeof buffer, "%02d%05.2f", parts.WholeMinutes, parts.Seconds);
-        return SignedDegrees(value, parts.Degrees, degreeWidth) + buffer;
+    }
+    case CopyForm::DegreesMinutes: {
+        const ShownAngle shown = RoundAngle(LatLonFormat::DM, value);
+        std::snprintf(buffer, sizeof buffer, "%07.4f", shown.Minutes);
+        return SignedDegrees(shown, degreeWidth) + buffer;
+    }
+    case CopyForm::DegreesMinutesSeconds: {
+        const ShownAngle shown = RoundAngle(LatLonFormat::DMS, value);
+        std::snprintf(buffer, sizeof buffer, "%02d%05.2f", shown.WholeMinutes, shown.Seconds);
+        return SignedDegrees(shown, degreeWidth) + buffer;
+    }
     }
     return {};
 }
@@ -137,10 +180,14 @@ double RoundToDecimals(int n, double x)
 {
     if (!std::isfinite(x))
         return x;
-    // "%.17f" of the largest double is about 330 characters.
+    // to_chars with a precision writes exactly what "%.nf" writes, without printf's cost in the
+    // sentence builder; "%.17f" of the largest double is about 330 characters.
     char buffer[400];
-    std::snprintf(buffer, sizeof buffer, "%.*f", std::clamp(n, 0, 17), x);
-    return std::strtod(buffer, nullptr);
+    const char* end =
+        std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, std::clamp(n, 0, 17)).ptr;
+    double value = x;
+    std::from_chars(buffer, end, value);
+    return value;
 }
 
 }  // namespace tolvex

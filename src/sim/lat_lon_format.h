@@ -22,6 +22,20 @@ struct DegreeParts {
 };
 DegreeParts SplitDegrees(double value);
 
+// A value as a text of the format shows it: rounded once at the shown precision (D 6 decimals of
+// degrees, DM 4 of minutes, DMS 2 of seconds), with minutes or seconds that round up to 60 carried
+// into the next field, and the sign of the rounded value (a value that rounds to zero is positive).
+// Every coordinate text and the sentences' fields use it, so none shows 60 minutes or seconds.
+struct ShownAngle {
+    bool Negative = false;
+    int Degrees = 0;          // |whole degrees| (DM, DMS)
+    double Decimal = 0;       // D: |value| rounded to 6 decimals
+    double Minutes = 0;       // DM: minutes rounded to 4 decimals
+    int WholeMinutes = 0;     // DMS
+    double Seconds = 0;       // DMS: seconds rounded to 2 decimals
+};
+ShownAngle RoundAngle(LatLonFormat format, double value);
+
 // UTF-8 texts beginning with "纬度" / "经度".
 struct LatLonText {
     std::string Latitude;

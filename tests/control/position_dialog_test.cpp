@@ -26,6 +26,18 @@ TEST(PositionFormTest, DmsShowsRoundedSecondsAndComesBack)
     EXPECT_NEAR(AngleFromFields(LatLonFormat::DMS, form.Longitude, 180), -70.6693, 1e-12);
 }
 
+TEST(PositionFormTest, SecondsAndMinutesRoundingToSixtyCarry)
+{
+    const PositionForm dms = FillPositionForm(LatLonFormat::DMS, SimFix{31.2, -2e-16, 0, 0, 0}, 0, TrackMode::Free);
+    EXPECT_EQ(dms.Latitude.WholeMinutes, 12);
+    EXPECT_DOUBLE_EQ(dms.Latitude.Seconds, 0);
+    EXPECT_FALSE(dms.Longitude.Negative);
+    const PositionForm dm = FillPositionForm(LatLonFormat::DM, SimFix{-10.99999999999, 0, 0, 0, 0}, 0, TrackMode::Free);
+    EXPECT_EQ(dm.Latitude.Degrees, 11);
+    EXPECT_DOUBLE_EQ(dm.Latitude.Minutes, 0);
+    EXPECT_TRUE(dm.Latitude.Negative);
+}
+
 TEST(PositionFormTest, PassThroughTheDialogQuantisesToTheShownDecimals)
 {
     const PositionForm form = FillPositionForm(LatLonFormat::DMS, SimFix{31.23041234, 0, 0, 0, 0}, 0, TrackMode::Free);

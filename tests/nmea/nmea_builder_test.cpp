@@ -80,6 +80,12 @@ TEST(NmeaBuilder, HemispheresAndZeroFields)
     fix.Longitude = -0.0;  // -0 counts as east
     s = Build(fix, Settings{});
     EXPECT_NE(s.Gll.find("0000.0000,N,00000.0000,E,"), std::string::npos) << s.Gll;
+
+    // What a lateral offset at course 270 leaves: it rounds to zero, so it is north and east.
+    fix.Latitude = -1e-9;
+    fix.Longitude = -2e-16;
+    s = Build(fix, Settings{});
+    EXPECT_NE(s.Gll.find("0000.0000,N,00000.0000,E,"), std::string::npos) << s.Gll;
 }
 
 TEST(NmeaBuilder, MinutesThatRoundToSixtyCarryIntoTheDegrees)
