@@ -29,6 +29,35 @@ bool Timed(const TrackPoint& p)
     return (p.Flags & HasTime) != 0;
 }
 
+// The fraction x of the way from (lat, lon) to (toLat, toLon) at which GeoDistance from (lat, lon)
+// is distance, for 0 < distance < GeoDistance to the end. The flat-earth distance of a long leg
+// depends on the mean latitude it is taken at, so a step is measured from where it starts, exactly
+// as the reach of the next point is: consecutive positions are then distance apart on any leg.
+double FractionForDistance(double lat, double lon, double toLat, double toLon, double distance)
+{
+    const double dLat = toLat - lat;
+    const double dLon = toLon - lon;
+    auto along = [&](double x) { return GeoDistance(lat, lon, lat + x * dLat, lon + x * dLon); };
+    // The distance is nearly proportional to x, so rescaling converges in two or three rounds;
+    // the bracket falls back to halving should it not.
+    double low = 0;
+    double high = 1;
+    double x = 1;
+    for (int round = 0; round < 100; ++round) {
+        const double d = along(x);
+        if (std::abs(d - distance) <= 1e-12 * distance)
+            return x;
+        (d < distance ? low : high) = x;
+        double next = d > 0 ? x * distance / d : (low + high) / 2;
+        if (!(next > low && next < high))
+            next = (low + high) / 2;
+        if (next == x)
+            return x;
+        x = next;
+    }
+    return x;
+}
+
 }  // namespace
 
 GeoPoint ProjectOnLeg(double lat, double lon, const TrackPoint& p, const TrackPoint& q)
@@ -228,32 +257,31 @@ void Replay::AdvanceOnePoint(bool& finished, bool stopAtSegmentEnds)
 
 void Replay::StepM(bool& finished, bool stopAtSegmentEnds)
 {
-    const double distance = m_stepInterval * m_fix.Speed / 1000;
+    double remaining = m_stepInterval * m_fix.Speed / 1000;
     double startLat = m_trackLatitude;
     double startLon = m_trackLongitude;
-    double travelled = 0;
     int r = m_nPoint + 1;
     double reach = GeoDistance(startLat, startLon, At(r).Latitude, At(r).Longitude);
-    while (distance >= reach) {
+    while (remaining >= reach) {
         if (At(r).Flags & SegmentEnd) {
             AdvanceOnePoint(finished, stopAtSegmentEnds);
             return;
         }
+        remaining -= reach;
         startLat = At(r).Latitude;
         startLon = At(r).Longitude;
         ++m_nPointInTrack;
         ++m_nPoint;
-        travelled = reach;
         ++r;
-        reach = travelled + Distance(At(r - 1), At(r));
+        reach = Distance(At(r - 1), At(r));
     }
     const TrackPoint& s = At(m_nPoint);
     const TrackPoint& next = At(r);
-    const double leg = Distance(s, next);
-    // A leg of zero length (or one the flat-earth distance cannot measure) keeps the replay on s.
-    const double f = leg > 0 ? (GeoDistance(s.Latitude, s.Longitude, startLat, startLon) + distance - travelled) / leg : 0;
-    m_trackLatitude = s.Latitude + f * (next.Latitude - s.Latitude);
-    m_trackLongitude = s.Longitude + f * (next.Longitude - s.Longitude);
+    // The position lies on the leg s..next; it moves along it towards next. A step of no length
+    // (speed 0, or a leg the flat-earth distance cannot measure) keeps it where it is.
+    const double f = remaining > 0 ? FractionForDistance(startLat, startLon, next.Latitude, next.Longitude, remaining) : 0;
+    m_trackLatitude = startLat + f * (next.Latitude - startLat);
+    m_trackLongitude = startLon + f * (next.Longitude - startLon);
     m_fix.Course = GeoBearing(s.Latitude, s.Longitude, next.Latitude, next.Longitude);
     m_fix.Altitude = s.Altitude;
 }
@@ -273,7 +301,9 @@ void Replay::StepS(bool& finished, bool stopAtSegmentEnds)
 
     for (;;) {
         const TrackPoint& next = At(m_nPoint + 1);
-        if (!Timed(next) || (next.Flags & SegmentEnd)) {
+        // The last leg of a segment is replayed on its own time like any other; the step that
+        // reaches its end lands on the end point, and the next step ends or loops.
+        if (!Timed(next) || ((next.Flags & SegmentEnd) && target >= next.Time)) {
             AdvanceOnePoint(finished, stopAtSegmentEnds);
             return;
         }

@@ -19,6 +19,7 @@ struct PointSpec {
     double lon;
     double time = -1;  // no time when negative
     double alt = 0;
+    double lat = 0;
 };
 
 // Segments of points on the equator; every point has altitude 10 × its number in the file.
@@ -30,6 +31,7 @@ BuiltTrack MakeTrack(const std::vector<std::vector<PointSpec>>& segments)
         for (std::size_t i = 0; i < segment.size(); ++i) {
             TrackPoint p;
             p.Longitude = segment[i].lon;
+            p.Latitude = segment[i].lat;
             p.Altitude = 10.0 * ++number;
             p.Flags = HasAltitude | (i == 0 ? SegmentStart : 0);
             if (segment[i].time >= 0) {
@@ -214,6 +216,51 @@ TEST_F(ReplayTest, MModeZeroLengthLegDoesNotProduceNaN)
     EXPECT_NEAR(replay.TrackLongitude(), 1.5 * Spacing, 1e-12);
 }
 
+struct LongLegCase {
+    const char* name;
+    PointSpec from;
+    PointSpec to;
+};
+
+class MModeLongLegs : public ReplayTest, public ::testing::WithParamInterface<LongLegCase> {};
+
+// On legs of tens of degrees consecutive positions are still speed × step apart, and the replay
+// arrives at the leg's end after about as many steps as its length gives.
+TEST_P(MModeLongLegs, MovesAsFastAsItReports)
+{
+    const LongLegCase& c = GetParam();
+    Load(MakeTrack({{c.from, c.to}}), TrackMode::M);
+    const double length = GeoDistance(c.from.lat, c.from.lon, c.to.lat, c.to.lon);
+    Step();  // the hold
+    fix.Speed = 0.5 / 3.6;
+    for (int i = 0; i < 50; ++i) {
+        const GeoPoint before{replay.TrackLatitude(), replay.TrackLongitude()};
+        Step();
+        EXPECT_NEAR(GeoDistance(before.Latitude, before.Longitude, replay.TrackLatitude(), replay.TrackLongitude()),
+                    fix.Speed, 1e-9);
+    }
+    fix.Speed = length / 1000;
+    int steps = 0;
+    while (replay.Point() == 1 && steps < 2000) {
+        const GeoPoint before{replay.TrackLatitude(), replay.TrackLongitude()};
+        Step();
+        ++steps;
+        if (replay.Point() == 1) {
+            EXPECT_NEAR(GeoDistance(before.Latitude, before.Longitude, replay.TrackLatitude(), replay.TrackLongitude()),
+                        fix.Speed, 1e-6 * fix.Speed);
+        }
+    }
+    EXPECT_NEAR(steps, 1000, 30);
+    ExpectOnPoint(2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MModeLongLegs,
+    ::testing::Values(LongLegCase{"FortyDegreesNorthward", {0, -1, 0, -40}, {0, -1, 0, 0}},
+                      LongLegCase{"ThousandKilometresNorthward", {121, -1, 0, 20}, {121, -1, 0, 29}},
+                      LongLegCase{"DiagonalAcrossFiftyDegrees", {-20, -1, 0, 10}, {40, -1, 0, 60}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ReplayTest, SModeFollowsTimeScaledByRatio)
 {
     Load(MakeTrack({Line(6)}), TrackMode::S);
@@ -268,13 +315,23 @@ INSTANTIATE_TEST_SUITE_P(
                                   {{0, 0}, {1e-8, 10}, {2 * Spacing, 20}, {3 * Spacing, 30}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ReplayTest, SModeNeverInterpolatesOnLegEndingAtSegmentEnd)
+TEST_F(ReplayTest, SModeReplaysTheLastLegOfASegmentOnItsTime)
 {
     Load(MakeTrack({Line(3), Line(3, 0.01)}), TrackMode::S);
+    replay.SetSpeedRatio(3);
     replay.GoToTrackPoint(1, 2);
-    Step();
-    Step();  // 1 s into a 10 s leg, but the leg ends the segment
+    Step();  // the hold
+    for (double f : {0.3, 0.6, 0.9}) {  // 3 s per step into the segment's last 10 s leg
+        EXPECT_FALSE(Step());
+        EXPECT_EQ(replay.Point(), 2);
+        EXPECT_NEAR(replay.TrackLongitude(), (1 + f) * Spacing, 1e-12);
+        EXPECT_NEAR(fix.Speed, 3 * Leg / 10, 1e-9);
+    }
+    EXPECT_FALSE(Step());  // past the leg's end time: lands on the segment's last point
     ExpectOnPoint(3);
+    EXPECT_FALSE(Step());
+    EXPECT_EQ(replay.Track(), 2);
+    ExpectOnPoint(4);
 }
 
 TEST_F(ReplayTest, ToggleReverseInPOnPointKeepsThePoint)
