@@ -40,7 +40,8 @@ TEST_F(PltReader, ReadsFieldsWithUnits)
     EXPECT_DOUBLE_EQ(points[0].Time, 1255262400);  // 2009-10-11 12:00:00 UTC
     EXPECT_EQ(points[0].Flags, SegmentStart | HasAltitude | HasTime);  // the break flag of line 1 is ignored
     EXPECT_NEAR(points[1].Time, 1255262401, 0.01);
-    EXPECT_DOUBLE_EQ(points[2].Altitude, -236.8296);  // -777 has no special meaning
+    EXPECT_EQ(points[2].Altitude, 0);  // -777: no altitude
+    EXPECT_EQ(points[2].Flags, HasTime);
     EXPECT_EQ(points[3].Flags, SegmentEnd | HasAltitude | HasTime);
     EXPECT_TRUE(result.Track->Segments[0].Name.empty());
     EXPECT_TRUE(host.Messages.empty());
@@ -68,6 +69,22 @@ TEST_F(PltReader, EdgeCasesFile)
     EXPECT_EQ(points[3].Flags, HasAltitude | HasTime);
     EXPECT_DOUBLE_EQ(points[3].Time, -2209161600);
     EXPECT_DOUBLE_EQ(points[4].Altitude, 70 * 0.3048);
+}
+
+TEST_F(PltReader, GpsbabelTrackWithoutTimesOrAltitudes)
+{
+    // "-777.0" feet and empty day numbers: points without altitude and time, not -236.8 m at
+    // 1899-12-30.
+    const ReadResult result = Read(DataDir + "gpsbabel_no_times.plt");
+    ASSERT_TRUE(result);
+    const auto& points = result.Track->Points;
+    ASSERT_EQ(points.size(), 3u);
+    EXPECT_DOUBLE_EQ(points[2].Latitude, -33.85825);
+    for (const TrackPoint& p : points) {
+        EXPECT_EQ(p.Flags & (HasAltitude | HasTime), 0u);
+        EXPECT_EQ(p.Altitude, 0);
+        EXPECT_EQ(p.Time, 0);
+    }
 }
 
 TEST_F(PltReader, FailuresAndTheirMessages)

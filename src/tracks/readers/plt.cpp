@@ -12,6 +12,13 @@ constexpr int PltHeaderLines = 6;
 constexpr double MetresPerFoot = 0.3048;
 constexpr double SecondsPerDay = 86400;
 constexpr double DayNumberEpochOffset = 2209161600;  // seconds from 1899-12-30 to 1970-01-01
+constexpr double NoAltitudeFeet = -777;               // what writers put when they have none
+
+// An empty field (blanks only) is a value the writer did not have, not a zero.
+bool Empty(std::string_view field)
+{
+    return TrimBlanks(field).empty();
+}
 
 }  // namespace
 
@@ -48,11 +55,11 @@ ReadResult ReadPltFile(const std::string& path, const ReaderContext& context)
             builder.CloseSegment();
             point.Flags |= SegmentStart;
         }
-        if (fields.size() >= 4) {
+        if (fields.size() >= 4 && !Empty(fields[3]) && LeadingDouble(fields[3]) != NoAltitudeFeet) {
             point.Altitude = LeadingDouble(fields[3]) * MetresPerFoot;
             point.Flags |= HasAltitude;
         }
-        if (fields.size() >= 5) {
+        if (fields.size() >= 5 && !Empty(fields[4])) {
             point.Time = LeadingDouble(fields[4]) * SecondsPerDay - DayNumberEpochOffset;
             point.Flags |= HasTime;
         }
