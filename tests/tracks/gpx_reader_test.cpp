@@ -143,8 +143,8 @@ TEST_F(GpxReader, TracksAndRoutesAskWhatToLoad)
     };
     const std::vector<Case> cases = {
         {GpxContent::Tracks, {"trk: First", ""}, 4},
-        {GpxContent::Routes, {"rte: Ring"}, 4},  // "Plain" has no detailed points and is dropped
-        {GpxContent::Both, {"trk: First", "", "rte: Ring"}, 8},
+        {GpxContent::Routes, {"rte: Ring", "rte: Plain"}, 6},  // "Plain" has no detailed points: its rtepts
+        {GpxContent::Both, {"trk: First", "", "rte: Ring", "rte: Plain"}, 10},
     };
     for (const Case& c : cases) {
         ChoiceHost asked;
@@ -169,13 +169,17 @@ TEST_F(GpxReader, DetailedRoutePointsGroupByExtension)
     const ReadResult result = Read("tracks_and_routes.gpx");
     ASSERT_TRUE(result);
     const auto& p = result.Track->Points;
-    ASSERT_EQ(p.size(), 4u);
+    ASSERT_EQ(p.size(), 6u);
     EXPECT_EQ(p[0].Latitude, 10.0);
     EXPECT_EQ(p[3].Longitude, 20.3);  // gpxx:RPT is not gpxx:rpt
     EXPECT_EQ(p[0].Flags, SegmentStart);
     EXPECT_EQ(p[1].Flags, SegmentEnd);
     EXPECT_EQ(p[2].Flags, SegmentStart);
     EXPECT_EQ(p[3].Flags, SegmentEnd);
+    // "Ring"'s own rtepts are not read; "Plain" has nothing else.
+    EXPECT_EQ(p[4].Latitude, 3.0);
+    EXPECT_EQ(p[4].Flags, SegmentStart);
+    EXPECT_EQ(p[5].Flags, SegmentEnd);
 }
 
 TEST_F(GpxReader, CancelEndsSilently)
@@ -222,7 +226,6 @@ TEST_F(GpxReader, FailuresAndTheirMessages)
         {"billion_laughs.gpx", "载入GPX文件失败"},
         {"external_entity.gpx", "载入GPX文件失败"},
         {"no_tracks.gpx", "GPX文件内未找到航迹或航线"},
-        {"route_without_extensions.gpx", ""},
     };
     for (const Case& c : cases) {
         const auto started = std::chrono::steady_clock::now();
@@ -253,6 +256,61 @@ TEST_F(GpxReader, NamesInTheDeclaredEncodingBecomeUtf8)
     ASSERT_TRUE(result);
     EXPECT_EQ(result.Track->Segments[0].Name, "trk: \xE4\xB8\xAD\xE6\x96\x87\xE8\x88\xAA\xE8\xBF\xB9");  // 中文航迹
 }
+
+struct EncodingCase {
+    const char* Name;
+    std::string Bytes;
+};
+
+std::string Utf16(const std::string& ascii, bool bigEndian)
+{
+    std::string out;
+    for (char c : ascii) {
+        out.push_back(bigEndian ? '\0' : c);
+        out.push_back(bigEndian ? c : '\0');
+    }
+    return out;
+}
+
+const std::string Track = "<gpx><trk><name>N\xC3\xBC</name><trkseg><trkpt lat=\"1\" lon=\"1\"/><trkpt lat=\"2\" "
+                          "lon=\"2\"/></trkseg></trk></gpx>";
+
+class GpxEncoding : public ::testing::TestWithParam<EncodingCase> {};
+
+// Each document names its track "Nü", whatever the encoding it is written in.
+TEST_P(GpxEncoding, NamesBecomeUtf8)
+{
+    Settings settings;
+    ChoiceHost host;
+    test::TempFile file(".gpx", GetParam().Bytes);
+    for (const ReadResult& result : {ReadGpxFile(file.Path(), {settings, host}), ReadGpxText(GetParam().Bytes, {settings, host})}) {
+        ASSERT_TRUE(result) << result.Message.Text;
+        EXPECT_EQ(result.Track->Segments[0].Name, "trk: N\xC3\xBC");
+        EXPECT_EQ(result.Track->Points.size(), 2u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Documents, GpxEncoding,
+    ::testing::Values(
+        EncodingCase{"Utf8WithoutDeclaration", Track},
+        EncodingCase{"Utf16LittleEndianWithoutMark",
+                     Utf16("<?xml version=\"1.0\"?><gpx><trk><name>N", false) + std::string("\xFC\0", 2)
+                         + Utf16("</name><trkseg><trkpt lat=\"1\" lon=\"1\"/><trkpt lat=\"2\" lon=\"2\"/>"
+                                 "</trkseg></trk></gpx>", false)},
+        EncodingCase{"Utf16BigEndianWithoutMark",
+                     Utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?><gpx><trk><name>N", true)
+                         + std::string("\0\xFC", 2)
+                         + Utf16("</name><trkseg><trkpt lat=\"1\" lon=\"1\"/><trkpt lat=\"2\" lon=\"2\"/>"
+                                 "</trkseg></trk></gpx>", true)},
+        // What Chinese Windows programs write without saying so: GB18030 ("\xA8\xB9" is ü).
+        EncodingCase{"Gb18030WithoutDeclaration",
+                     "<?xml version=\"1.0\"?><gpx><trk><name>N\xA8\xB9</name><trkseg>"
+                     "<trkpt lat=\"1\" lon=\"1\"/><trkpt lat=\"2\" lon=\"2\"/></trkseg></trk></gpx>"},
+        EncodingCase{"DeclaredLatin1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><gpx><trk><name>N\xFC</name>"
+                                       "<trkseg><trkpt lat=\"1\" lon=\"1\"/><trkpt lat=\"2\" lon=\"2\"/>"
+                                       "</trkseg></trk></gpx>"}),
+    [](const ::testing::TestParamInfo<EncodingCase>& info) { return std::string(info.param.Name); });
 
 TEST_F(GpxReader, NestedTracksKeepDocumentOrder)
 {

@@ -54,13 +54,19 @@ INSTANTIATE_TEST_SUITE_P(
                         {{11.5, 48.1, 0, false}, {11.6, 48.2, 0, false}}},
         CoordinatesCase{"LineFeedAndTabs", "11.5,48.1\n\t\t11.6,48.2\n ",
                         {{11.5, 48.1, 0, false}, {11.6, 48.2, 0, false}}},
-        CoordinatesCase{"LastTupleAtTheEndIsLost", "11.5,48.1 11.6,48.2", {{11.5, 48.1, 0, false}}},
-        CoordinatesCase{"LastTupleWithOneLineFeedIsLost", "11.5,48.1 11.6,48.2\n", {{11.5, 48.1, 0, false}}},
+        CoordinatesCase{"LastTupleAtTheEndIsKept", "11.5,48.1 11.6,48.2",
+                        {{11.5, 48.1, 0, false}, {11.6, 48.2, 0, false}}},
+        CoordinatesCase{"LastTupleWithOneLineFeedIsKept", "11.5,48.1 11.6,48.2\n",
+                        {{11.5, 48.1, 0, false}, {11.6, 48.2, 0, false}}},
+        CoordinatesCase{"TabsEndTuples", "1,2\t3,4\t5,6,7\t8,9",
+                        {{1, 2, 0, false}, {3, 4, 0, false}, {5, 6, 7, true}, {8, 9, 0, false}}},
+        CoordinatesCase{"CarriageReturnsEndTuples", "1,2\r\n3,4\r", {{1, 2, 0, false}, {3, 4, 0, false}}},
+        CoordinatesCase{"LoneNumberIsNoPoint", "5 6,7 8", {{6, 7, 0, false}}},
         CoordinatesCase{"LastTupleWithAltitudeIsRead", "11.5,48.1,500 11.6,48.2,510",
                         {{11.5, 48.1, 500, true}, {11.6, 48.2, 510, true}}},
         CoordinatesCase{"Empty", "", {}},
         CoordinatesCase{"OneCharacter", "1", {}},
-        CoordinatesCase{"PairWithoutRoomForLatitude", "1,2", {}},
+        CoordinatesCase{"ShortestPair", "1,2", {{1, 2, 0, false}}},
         CoordinatesCase{"BlankBeforeCommaEndsTheTuple", "  1, 2 ,3 ", {{1, 2, 0, false}}},
         CoordinatesCase{"AntimeridianAndPoles", "-180,-90,0 180,90,0 ", {{-180, -90, 0, true}, {180, 90, 0, true}}},
         CoordinatesCase{"OneCharacterAltitudesBlankSeparated", "11.5,48.1,0 11.6,48.2,0 11.7,48.3,0\n",
@@ -102,14 +108,57 @@ TEST_F(KmlReader, OnlyLineStringsDirectlyUnderPlacemarks)
     std::vector<std::string> names;
     for (const TrackSegment& s : track.Segments)
         names.push_back(s.Name);
-    // The name after the first LineString comes too late; "3,3 4,4" loses its last tuple and
-    // fails the filter; the MultiGeometry line and the points are not read.
-    EXPECT_EQ(names, (std::vector<std::string>{"", "Line:  Two lines", "Line:  Two lines"}));
+    // The name after the first LineString comes too late; the MultiGeometry line counts as the
+    // Placemark's own; points are not read.
+    EXPECT_EQ(names, (std::vector<std::string>{"", "Line:  Two lines", "Line:  Two lines", "Line:  Two lines",
+                                               "Line:  Two lines"}));
     std::vector<double> longitudes;
     for (const TrackPoint& p : track.Points)
         longitudes.push_back(p.Longitude);
-    EXPECT_EQ(longitudes, (std::vector<double>{1, 2, 5, 6, 7, 8}));
+    EXPECT_EQ(longitudes, (std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8, 20, 21}));
     test::ExpectSoundTrack(track);
+}
+
+TEST_F(KmlReader, TimedTracksAreSegmentsWithTimes)
+{
+    // gpsbabel's gx:Track of a track of two trksegs: five points, with their times.
+    ReadResult result = Read("gx_track.kml");
+    ASSERT_TRUE(result);
+    ASSERT_EQ(result.Track->Segments.size(), 1u);
+    EXPECT_EQ(result.Track->Segments[0].Name, "Line:  Two parts");
+    const auto& p = result.Track->Points;
+    ASSERT_EQ(p.size(), 5u);
+    const double offsets[] = {0, 10, 20, 330, 340};
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        EXPECT_EQ(p[i].Time, 1255262400 + offsets[i]) << i;
+        EXPECT_TRUE(p[i].Flags & HasTime) << i;
+        EXPECT_TRUE(p[i].Flags & HasAltitude) << i;
+    }
+    EXPECT_EQ(p[4].Latitude, 48.121);
+    EXPECT_EQ(p[4].Altitude, 550);
+
+    // Google Earth's gx:MultiTrack holds one track per segment; positions may come before their
+    // times, and a position without a time or altitude is still a point.
+    result = ReadKmlText(
+        "<kml><Placemark><name>Walk</name><gx:MultiTrack>"
+        "<gx:Track><gx:coord>1 2 3</gx:coord><gx:coord>1.001 2</gx:coord><when>2009-10-11T12:00:00Z</when>"
+        "<when>2009-10-11T12:00:10Z</when></gx:Track>"
+        "<gx:Track><when>2009-10-11T13:00:00Z</when><when>bad</when><gx:coord>5 6 7</gx:coord>"
+        "<gx:coord>5.001 6 8</gx:coord><gx:coord>5.002 6 9</gx:coord></gx:Track>"
+        "</gx:MultiTrack></Placemark></kml>",
+        {settings, host});
+    ASSERT_TRUE(result);
+    ASSERT_EQ(result.Track->Segments.size(), 2u);
+    EXPECT_EQ(result.Track->Segments[1].Name, "Line:  Walk");
+    const auto& q = result.Track->Points;
+    ASSERT_EQ(q.size(), 5u);
+    EXPECT_EQ(q[0].Flags, SegmentStart | HasAltitude | HasTime);
+    EXPECT_EQ(q[1].Flags, SegmentEnd | HasTime);
+    EXPECT_EQ(q[1].Time, 1255262410);
+    EXPECT_EQ(q[2].Flags, SegmentStart | HasAltitude | HasTime);
+    EXPECT_EQ(q[3].Flags, HasAltitude);  // its when does not read
+    EXPECT_EQ(q[4].Flags, SegmentEnd | HasAltitude);
+    test::ExpectSoundTrack(*result.Track);
 }
 
 TEST_F(KmlReader, NamesInTheDeclaredEncodingBecomeUtf8)

@@ -29,6 +29,7 @@ struct Precision {
     std::optional<double> Metres;
     std::optional<double> Seconds;
     std::vector<int> SegmentSizes;
+    const char* Reference = "ref.gpx";
 };
 
 class ReferenceTrack : public ::testing::TestWithParam<Precision> {};
@@ -37,7 +38,7 @@ TEST_P(ReferenceTrack, SamePointsAsTheGpx)
 {
     Settings settings;
     ChoiceHost host;
-    const ReadResult reference = ReadGpxFile(DataPath + "reference/ref.gpx", {settings, host});
+    const ReadResult reference = ReadGpxFile(DataPath + "reference/" + GetParam().Reference, {settings, host});
     const ReadResult result = GetParam().Read(DataPath + "reference/" + GetParam().File, {settings, host});
     ASSERT_TRUE(reference);
     ASSERT_TRUE(result) << result.Message.Text;
@@ -72,10 +73,18 @@ INSTANTIATE_TEST_SUITE_P(
                     Precision{"ref.plt", ReadPltFile, 1e-9, 0.016, 0.005, {4, 3, 3}},
                     Precision{"ref.kml", ReadKmlFile, 1e-9, 0.005, std::nullopt, {4, 3, 3}},
                     // Minutes with five decimals; every waypoint in one segment.
-                    Precision{"ref.gpssim", ReadGpssimFile, 1e-6, 0.05, std::nullopt, {10}}),
+                    Precision{"ref.gpssim", ReadGpssimFile, 1e-6, 0.05, std::nullopt, {10}},
+                    // A track of two trksegs as a MultiGeometry, and one without altitudes
+                    // whose coordinates end right after the last tuple.
+                    Precision{"parts.kml", ReadKmlFile, 1e-9, 0.005, std::nullopt, {3, 2, 3}, "parts.gpx"},
+                    // Both tracks turned into routes of plain rtept points.
+                    Precision{"parts_route.gpx", ReadGpxFile, 1e-9, 0.0005, std::nullopt, {5, 3}, "parts.gpx"}),
     [](const ::testing::TestParamInfo<Precision>& info) {
         std::string name = info.param.File;
-        return name.substr(name.find('.') + 1);
+        for (char& c : name)
+            if (c == '.')
+                c = '_';
+        return name;
     });
 
 bool SamePoint(const TrackPoint& a, const TrackPoint& b)
@@ -182,6 +191,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FixtureCase{"trk/bad_signature.trk", ReadTrkFile, 0, "不是有效的trk文件"},
                     FixtureCase{"trk/does_not_exist.trk", ReadTrkFile, 0, ""},
                     FixtureCase{"gpx/minimal.gpx", ReadGpxFile, 2, ""},
+                    FixtureCase{"gpx/route_without_extensions.gpx", ReadGpxFile, 2, ""},
                     FixtureCase{"kml/minimal.kml", ReadKmlFile, 2, ""}),
     [](const ::testing::TestParamInfo<FixtureCase>& info) {
         std::string name = info.param.File;

@@ -1,6 +1,7 @@
 // GPX: each trk under gpx is one segment of its trkpt points, each rte one segment of the
-// detailed route points that Garmin's gpxx extension carries. The document is scanned once;
-// tracks stream into the builder, routes wait until the operator has said what to load.
+// detailed route points that Garmin's gpxx extension carries or, without any, of its rtept
+// points. The document is scanned once; tracks stream into the builder, routes wait until the
+// operator has said what to load.
 
 #include "tracks/readers/gpx.h"
 
@@ -53,6 +54,9 @@ struct Frame {
     int Emitted = 0;
     std::string Text;  // TrackName, RouteName, Ele, Time
     std::string Name;  // Track, Route
+    // Route: its rtept points, loaded only when no detailed point turns up; whether one did.
+    std::vector<TrackPoint> Plain;
+    bool Detailed = false;
 };
 
 class GpxHandler final : public XmlHandler {
@@ -77,6 +81,8 @@ public:
         f.Emitted = 0;
         f.Text.clear();
         f.Name.clear();
+        f.Plain.clear();
+        f.Detailed = false;
 
         if (e.Name == "trk" && e.Parent == "gpx") {
             f.Kind = Node::Track;
@@ -86,10 +92,11 @@ public:
             f.Kind = Node::Route;
             f.Route = true;
             f.Element = m_routes.Open();
+            m_route = depth;
         } else if (parent) {
             f.Kind = ChildKind(parent->Kind, e.Name);
         }
-        if (f.Kind == Node::Trkpt || f.Kind == Node::Rpt) {
+        if (f.Kind == Node::Trkpt || f.Kind == Node::Rpt || f.Kind == Node::Rtept) {
             f.Point = TrackPoint{};
             if (const std::optional<LatLon> at = ReadLatLonAttributes(e.Attributes)) {
                 f.Point.Latitude = at->Latitude;
@@ -113,7 +120,7 @@ public:
         switch (f.Kind) {
         case Node::TrackName:
         case Node::RouteName:
-            parent->Name = TextToUtf8(TrimBlanks(f.Text), m_encoding);
+            parent->Name = std::string(TrimBlanks(f.Text));
             break;
         case Node::Ele:
             if (const double altitude = LeadingDouble(f.Text); std::isfinite(altitude)) {
@@ -132,6 +139,10 @@ public:
             if (f.Valid)
                 Emit(*parent, f.Point);
             break;
+        case Node::Rtept:
+            if (f.Valid)
+                parent->Plain.push_back(f.Point);
+            break;
         case Node::Trkseg:
         case Node::RoutePointExtension:
             EndGroup(f);
@@ -141,6 +152,8 @@ public:
             m_tracks.Finish(f.Element);
             break;
         case Node::Route:
+            if (!f.Detailed)
+                AddPlainRoute(f);
             m_routes.CloseSegment(f.Element, f.Name.empty() ? std::string{} : "rte: " + f.Name);
             m_routes.Finish(f.Element);
             break;
@@ -150,6 +163,8 @@ public:
     }
 
     void Declaration(std::string_view encoding) override { m_encoding = encoding; }
+    void EndDocument(bool utf8) override { m_encoding = DocumentEncoding(m_encoding, utf8); }
+    const std::string& Encoding() const { return m_encoding; }
 
     void Text(std::string_view text) override
     {
@@ -194,6 +209,10 @@ private:
         case Node::Rtept:
             if (SameNameNoCase(name, "extensions"))
                 return Node::Extensions;
+            if (SameNameNoCase(name, "ele"))
+                return Node::Ele;
+            if (SameNameNoCase(name, "time"))
+                return Node::Time;
             break;
         case Node::Extensions:
             if (SameNameNoCase(name, "gpxx:RoutePointExtension"))
@@ -228,12 +247,28 @@ private:
         if (group.Emitted > 1)
             group.Held.Flags |= SegmentEnd;
         Queue(group).Add(group.Element, group.Held);
+        if (group.Route)
+            m_frames[m_route].Detailed = true;
+    }
+
+    // A route as planners write it: its rtept points, marked like one trkseg.
+    void AddPlainRoute(Frame& route)
+    {
+        if (route.Plain.empty())
+            return;
+        route.Plain.front().Flags |= SegmentStart;
+        if (route.Plain.size() > 1)
+            route.Plain.back().Flags |= SegmentEnd;
+        for (const TrackPoint& point : route.Plain)
+            m_routes.Add(route.Element, point);
+        route.Plain = {};
     }
 
     std::vector<Frame> m_frames;
     std::size_t m_open = 0;  // frames of the open elements: m_frames[0, m_open)
     int m_collecting = 0;
     std::string m_encoding;
+    std::size_t m_route = 0;  // depth of the open rte
     SegmentQueue m_tracks;
     SegmentQueue m_routes;
 };
@@ -275,11 +310,11 @@ ReadResult ReadGpx(const ReaderContext& context, std::size_t pointHint, Scan sca
     if (content == GpxContent::Routes) {
         SegmentBuilder routesOnly(context.Config);
         handler.Routes().DrainTo(routesOnly);
-        return ReadResult::FromCommit(routesOnly.CommitTrack());
+        return ReadResult::FromCommit(NamesToUtf8(routesOnly.CommitTrack(), handler.Encoding()));
     }
     if (content == GpxContent::Both)
         handler.Routes().DrainTo(builder);  // tracks before routes
-    return ReadResult::FromCommit(builder.CommitTrack());
+    return ReadResult::FromCommit(NamesToUtf8(builder.CommitTrack(), handler.Encoding()));
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
-// KML: every coordinates element of a LineString directly under a Placemark is one segment,
-// named after the Placemark's name element that comes before it.
+// KML: every coordinates element of a LineString under a Placemark (directly or inside its
+// MultiGeometry) is one segment, and so is every gx:Track with its times, named after the
+// Placemark's name element that comes before it.
 
 #include "tracks/readers/kml.h"
 
 #include <cmath>
 #include <cstdint>
+#include <deque>
+#include <optional>
 #include <vector>
 
+#include "tracks/readers/gpx.h"
 #include "tracks/readers/segment_queue.h"
 #include "tracks/readers/xml_scanner.h"
 #include "tracks/text_file.h"
@@ -16,15 +20,61 @@ namespace {
 
 constexpr std::size_t NumberWindow = 30;  // a number is read from at most this many characters
 constexpr std::size_t MaxNameText = 64 * 1024;
+constexpr std::size_t MaxCoordText = 1024;  // a gx:coord or when longer than this is garbage
 
-enum class Node : std::uint8_t { Other, Placemark, Name, LineString, Coordinates };
+// Multi: MultiGeometry or gx:MultiTrack, whose lines and tracks count as the Placemark's own.
+enum class Node : std::uint8_t { Other, Placemark, Name, Multi, LineString, Coordinates, GxTrack, When, GxCoord };
 
 struct Frame {
     Node Kind = Node::Other;
-    int Element = -1;  // queue id of the enclosing Placemark
-    std::string Text;  // Name, Coordinates
-    std::string Name;  // Placemark: the name so far
+    int Element = -1;            // queue id of the enclosing Placemark
+    std::size_t Placemark = 0;   // depth of the enclosing Placemark
+    std::string Text;            // Name, Coordinates, When, GxCoord
+    std::string Name;            // Placemark: the name so far
+    // GxTrack: times and positions not yet paired, in document order (nothing for one that
+    // does not read), and whether a point has been added.
+    std::deque<std::optional<double>> Times;
+    std::deque<std::optional<TrackPoint>> Coords;
+    bool Started = false;
 };
+
+bool IsXmlSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool Collects(Node kind)
+{
+    return kind == Node::Name || kind == Node::Coordinates || kind == Node::When || kind == Node::GxCoord;
+}
+
+// "lon lat [alt]" of a gx:coord; nothing without two numbers or with a coordinate out of the
+// number range.
+std::optional<TrackPoint> ReadGxCoord(std::string_view text)
+{
+    double values[3] = {};
+    int count = 0;
+    std::size_t n = 0;
+    while (count < 3) {
+        while (n < text.size() && IsXmlSpace(text[n]))
+            ++n;
+        if (n >= text.size())
+            break;
+        values[count++] = LeadingDouble(text.substr(n, NumberWindow));
+        while (n < text.size() && !IsXmlSpace(text[n]))
+            ++n;
+    }
+    if (count < 2 || !std::isfinite(values[0]) || !std::isfinite(values[1]))
+        return std::nullopt;
+    TrackPoint point;
+    point.Longitude = values[0];
+    point.Latitude = values[1];
+    if (count == 3 && std::isfinite(values[2])) {
+        point.Altitude = values[2];
+        point.Flags |= HasAltitude;
+    }
+    return point;
+}
 
 class KmlHandler final : public XmlHandler {
 public:
@@ -41,20 +91,35 @@ public:
         const Frame* parent = depth > 0 ? &m_frames[depth - 1] : nullptr;
         f.Kind = Node::Other;
         f.Element = parent ? parent->Element : -1;
+        f.Placemark = parent ? parent->Placemark : 0;
         f.Text.clear();
         f.Name.clear();
+        f.Times.clear();
+        f.Coords.clear();
+        f.Started = false;
+        const bool inPlacemark = parent && (parent->Kind == Node::Placemark || parent->Kind == Node::Multi);
         if (e.Name == "Placemark") {
             f.Kind = Node::Placemark;
             f.Element = m_queue.Open();
-        } else if (parent && parent->Kind == Node::Placemark) {
-            if (SameNameNoCase(e.Name, "name"))
+            f.Placemark = depth;
+        } else if (inPlacemark) {
+            if (parent->Kind == Node::Placemark && SameNameNoCase(e.Name, "name"))
                 f.Kind = Node::Name;
             else if (SameNameNoCase(e.Name, "LineString"))
                 f.Kind = Node::LineString;
+            else if (SameNameNoCase(e.Name, "MultiGeometry") || e.Name == "gx:MultiTrack")
+                f.Kind = Node::Multi;
+            else if (e.Name == "gx:Track")
+                f.Kind = Node::GxTrack;
         } else if (parent && parent->Kind == Node::LineString && e.Name == "coordinates") {
             f.Kind = Node::Coordinates;
+        } else if (parent && parent->Kind == Node::GxTrack) {
+            if (e.Name == "when")
+                f.Kind = Node::When;
+            else if (e.Name == "gx:coord")
+                f.Kind = Node::GxCoord;
         }
-        if (f.Kind == Node::Name || f.Kind == Node::Coordinates)
+        if (Collects(f.Kind))
             ++m_collecting;
         m_open = depth + 1;
     }
@@ -64,20 +129,35 @@ public:
         const auto depth = static_cast<std::size_t>(depthOfElement);
         Frame& f = m_frames[depth];
         m_open = depth;
+        if (Collects(f.Kind))
+            --m_collecting;
         switch (f.Kind) {
         case Node::Name:
-            --m_collecting;
-            m_frames[depth - 1].Name = TextToUtf8(TrimBlanks(f.Text), m_encoding);
+            m_frames[depth - 1].Name = std::string(TrimBlanks(f.Text));
             break;
         case Node::Coordinates: {
-            --m_collecting;
-            // Placemark / LineString / coordinates: the name is the Placemark's so far.
-            const std::string& name = m_frames[depth - 2].Name;
             ScanKmlCoordinates(f.Text, [&](const TrackPoint& p) { m_queue.Add(f.Element, p); });
-            m_queue.CloseSegment(f.Element, name.empty() ? std::string{} : "Line:  " + name);
+            m_queue.CloseSegment(f.Element, SegmentName(f));
             f.Text = {};
             break;
         }
+        case Node::When:
+            m_frames[depth - 1].Times.push_back(ParseIsoTime(TrimBlanks(f.Text)));
+            PairTimes(m_frames[depth - 1]);
+            break;
+        case Node::GxCoord:
+            m_frames[depth - 1].Coords.push_back(ReadGxCoord(f.Text));
+            PairTimes(m_frames[depth - 1]);
+            break;
+        case Node::GxTrack:
+            // Positions without a time still belong to the track.
+            while (!f.Coords.empty()) {
+                AddTrackPoint(f, f.Coords.front(), std::nullopt);
+                f.Coords.pop_front();
+            }
+            f.Times.clear();
+            m_queue.CloseSegment(f.Element, SegmentName(f));
+            break;
         case Node::Placemark:
             m_queue.Finish(f.Element);
             break;
@@ -87,6 +167,8 @@ public:
     }
 
     void Declaration(std::string_view encoding) override { m_encoding = encoding; }
+    void EndDocument(bool utf8) override { m_encoding = DocumentEncoding(m_encoding, utf8); }
+    const std::string& Encoding() const { return m_encoding; }
 
     void Text(std::string_view text) override
     {
@@ -95,14 +177,48 @@ public:
         // The text of an element includes that of its descendants.
         for (std::size_t d = 0; d < m_open; ++d) {
             Frame& f = m_frames[d];
-            if (f.Kind == Node::Coordinates)
+            if (f.Kind == Node::Coordinates) {
                 f.Text.append(text);
-            else if (f.Kind == Node::Name && f.Text.size() < MaxNameText)
-                f.Text.append(text.substr(0, MaxNameText - f.Text.size()));
+            } else if (Collects(f.Kind)) {
+                const std::size_t cap = f.Kind == Node::Name ? MaxNameText : MaxCoordText;
+                if (f.Text.size() < cap)
+                    f.Text.append(text.substr(0, cap - f.Text.size()));
+            }
         }
     }
 
 private:
+    // "Line:  " and the Placemark's name so far; empty without one.
+    std::string SegmentName(const Frame& f) const
+    {
+        const std::string& name = m_frames[f.Placemark].Name;
+        return name.empty() ? std::string{} : "Line:  " + name;
+    }
+
+    // The n-th when belongs to the n-th gx:coord: add each pair as soon as both are known.
+    void PairTimes(Frame& track)
+    {
+        while (!track.Times.empty() && !track.Coords.empty()) {
+            AddTrackPoint(track, track.Coords.front(), track.Times.front());
+            track.Coords.pop_front();
+            track.Times.pop_front();
+        }
+    }
+
+    void AddTrackPoint(Frame& track, std::optional<TrackPoint> point, std::optional<double> time)
+    {
+        if (!point)
+            return;
+        if (time) {
+            point->Time = *time;
+            point->Flags |= HasTime;
+        }
+        if (!track.Started)
+            point->Flags |= SegmentStart;
+        track.Started = true;
+        m_queue.Add(track.Element, *point);
+    }
+
     SegmentQueue m_queue;
     std::vector<Frame> m_frames;
     std::size_t m_open = 0;
@@ -112,7 +228,7 @@ private:
 
 bool IsTupleEnd(char c)
 {
-    return c == ',' || c == ' ' || c == '\n';
+    return c == ',' || IsXmlSpace(c);
 }
 
 template <typename Scan>
@@ -124,57 +240,57 @@ ReadResult ReadKml(const ReaderContext& context, Scan scan)
         return ReadResult::Failure("载入kml文件失败");
     if (handler.PlacemarkCount() == 0)
         return ReadResult::Failure("kml文件内未找到Placemark");
-    return ReadResult::FromCommit(builder.CommitTrack());
+    return ReadResult::FromCommit(NamesToUtf8(builder.CommitTrack(), handler.Encoding()));
 }
 
 }  // namespace
 
 void ScanKmlCoordinates(std::string_view c, const std::function<void(const TrackPoint&)>& add)
 {
-    if (c.size() < 2)
-        return;
-    const std::size_t last = c.size() - 1;
+    const std::size_t size = c.size();
     auto number = [&](std::size_t at) { return LeadingDouble(c.substr(at, NumberWindow)); };
+    auto skipBlanks = [&](std::size_t at) {
+        while (at < size && c[at] == ' ')
+            ++at;
+        return at;
+    };
+    auto tokenEnd = [&](std::size_t at) {
+        while (at < size && !IsTupleEnd(c[at]))
+            ++at;
+        return at;
+    };
     bool first = true;
     std::size_t n = 0;
     for (;;) {
-        if (n >= last)
-            return;
-        while (c[n] == ' ' || c[n] == '\t' || c[n] == '\n' || c[n] == ',') {
-            if (++n >= last)
-                return;
-        }
-        const double lon = number(n);
-
-        const std::size_t comma = c.find(',', n);
-        if (comma == std::string_view::npos || comma >= last)
-            return;
-        n = comma + 1;
-        while (n < last && c[n] == ' ')
+        while (n < size && (IsXmlSpace(c[n]) || c[n] == ','))
             ++n;
-        if (n >= last)
+        if (n >= size)
+            return;
+        const double lon = number(n);
+        // Any white space ends a tuple: a number without its latitude is no point, and the
+        // next tuple's numbers are never taken for its missing ones.
+        n = tokenEnd(n);
+        if (n >= size)
+            return;
+        if (c[n] != ',')
+            continue;
+        n = skipBlanks(n + 1);
+        if (n >= size)
             return;
         const double lat = number(n);
+        n = tokenEnd(n);
 
-        while (!IsTupleEnd(c[n])) {
-            if (++n >= last)
-                return;  // the tuple is lost
-        }
         TrackPoint point;
         point.Latitude = lat;
         point.Longitude = lon;
-        const bool withAltitude = c[n] == ',';
-        if (withAltitude) {
+        if (n < size && c[n] == ',') {
             point.Altitude = number(n + 1);
             point.Flags |= HasAltitude;
-            // Step onto the altitude, not past its first character: a one-character altitude
-            // followed by a blank ("11.5,48.1,0 11.6,48.2,0", as Google Earth writes) would
-            // otherwise swallow the next tuple's longitude.
-            n += 1;
             if (!std::isfinite(point.Altitude)) {
                 point.Altitude = 0;
                 point.Flags &= ~HasAltitude;
             }
+            n = tokenEnd(skipBlanks(n + 1));
         }
         // A coordinate out of the number range would poison every distance: skip the point.
         if (std::isfinite(lat) && std::isfinite(lon)) {
@@ -182,17 +298,6 @@ void ScanKmlCoordinates(std::string_view c, const std::function<void(const Track
                 point.Flags |= SegmentStart;
             first = false;
             add(point);
-        }
-
-        if (withAltitude) {
-            while (n < last && c[n] == ' ')
-                ++n;
-            if (n >= last)
-                return;
-            while (!IsTupleEnd(c[n])) {
-                if (++n >= last)
-                    return;
-            }
         }
     }
 }

@@ -8,9 +8,9 @@
 
 namespace tolvex {
 
-// Cuts one coordinates text ("lon,lat[,alt]" tuples) into points and hands each to add; the
-// first gets SegmentStart. A last tuple without altitude that fewer than two characters follow
-// is not read: the scanner stops one character short of the end.
+// Cuts one coordinates text ("lon,lat[,alt]" tuples, any white space between them) into points
+// and hands each to add; the first gets SegmentStart. Every complete tuple is read, the last one
+// too; a lone number is none.
 void ScanKmlCoordinates(std::string_view text, const std::function<void(const TrackPoint&)>& add);
 
 // The same, appending to the open segment of builder.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -109,6 +110,18 @@ std::string_view DeclaredEncoding(std::string_view declaration)
     return declaration.substr(p + 1, close - p - 1);
 }
 
+// The byte order of a UTF-16 document: by its byte-order mark, or, without one, by its "<?" as
+// a DOM parser detects it. Nothing for any other start.
+std::optional<bool> Utf16BigEndian(std::string_view start)
+{
+    using namespace std::string_view_literals;
+    if (start.starts_with("\xFE\xFF"sv) || start.starts_with("\0<\0?"sv))
+        return true;
+    if (start.starts_with("\xFF\xFE"sv) || start.starts_with("<\0?\0"sv))
+        return false;
+    return std::nullopt;
+}
+
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -129,6 +142,22 @@ bool SameNameNoCase(std::string_view a, std::string_view b)
             return false;
     }
     return true;
+}
+
+std::string DocumentEncoding(std::string_view declared, bool utf8)
+{
+    if (!declared.empty() || utf8)
+        return std::string(declared);
+    return "GB18030";
+}
+
+std::optional<BuiltTrack> NamesToUtf8(std::optional<BuiltTrack> track, std::string_view encoding)
+{
+    if (track) {
+        for (TrackSegment& segment : track->Segments)
+            segment.Name = TextToUtf8(segment.Name, encoding);
+    }
+    return track;
 }
 
 std::string TextToUtf8(std::string_view text, std::string_view encoding)
@@ -161,6 +190,7 @@ bool XmlScanner::Feed(std::string_view bytes, bool last)
 {
     if (m_failed || m_finished)
         return !m_failed && bytes.empty();
+    CheckUtf8(bytes);
     std::size_t consumed;
     if (m_carry.empty()) {
         consumed = Scan(bytes, last);
@@ -179,8 +209,35 @@ bool XmlScanner::Feed(std::string_view bytes, bool last)
     if (last) {
         m_finished = true;
         m_failed = !Finish();
+        if (!m_failed)
+            m_handler.EndDocument(m_utf8Valid && m_utf8Pending == 0);
     }
     return !m_failed;
+}
+
+void XmlScanner::CheckUtf8(std::string_view bytes)
+{
+    std::size_t i = 0;
+    const std::size_t n = bytes.size();
+    while (m_utf8Valid && i < n) {
+        // Runs of ASCII, the bulk of any track file, eight bytes at a time.
+        if (m_utf8Pending == 0 && i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes.data() + i, 8);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const auto c = static_cast<unsigned char>(bytes[i++]);
+        if (m_utf8Pending > 0) {
+            m_utf8Valid = (c & 0xC0) == 0x80;
+            --m_utf8Pending;
+        } else if (c >= 0x80) {
+            m_utf8Pending = c >= 0xC2 && c <= 0xDF ? 1 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xF0 && c <= 0xF4 ? 3 : -1;
+            m_utf8Valid = m_utf8Pending > 0;
+        }
+    }
 }
 
 std::size_t XmlScanner::Scan(std::string_view buf, bool last)
@@ -501,9 +558,9 @@ bool XmlScanner::Finish()
 bool ScanXmlText(std::string_view bytes, XmlHandler& handler)
 {
     XmlScanner scanner(handler);
-    if (bytes.size() >= 2 && (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")) {
-        const std::string text = DecodeUtf16(bytes.substr(2), bytes[0] == '\xFE');
-        return scanner.Feed(text, true);
+    if (const std::optional<bool> bigEndian = Utf16BigEndian(bytes)) {
+        const bool mark = bytes[0] == '\xFE' || bytes[0] == '\xFF';
+        return scanner.Feed(DecodeUtf16(bytes.substr(mark ? 2 : 0), *bigEndian), true);
     }
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
         bytes.remove_prefix(3);
@@ -529,11 +586,11 @@ bool ScanXmlFile(const std::string& path, XmlHandler& handler)
         std::string_view piece(chunk.data(), got);
         if (first) {
             first = false;
-            if (piece.substr(0, 2) == "\xFF\xFE" || piece.substr(0, 2) == "\xFE\xFF") {
+            if (Utf16BigEndian(piece)) {
                 // UTF-16 track files are small: decode the whole file at once.
                 file.reset();
                 const std::optional<std::string> text = ReadTextFile(path);
-                return text && scanner.Feed(*text, true);
+                return text && ScanXmlText(*text, handler);
             }
             if (piece.substr(0, 3) == "\xEF\xBB\xBF")
                 piece.remove_prefix(3);

@@ -7,10 +7,13 @@
 // grow beyond the file.
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "tracks/track_store.h"
 
 namespace tolvex {
 
@@ -37,6 +40,9 @@ public:
     virtual void Text(std::string_view text) = 0;
     // The encoding named by the XML declaration, when there is one.
     virtual void Declaration(std::string_view /*encoding*/) {}
+    // The whole document was scanned and is well-formed; utf8 tells whether all its bytes were
+    // UTF-8 (after any UTF-16 decoding).
+    virtual void EndDocument(bool /*utf8*/) {}
 };
 
 class XmlScanner {
@@ -48,6 +54,8 @@ public:
     bool Feed(std::string_view bytes, bool last);
     // Bytes held back from the last piece because a token was still open.
     std::size_t Pending() const { return m_carry.size(); }
+    // Whether every byte fed so far is UTF-8 (a sequence cut at the end of a piece still counts).
+    bool ValidUtf8() const { return m_utf8Valid; }
 
 private:
     enum class Step { Done, NeedMore, Error };
@@ -60,6 +68,7 @@ private:
     bool CharacterData(std::string_view run);
     bool Decode(std::string_view raw, bool attribute, std::string& out);
     bool Finish();
+    void CheckUtf8(std::string_view bytes);
 
     XmlHandler& m_handler;
     std::string m_carry;                    // unscanned tail of the previous piece
@@ -71,10 +80,13 @@ private:
     bool m_rootSeen = false;
     bool m_failed = false;
     bool m_finished = false;
+    bool m_utf8Valid = true;
+    int m_utf8Pending = 0;  // continuation bytes still due
 };
 
 // A whole document from memory or from a file read in chunks. A UTF-8 byte-order mark is
-// skipped and a UTF-16 one decodes the rest; other encodings pass through byte for byte (the
+// skipped and a UTF-16 one decodes the rest, as does a UTF-16 start without one ("<?" in either
+// byte order, as a DOM parser detects it); other encodings pass through byte for byte (the
 // markup of the encodings in use for track files is ASCII). False when the file cannot be read
 // or is not well-formed.
 bool ScanXmlText(std::string_view bytes, XmlHandler& handler);
@@ -87,5 +99,12 @@ bool SameNameNoCase(std::string_view a, std::string_view b);
 // encodings in use are ASCII and pass through the scanner as they are; names are converted
 // with this. Text that does not convert is returned as it is.
 std::string TextToUtf8(std::string_view text, std::string_view encoding);
+
+// The encoding names are read in: the declared one, or, without a declaration, GB18030 for a
+// document that is not UTF-8 (what Chinese Windows programs write), else UTF-8 (empty).
+std::string DocumentEncoding(std::string_view declared, bool utf8);
+
+// The segment names of a track, kept as the document wrote them, as UTF-8.
+std::optional<BuiltTrack> NamesToUtf8(std::optional<BuiltTrack> track, std::string_view encoding);
 
 }  // namespace tolvex
