@@ -11,8 +11,8 @@ artifacts="$build/fuzz-artifacts"
 mkdir -p "$artifacts"
 
 declare -A seeds=(
-  [gpx]="$data/gpx $data/reference/ref.gpx"
-  [kml]="$data/kml $data/reference/ref.kml"
+  [gpx]="$data/gpx $data/reference/ref.gpx $data/reference/parts_route.gpx"
+  [kml]="$data/kml $data/reference/ref.kml $data/reference/parts.kml"
   [gpssim]="$data/gpssim $data/reference/ref.gpssim"
   [trk]="$data/trk"
   [plt]="$data/plt $data/reference/ref.plt"
