@@ -15,12 +15,15 @@ NumberEdit::NumberEdit(QString label, int decimals, QWidget* parent)
 
 void NumberEdit::SetValue(double value)
 {
-    setText(m_decimals < 0 ? QString::number(static_cast<long long>(std::llround(value)))
-                           : QString::number(value, 'f', m_decimals));
+    m_value = value;
+    m_shown = m_decimals < 0 ? QString::number(static_cast<long long>(std::llround(value)))
+                             : QString::number(value, 'f', m_decimals);
+    setText(m_shown);
 }
 
 std::optional<double> NumberEdit::Value() const
 {
+    if (text() == m_shown && std::isfinite(m_value)) return m_value;
     bool ok = false;
     const QString text = this->text().trimmed();
     if (m_decimals < 0) {

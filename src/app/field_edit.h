@@ -16,7 +16,8 @@ public:
     NumberEdit(QString label, int decimals, QWidget* parent);
 
     void SetValue(double value);
-    // The value, or nothing when the text is not a number of the field's kind.
+    // The value, or nothing when the text is not a number of the field's kind. A text left as
+    // SetValue showed it gives back the exact value, not the one rounded to the decimals shown.
     std::optional<double> Value() const;
     const QString& Label() const { return m_label; }
     bool Integer() const { return m_decimals < 0; }
@@ -24,6 +25,8 @@ public:
 private:
     QString m_label;
     int m_decimals;
+    double m_value = 0;
+    QString m_shown;
 };
 
 // The message for a text that is not a number, and for a value out of its range.

@@ -306,9 +306,12 @@ bool COptionMisc::Save(OptionsForm& form)
 // --- Track ---
 
 COptionTrack::COptionTrack(QWidget* parent)
-    : OptionsPageBase(parent), m_minPoints(new NumberEdit(Text("航迹段最少点数"), -1, this)),
+    : OptionsPageBase(parent), m_minPoints(new QSpinBox(this)),
       m_minLength(new NumberEdit(Text("航迹段最短长度（米）"), 2, this))
 {
+    // The up-down control keeps the count within what the page accepts.
+    m_minPoints->setObjectName(Text("航迹段最少点数"));
+    m_minPoints->setRange(2, 9999);
     auto* layout = new QVBoxLayout(this);
     auto* group = new QGroupBox(Text("航迹段过滤"), this);
     auto* form = new QFormLayout(group);
@@ -320,13 +323,14 @@ COptionTrack::COptionTrack(QWidget* parent)
 
 void COptionTrack::Load(const OptionsForm& form)
 {
-    m_minPoints->SetValue(form.MinTrackPoints);
+    m_minPoints->setValue(form.MinTrackPoints);
     m_minLength->SetValue(form.MinTrackLength);
 }
 
 bool COptionTrack::Save(OptionsForm& form)
 {
-    return ReadInt(m_minPoints, form.MinTrackPoints, this) && ReadNumber(m_minLength, form.MinTrackLength, this);
+    form.MinTrackPoints = m_minPoints->value();
+    return ReadNumber(m_minLength, form.MinTrackLength, this);
 }
 
 // --- The sheet ---

@@ -12,6 +12,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QSpinBox;
 class QTabWidget;
 
 namespace tolvex {
@@ -117,7 +118,7 @@ public:
     bool Save(OptionsForm& form) override;
 
 private:
-    NumberEdit* m_minPoints;
+    QSpinBox* m_minPoints;
     NumberEdit* m_minLength;
 };
 

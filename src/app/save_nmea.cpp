@@ -77,6 +77,15 @@ ExportOptions CSaveNMEA::Choices() const
     return options;
 }
 
+void CSaveNMEA::reject()
+{
+    if (m_exporting) {
+        m_cancelExport = true;
+        return;
+    }
+    QDialog::reject();
+}
+
 QString CSaveNMEA::Totals() const { return m_totals->text(); }
 
 QString CSaveNMEA::Status() const { return m_status->text(); }
@@ -99,12 +108,15 @@ bool CSaveNMEA::SaveTo(const QString& path)
     progress.setWindowTitle(windowTitle());
     progress.setMinimumDuration(500);
     progress.setWindowModality(Qt::WindowModal);
-    m_exporter.Progress = [&progress](int point, int points) {
+    m_exporter.Progress = [this, &progress](int point, int points) {
         progress.setValue(points > 0 ? static_cast<int>(1000LL * point / points) : 0);
         QApplication::processEvents();
-        return !progress.wasCanceled();
+        return !progress.wasCanceled() && !m_cancelExport;
     };
+    m_exporting = true;
+    m_cancelExport = false;
     const std::optional<std::string> status = m_exporter.SaveAs(QFile::encodeName(path).toStdString(), Choices());
+    m_exporting = false;
     m_exporter.Progress = nullptr;
     progress.reset();
     if (!status) return false;

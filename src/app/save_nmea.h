@@ -36,6 +36,9 @@ public:
     QString Totals() const;
     QString Status() const;
 
+    // Escape or a close from outside during an export cancels the export; the dialog stays.
+    void reject() override;
+
 private:
     NmeaExport& m_exporter;
     std::array<QCheckBox*, SentenceCount> m_sentences{};
@@ -44,6 +47,8 @@ private:
     QComboBox* m_segments;
     QLabel* m_totals;
     QLabel* m_status;
+    bool m_exporting = false;
+    bool m_cancelExport = false;
 };
 
 }  // namespace tolvex

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -588,6 +589,32 @@ bool CTolvexDlg::CloseSequence()
     engine.Close();
     m_closed = true;
     return true;
+}
+
+void CTolvexDlg::RequestClose()
+{
+    if (m_closing || m_closed) return;
+    ContinueRequestedClose();
+}
+
+void CTolvexDlg::ContinueRequestedClose()
+{
+    if (m_closing || m_closed) return;
+    // One level at a time, innermost first: each ends its own loop before the next is cancelled.
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+        popup->close();
+    } else if (QWidget* modal = QApplication::activeModalWidget()) {
+        if (auto* progress = qobject_cast<QProgressDialog*>(modal))
+            progress->cancel();
+        else if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    } else if (!m_sim->Core.ExportRunning) {
+        close();
+        return;
+    }
+    QTimer::singleShot(20, this, [this] { ContinueRequestedClose(); });
 }
 
 void CTolvexDlg::closeEvent(QCloseEvent* e)

@@ -87,6 +87,9 @@ public:
     QString FontFace() const { return m_fontFace; }
     // Runs the close sequence; false when the user chose to stay after the settings failed to save.
     bool CloseSequence();
+    // A close nobody confirms (a signal, a logout): every open dialog, menu and export is first
+    // ended the way its Cancel ends it, then the window closes, so nothing unconfirmed is saved.
+    void RequestClose();
 
 protected:
     bool event(QEvent* e) override;
@@ -114,6 +117,7 @@ private:
     QFont GroupFont(TextGroup group) const;
     void UpdateModeButtons();
     void CreateQuickHelpWindow();
+    void ContinueRequestedClose();
 
     std::string m_settingsPath;
     SystemCalendarClock m_calendar;

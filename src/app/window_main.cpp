@@ -49,7 +49,7 @@ int RunWindow(int argc, char** argv)
 
     QTimer signalWatch;
     QObject::connect(&signalWatch, &QTimer::timeout, &window, [&window] {
-        if (g_closeRequested.exchange(false)) window.close();
+        if (g_closeRequested.exchange(false)) window.RequestClose();
     });
     signalWatch.start(100);
     // The close sequence closes the quick help too, so the program ends with the main window.

@@ -127,8 +127,9 @@ void StoreOptionsPage(const OptionsForm& form, int page, Settings& s)
 void ApplyOptionsOk(const OptionsForm& form, Settings& s)
 {
     for (int page = 0; page < OptionsPageCount; ++page) StoreOptionsPage(form, page, s);
-    s.GPSUpperSpeed = form.UpperSpeedKmh / KmhPerMps;
-    s.GPSLowerSpeed = form.LowerSpeedKmh / KmhPerMps;
+    // A limit left as shown keeps its m/s value: the trip through km/h is not always exact.
+    if (form.UpperSpeedKmh != s.GPSUpperSpeed * KmhPerMps) s.GPSUpperSpeed = form.UpperSpeedKmh / KmhPerMps;
+    if (form.LowerSpeedKmh != s.GPSLowerSpeed * KmhPerMps) s.GPSLowerSpeed = form.LowerSpeedKmh / KmhPerMps;
     if (s.StepIndex < 0 || s.StepIndex >= StepCount) s.StepIndex = 1;
     s.Step = StepTable[s.StepIndex].Degrees;
 }
@@ -172,10 +173,8 @@ OziPageLook OziPageLookOf(bool active, bool linkUp)
         look.ActiveBox = false;
         look.Status = "运行中(经Ozi API)";
     }
-    if (!active) {
-        look.IntervalAndSentences = false;
-        look.NoNmeaBox = false;
-    }
+    // "不输出NMEA" stays usable: the link is also kept for the map clicks alone.
+    if (!active) look.IntervalAndSentences = false;
     return look;
 }
 

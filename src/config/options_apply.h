@@ -93,7 +93,8 @@ struct OutputPageLook {
 // running: the output has an open port; peerOpen is read only for a running virtual port.
 OutputPageLook OutputPageLookOf(bool active, bool running, bool isVirtual, bool peerOpen);
 
-// Enabling of the output-0 page.
+// Enabling of the output-0 page at its initialisation (a click on "启用" switches "不输出NMEA"
+// with the interval and the sentences).
 struct OziPageLook {
     bool ActiveBox = true;
     bool NoNmeaBox = true;

@@ -94,6 +94,7 @@ public:
         m_ini.Set(SettingsSection, key, CutToChars(value, chars));
     }
     void Real(std::string_view key, double v) { Text(key, FormatSettingReal(v)); }
+    void SpeedKmh(std::string_view key, double mps) { Text(key, FormatSettingSpeed(mps)); }
     void Int(std::string_view key, long long v) { Text(key, FormatInt(v)); }
     void Flag(std::string_view key, bool v) { Int(key, v ? 1 : 0); }
     void Color(std::string_view key, ColorRef c) { Text(key, FormatColor(c)); }
@@ -148,6 +149,20 @@ std::string FormatSettingReal(double value)
     char buf[32];
     const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 17);
     return std::string(buf, r.ptr);
+}
+
+std::string FormatSettingSpeed(double mps)
+{
+    const double kmh = mps * KmhPerMps;
+    // The km/h value with the fewest digits that reads back as the same speed: a typed 120 stays
+    // 120 instead of the 120.000000000000014 that the trip through m/s gives.
+    for (int digits = 1; digits <= 17 && std::isfinite(kmh); ++digits) {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.*g", digits, kmh);
+        const std::string text = FormatSettingReal(std::strtod(buf, nullptr));
+        if (LeadingReal(text) / KmhPerMps == mps) return text;
+    }
+    return FormatSettingReal(kmh);
 }
 
 FavoritePoint ParseFavoritePoint(std::string_view text)
@@ -298,7 +313,7 @@ void SaveSettings(IniFile& ini, const Settings& s, const SimFix& fix, double spe
     w.Real("Latitude", fix.Latitude);
     w.Real("Longitude", fix.Longitude);
     w.Real("Altitude", fix.Altitude);
-    w.Real("Speed", speedToWrite * KmhPerMps);
+    w.SpeedKmh("Speed", speedToWrite);
     w.Real("Course", fix.Course);
     w.Flag("AlwaysOnTop", s.AlwaysOnTop);
     w.Color("Text1ColorRGB", s.Text1Color);
@@ -326,8 +341,8 @@ void SaveSettings(IniFile& ini, const Settings& s, const SimFix& fix, double spe
             w.Flag(OutputKey(n, SentenceKeys[k]), o.Send[k]);
     }
 
-    w.Real("GPSUpperSpeed", s.GPSUpperSpeed * KmhPerMps);
-    w.Real("GPSLowerSpeed", s.GPSLowerSpeed * KmhPerMps);
+    w.SpeedKmh("GPSUpperSpeed", s.GPSUpperSpeed);
+    w.SpeedKmh("GPSLowerSpeed", s.GPSLowerSpeed);
     w.Real("GPSTimeOffset", s.GPSTimeOffset);
     w.Real("GPSTimeFactor", s.GPSTimeFactor);
     w.Int("StepIndex", s.StepIndex);

@@ -58,6 +58,10 @@ std::string FormatFavoritePoint(const FavoritePoint& point);
 // for magnitudes whose integer digits alone exceed that, the shortest exact form instead.
 std::string FormatSettingReal(double value);
 
+// A speed in m/s as the file keeps it, in km/h: the shortest value that reads back as the same
+// speed, in the form of FormatSettingReal.
+std::string FormatSettingSpeed(double mps);
+
 // Swaps the red and blue bytes: RRGGBB as written <-> COLORREF 0x00BBGGRR; bits 24..31 are 0.
 ColorRef SwapRedBlue(std::uint32_t value);
 

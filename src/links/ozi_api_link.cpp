@@ -38,8 +38,8 @@ struct StartMessage {
 };
 
 constexpr StartMessage StartMessages[] = {
-    {OziStartResult::LibraryMissing, "未找到 oziapi.dll "},
-    {OziStartResult::EntryPointMissing, "oziapi.dll 版本太低 "},
+    {OziStartResult::LibraryMissing, "未找到 %s "},
+    {OziStartResult::EntryPointMissing, "%s 版本太低 "},
     {OziStartResult::NotRunning, "OziExplorer 尚未运行 "},
 };
 
@@ -95,11 +95,16 @@ bool Resolve(void* module, const char* name, Fn& entry)
 
 }  // namespace
 
-const char* OziStartMessage(OziStartResult result)
+std::string OziStartMessage(OziStartResult result, const std::string& library)
 {
-    for (const auto& row : StartMessages)
-        if (row.Result == result) return row.Text;
-    return nullptr;
+    for (const auto& row : StartMessages) {
+        if (row.Result != result) continue;
+        // The library named as the settings name it, which is what the loader was asked for.
+        std::string text = row.Text;
+        if (const auto at = text.find("%s"); at != std::string::npos) text.replace(at, 2, library);
+        return text;
+    }
+    return {};
 }
 
 OziApiLink::OziApiLink(std::string library)
@@ -145,7 +150,7 @@ bool OziApiLink::Start(Host& host)
     if (IsUp()) return true;
     const OziStartResult result = StartOziLink();
     if (result != OziStartResult::Ready) {
-        host.ShowMessage(OziStartMessage(result), ErrorCaption, MessageIcon::Error);
+        host.ShowMessage(OziStartMessage(result, m_library), ErrorCaption, MessageIcon::Error);
         return false;
     }
     SetActiveLink(this, nullptr);

@@ -15,13 +15,13 @@ struct Settings;
 // What StartOziLink reports.
 enum class OziStartResult : int {
     Ready = 0,               // library loaded, every entry point found, OziExplorer runs
-    LibraryMissing = -1,     // "未找到 oziapi.dll "
-    EntryPointMissing = -2,  // "oziapi.dll 版本太低 "
+    LibraryMissing = -1,     // "未找到 <library> "
+    EntryPointMissing = -2,  // "<library> 版本太低 "
     NotRunning = -3,         // "OziExplorer 尚未运行 "
 };
 
-// The message the operator sees for a failed start; null for Ready.
-const char* OziStartMessage(OziStartResult result);
+// The message the operator sees for a failed start, naming the library tried; empty for Ready.
+std::string OziStartMessage(OziStartResult result, const std::string& library);
 
 // At most one link is up per process: the library's click callbacks are plain functions and
 // reach the link that is up through a process-wide pointer.

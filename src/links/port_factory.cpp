@@ -29,12 +29,13 @@ public:
         return WriteResult::Written;
     }
 
-    // CloseVirtualPort: a failed removal leaves the port in its slot for the next start to reuse.
+    // CloseVirtualPort: a port still held by a reader, or one whose removal failed, stays in its
+    // slot for the next start to reuse; the close of the program removes it.
     void Close() override
     {
         if (m_closed) return;
         m_closed = true;
-        m_table.RemovePort(m_nNumber);
+        m_table.ReleasePort(m_nNumber);
     }
 
     bool IsPeerOpen() override { return !m_closed && m_table.IsPeerOpen(m_nNumber); }
@@ -91,8 +92,8 @@ void SystemPortFactory::RemoveLeftoverPorts(Host& host)
 {
     for (int n = 1; n <= VirtualPortTable::SlotCount; ++n) {
         if (!m_table.HasPort(n) || m_table.RemovePort(n)) continue;
-        char text[320];
-        std::snprintf(text, sizeof text, VirtualPortInUseText, n, n, n);
+        char text[4400];
+        std::snprintf(text, sizeof text, VirtualPortInUseText, n, m_table.LinkPath(n).c_str(), n);
         host.ShowMessage(text, WarningCaption, MessageIcon::Warning);
     }
 }

@@ -45,7 +45,8 @@ public:
     virtual ~PortFactory() = default;
     // Reports its own failures through the host ("无法打开串口 %s " and the rest); null on failure.
     virtual std::unique_ptr<SerialPort> Open(const SerialPortRequest& request, Host& host) = 0;
-    // Close step: retries the removal of every virtual port still held, warning once per port.
+    // Close step: removes every virtual port still in the table (kept for a reader or after a failed
+    // removal), warning once per port whose link cannot be removed.
     virtual void RemoveLeftoverPorts(Host& host) = 0;
 };
 

@@ -220,6 +220,13 @@ bool VirtualPortTable::RemovePort(int number)
     return true;
 }
 
+bool VirtualPortTable::ReleasePort(int number)
+{
+    Port* port = Slot(number);
+    if (port != nullptr && port->PeerOpen()) return false;
+    return RemovePort(number);
+}
+
 void VirtualPortTable::WriteData(int number, const char* bytes, std::size_t length)
 {
     Port* port = Slot(number);

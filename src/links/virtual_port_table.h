@@ -41,6 +41,9 @@ public:
     // Removes the link and frees the pseudo-terminal (a program still reading sees a hang-up). False
     // only when the link cannot be removed: the port then stays whole in its slot.
     bool RemovePort(int number);
+    // The removal when an output stops: a port another program holds open stays whole and silent
+    // in its slot, so that program keeps reading it and the next start uses it again. False then.
+    bool ReleasePort(int number);
     // Delivers to the program that has the port open; dropped when none has or it stops reading.
     void WriteData(int number, const char* bytes, std::size_t length);
     // Another program has the port open now.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "links/ozi_link.h"
+#include "links/real_serial_port.h"
 #include "links/serial_port.h"
 #include "sim/host.h"
 
@@ -12,18 +13,12 @@ namespace {
 
 std::string Format(const char* format, auto... args)
 {
-    char buffer[256];
+    char buffer[4400];
     std::snprintf(buffer, sizeof buffer, format, args...);
     return buffer;
 }
 
 }  // namespace
-
-std::string PortClashKey(const OutputSettings& output)
-{
-    if (!output.Virtual && !output.Device.empty()) return output.Device;
-    return Format("COM%d", output.Port + 1);
-}
 
 OutputChannels::OutputChannels(Settings& settings, Host& host, PortFactory& ports, OziLink* ozi)
     : m_settings(settings), m_host(host), m_ports(ports), m_ozi(ozi)
@@ -32,8 +27,10 @@ OutputChannels::OutputChannels(Settings& settings, Host& host, PortFactory& port
 
 void OutputChannels::Start(bool open)
 {
-    for (auto& output : m_table) output.TickCounter = 0;
+    // Leaving Pause keeps the counters running: the outputs kept sending while paused, and a reset
+    // would leave a gap of up to two intervals in the stream.
     if (!open) return;
+    for (auto& output : m_table) output.TickCounter = 0;
 
     OutputRuntime& link = m_table[0];
     if (m_ozi != nullptr) {
@@ -54,12 +51,21 @@ void OutputChannels::Start(bool open)
 void OutputChannels::StartSerial(int i)
 {
     const OutputSettings& s = m_settings.Outputs[i];
-    const std::string key = PortClashKey(s);
+    const int number = s.Port + 1;
+    // A port is named by its COM number and, when real, by a device that Output%dDevice may set:
+    // either one shared is a clash.
+    const std::string device = s.Virtual ? std::string() : ComDevicePath(number, s.Device);
     for (int j = 1; j < OutputCount; ++j) {
-        if (j == i || m_table[j].OpenPort == nullptr || m_table[j].PortKey != key) continue;
+        const OutputRuntime& other = m_table[j];
+        if (j == i || other.OpenPort == nullptr) continue;
+        const bool sameNumber = other.PortNumber == number;
+        if (!sameNumber && (device.empty() || other.PortDevice != device)) continue;
         m_table[i].StartFailed = true;
-        m_host.ShowMessage(Format("输出%d与输出%d的串口均为COM%d，无法启动输出%d ", i, j, s.Port + 1, i), "端口重复",
-                           MessageIcon::Error);
+        const std::string text =
+            sameNumber ? Format("输出%d与输出%d的串口均为COM%d，无法启动输出%d ", i, j, number, i)
+                       : Format("输出%d（COM%d）与输出%d（COM%d）的串口均为%s，无法启动输出%d ", i, number, j,
+                                other.PortNumber, device.c_str(), i);
+        m_host.ShowMessage(text, "端口重复", MessageIcon::Error);
         return;
     }
     SerialPortRequest request;
@@ -71,7 +77,8 @@ void OutputChannels::StartSerial(int i)
     request.Device = s.Device;
     m_table[i].OpenPort = m_ports.Open(request, m_host);
     m_table[i].StartFailed = m_table[i].OpenPort == nullptr;
-    m_table[i].PortKey = m_table[i].OpenPort ? key : std::string();
+    m_table[i].PortNumber = m_table[i].OpenPort ? number : 0;
+    m_table[i].PortDevice = m_table[i].OpenPort ? device : std::string();
 }
 
 void OutputChannels::CloseSerial(int i)
@@ -80,7 +87,8 @@ void OutputChannels::CloseSerial(int i)
         m_table[i].OpenPort->Close();
         m_table[i].OpenPort.reset();
     }
-    m_table[i].PortKey.clear();
+    m_table[i].PortNumber = 0;
+    m_table[i].PortDevice.clear();
 }
 
 bool OutputChannels::Stop(bool ask)

@@ -14,8 +14,9 @@ class OutputChannels {
 public:
     OutputChannels(Settings& settings, Host& host, PortFactory& ports, OziLink* ozi);
 
-    // Steps 1..3 of StartOutputs: counters reset; with open, the link and every active serial output
-    // not yet running are started. The run-state change is the caller's.
+    // Steps 1..3 of StartOutputs with open (Run): counters reset, the link and every active serial
+    // output not yet running started. Without open (leaving Pause) nothing changes. The run-state
+    // change is the caller's.
     void Start(bool open);
     // StopOutputs. With ask and more than one output running, the host chooses; false on Cancel.
     bool Stop(bool ask);
@@ -42,8 +43,5 @@ private:
     OziLink* m_ozi;
     OutputTable m_table;
 };
-
-// "COM3" for a virtual port or a real one on its default device, the device path otherwise.
-std::string PortClashKey(const OutputSettings& output);
 
 }  // namespace tolvex

@@ -13,7 +13,8 @@ namespace tolvex {
 struct OutputRuntime {
     std::unique_ptr<SerialPort> OpenPort;  // outputs 1..3 while running
     bool LinkUp = false;                   // output 0: the OziExplorer link is up
-    std::string PortKey;                   // what the port clash check compares ("COM3" or a device path)
+    int PortNumber = 0;                    // the COM number of the running port, for the clash check
+    std::string PortDevice;                // its device path when real, for the clash check
     int TickCounter = 0;
     bool StartFailed = false;
 

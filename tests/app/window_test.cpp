@@ -18,6 +18,9 @@
 #include <chrono>
 #include <thread>
 
+#include "app/field_edit.h"
+#include "app/options_sheet.h"
+#include "app/save_nmea.h"
 #include "config/settings_file.h"
 #include "app_fixture.h"
 #include "control/keyboard.h"
@@ -200,6 +203,48 @@ TEST_F(WindowTest, CloseWritesTheSettingsWithTheSpeedFromBeforeThePause)
     EXPECT_EQ(window.Sim().Core.State, RunState::Stopped);
     // Every output is closed: the virtual port's link is gone.
     EXPECT_FALSE(window.Sim().Core.Outputs[1].OpenPort);
+}
+
+// A signal or a logout closes through RequestClose: what is open is cancelled before the save.
+TEST_F(WindowTest, ACloseFromOutsideCancelsTheOpenDialogsBeforeSaving)
+{
+    CTolvexDlg& window = Open("GPSTimeFactor=0.5\n");
+    // Options: an edit already in the live settings (its page was left) but never confirmed.
+    WhenModalShown([&window](QWidget* dialog) {
+        auto* sheet = static_cast<COptions*>(dialog);
+        sheet->SetCurrentPage(OptionsPage::Gps);
+        sheet->Page(OptionsPage::Gps)->findChild<NumberEdit*>(QString::fromUtf8("时间缩放因子"))->setText("3");
+        sheet->SetCurrentPage(OptionsPage::Misc);
+        ASSERT_EQ(window.Sim().Core.Options.GPSTimeFactor, 3);
+        window.RequestClose();
+    });
+    window.OptionsCommand();
+    QTest::qWait(100);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_NE(ReadIni().find("GPSTimeFactor=0.500000000000000"), std::string::npos) << ReadIni();
+
+    // Export: the replay runs far along the track before the request is served.
+    const std::filesystem::path track = m_dir / "long.plt";
+    {
+        std::ofstream out(track);
+        out << "OziExplorer Track Point File Version 2.1\nWGS 84\nAltitude is in Feet\nReserved 3\n"
+               "0,2,255,Track Log,0,0,2,8421376\n40000\n";
+        for (int i = 0; i < 40000; ++i) out << 10 + i * 1e-4 << ",20,0,0,,,\n";
+    }
+    CTolvexDlg& second = Open();
+    second.LoadTrack(track.string());
+    ASSERT_EQ(second.Sim().Track.PointCountTotal(), 40000);
+    bool saved = true;
+    WhenModalShown([&](QWidget* dialog) {
+        QTimer::singleShot(0, &second, [&second] { second.RequestClose(); });
+        saved = static_cast<CSaveNMEA*>(dialog)->SaveTo(QString::fromStdString((m_dir / "out.nmea").string()));
+    });
+    second.RunMenuCommand(MenuId::SaveNmea);
+    QTest::qWait(100);
+    EXPECT_FALSE(saved);
+    EXPECT_FALSE(second.isVisible());
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "out.nmea"));
+    EXPECT_NE(ReadIni().find("Latitude=10.000000000000000"), std::string::npos) << ReadIni();
 }
 
 TEST_F(WindowTest, AFailedSaveIsShownAndTheUserMayStay)

@@ -89,6 +89,14 @@ TEST(OptionsApplyTest, OkConvertsLimitsRoundsIntervalsAndSetsTheStep)
 
     // Reopening shows the limit in km/h as it was typed.
     EXPECT_NEAR(OptionsFormOf(s).UpperSpeedKmh, 50, 1e-9);
+
+    // Limits left as shown keep their exact m/s values, though km/h and back is not exact.
+    s.GPSUpperSpeed = 0.07;
+    s.GPSLowerSpeed = 0.05;
+    ASSERT_NE(s.GPSUpperSpeed * KmhPerMps / KmhPerMps, s.GPSUpperSpeed);
+    ApplyOptionsOk(OptionsFormOf(s), s);
+    EXPECT_EQ(s.GPSUpperSpeed, 0.07);
+    EXPECT_EQ(s.GPSLowerSpeed, 0.05);
 }
 
 TEST(OptionsApplyTest, AStepIndexOutsideTheTableBecomesOne)
@@ -188,6 +196,7 @@ TEST(OptionsApplyTest, OziPageEnablingFollowsTheLink)
     const OziPageLook off = OziPageLookOf(false, false);
     EXPECT_TRUE(off.ActiveBox);
     EXPECT_FALSE(off.IntervalAndSentences);
+    EXPECT_TRUE(off.NoNmeaBox);
     EXPECT_TRUE(off.Status.empty());
 }
 

@@ -24,13 +24,6 @@
 namespace tolvex {
 namespace {
 
-std::string Fixed15(double v)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15f", v);
-    return buf;
-}
-
 std::vector<std::string> Lines(const std::string& text)
 {
     std::vector<std::string> lines;
@@ -77,11 +70,11 @@ TEST(SaveSettings, DefaultsWriteEveryKeyButBackColorInOrder)
     EXPECT_EQ(keys, SavedKeyOrder());
 
     const std::vector<std::string> expected = {
-        "Version=0.3.1", "Latitude=0.000000000000000", "Speed=" + Fixed15(30 / 3.6 * 3.6), "Course=0.000000000000000",
+        "Version=0.3.1", "Latitude=0.000000000000000", "Speed=30.000000000000000", "Course=0.000000000000000",
         "AlwaysOnTop=0", "Text1ColorRGB=000000", "Text2ColorRGB=0000FF", "Text3ColorRGB=0000FF",
         "FontFaceName=Times New Roman", "OziInterval=500", "OziRMC=1", "OziGLL=0", "Output1Active=1",
         "Output2Active=0", "Output1Port=3", "Output2Port=15", "Output3Port=27", "Output1Virtual=1",
-        "Output1BaudRateIndex=2", "Output3Interval=1000", "GPSUpperSpeed=" + Fixed15(99999 / 3.6 * 3.6),
+        "Output1BaudRateIndex=2", "Output3Interval=1000", "GPSUpperSpeed=99999.000000000000000",
         "GPSLowerSpeed=0.000000000000000", "GPSTimeFactor=1.000000000000000", "StepIndex=1",
         "Step=0.000010000000000", "KeySensitivity3=5.000000000000000", "MinTrackPoints=2", "LastTrackMode=1",
         "FavoritePoint1=未命名,0.000000000000000,0.000000000000000,0.000000,0.000000",
@@ -117,7 +110,9 @@ TEST_P(SaveKey, WritesTheValueForm)
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, SaveKey, ::testing::Values(
-    SaveCase{"Speed120", "Speed=120", "Speed=120.000000000000014"},
+    SaveCase{"Speed120", "Speed=120", "Speed=120.000000000000000"},
+    SaveCase{"UpperLimitAsTyped", "GPSUpperSpeed=7.9", "GPSUpperSpeed=7.900000000000000"},
+    SaveCase{"LowerLimitAsTyped", "GPSLowerSpeed=30.3", "GPSLowerSpeed=30.300000000000001"},
     SaveCase{"SpeedAbove99999", "Speed=100000", "Speed=99999.000000000000000"},
     SaveCase{"Port4", "Output1Port=4", "Output1Port=4"},
     SaveCase{"Port0Limited", "Output2Port=0", "Output2Port=1"},
@@ -266,7 +261,7 @@ TEST_F(SettingsFile, KeepsWhatItDoesNotWrite)
     EXPECT_EQ(lines[5], "latitude=-33.750000000000000");  // replaced where it stood
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "BackColorRGB=112233"), 1);
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return KeyOf(l) == "Speed"; }), 1);
-    EXPECT_NE(saved.find("Speed=120.000000000000014\n"), std::string::npos);
+    EXPECT_NE(saved.find("Speed=120.000000000000000\n"), std::string::npos);
     EXPECT_EQ(saved.find("Output1Device", saved.find("Output1Device") + 1), std::string::npos);
 
     struct stat st {};

@@ -217,11 +217,16 @@ TEST_F(EngineTest, PauseReportsSpeedZeroAndResumes)
     ASSERT_FALSE(ports.Log.Writes.empty());
     EXPECT_THAT(ports.Log.Writes[0], HasSubstr(",0.00,0.0,"));
     EXPECT_EQ(engine.Fix.Latitude, 0);
+    Ticks(30);
+    const int sentBefore = WritesStartingWith("COM3:$GPRMC");
     engine.PauseCommand();
     EXPECT_EQ(engine.State, RunState::Running);
     EXPECT_DOUBLE_EQ(engine.Fix.Speed, 30 / 3.6);
     EXPECT_EQ(ports.Log.Events, (std::vector<std::string>{"open COM3"}));  // pause opens nothing
-    Ticks(50);
+    // The 1 s cadence runs on through the resume: the next sentence 20 ticks later, not 50.
+    Ticks(20);
+    EXPECT_EQ(WritesStartingWith("COM3:$GPRMC"), sentBefore + 1);
+    Ticks(30);
     EXPECT_GT(engine.Fix.Latitude, 0);
 
     RecordingHost idleHost;
@@ -312,11 +317,12 @@ TEST_F(EngineTest, ExplicitDevicesClashByPath)
     engine.Options.Outputs[2].Device = "/dev/ttyUSB0";
     engine.Options.Outputs[3].Active = true;
     engine.Options.Outputs[3].Virtual = false;
-    engine.Options.Outputs[3].Port = 2;  // COM3's default device is not /dev/ttyUSB0
+    engine.Options.Outputs[3].Port = 2;  // another device, but COM3 like output 1
     engine.RunCommand();
-    ASSERT_EQ(host.Messages.size(), 1u);
-    EXPECT_EQ(host.Messages[0].Text, "输出2与输出1的串口均为COM8，无法启动输出2 ");
-    EXPECT_TRUE(engine.Outputs[3].OpenPort);
+    ASSERT_EQ(host.Messages.size(), 2u);
+    EXPECT_EQ(host.Messages[0].Text, "输出2（COM8）与输出1（COM3）的串口均为/dev/ttyUSB0，无法启动输出2 ");
+    EXPECT_EQ(host.Messages[1].Text, "输出3与输出1的串口均为COM3，无法启动输出3 ");
+    EXPECT_FALSE(engine.Outputs[3].OpenPort);
 }
 
 TEST_F(EngineTest, VanishedDeviceClosesTheOutputAndMarksItFailed)

@@ -342,8 +342,8 @@ TEST_P(OziEngineStartFailure, MarksOutputZeroAndStartsTheSerialOutputs)
 
 INSTANTIATE_TEST_SUITE_P(
     Engine, OziEngineStartFailure,
-    ::testing::Values(StartFailure{"LibraryAbsent", "tolvex-no-such-oziapi.so", true, "未找到 oziapi.dll "},
-                      StartFailure{"OldLibrary", OZI_DOUBLE_OLD, true, "oziapi.dll 版本太低 "},
+    ::testing::Values(StartFailure{"LibraryAbsent", "tolvex-no-such-oziapi.so", true, "未找到 tolvex-no-such-oziapi.so "},
+                      StartFailure{"OldLibrary", OZI_DOUBLE_OLD, true, OZI_DOUBLE_OLD " 版本太低 "},
                       StartFailure{"ProgramNotRunning", OZI_DOUBLE, false, "OziExplorer 尚未运行 "}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -63,9 +63,9 @@ TEST_P(OziStartFailure, ReportsOnceAndStaysDown)
 INSTANTIATE_TEST_SUITE_P(
     Link, OziStartFailure,
     ::testing::Values(
-        FailureCase{"LibraryAbsent", "tolvex-no-such-oziapi.so", OziStartResult::LibraryMissing, "未找到 oziapi.dll "},
-        FailureCase{"LibraryPathAbsent", "/nonexistent/oziapi.so", OziStartResult::LibraryMissing, "未找到 oziapi.dll "},
-        FailureCase{"EntryPointMissing", OZI_DOUBLE_OLD, OziStartResult::EntryPointMissing, "oziapi.dll 版本太低 "},
+        FailureCase{"LibraryAbsent", "tolvex-no-such-oziapi.so", OziStartResult::LibraryMissing, "未找到 tolvex-no-such-oziapi.so "},
+        FailureCase{"LibraryPathAbsent", "/nonexistent/oziapi.so", OziStartResult::LibraryMissing, "未找到 /nonexistent/oziapi.so "},
+        FailureCase{"EntryPointMissing", OZI_DOUBLE_OLD, OziStartResult::EntryPointMissing, OZI_DOUBLE_OLD " 版本太低 "},
         FailureCase{"ProgramNotRunning", nullptr, OziStartResult::NotRunning, "OziExplorer 尚未运行 "}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -93,6 +93,41 @@ TEST(SystemPortFactory, VirtualPortDescribesItselfAndIsRemovedOnClose)
     EXPECT_EQ(port->Write("x", 1), WriteResult::DeviceGone) << "a closed port takes nothing";
 }
 
+// Stop while a navigation program reads the port: it keeps its terminal, hears nothing until Run.
+TEST(SystemPortFactory, APortHeldByAReaderStaysSilentAcrossStopAndIsReusedAtRun)
+{
+    ScratchDir dir;
+    SystemPortFactory factory(dir.Path());
+    RecordingHost host;
+    auto port = factory.Open(VirtualRequest(7), host);
+    ASSERT_NE(port, nullptr);
+    const std::string device = factory.VirtualPorts().DevicePath(7);
+    const int reader = OpenReader(dir / "COM7");
+    ASSERT_GE(reader, 0);
+    port->Close();
+    port.reset();
+    EXPECT_TRUE(factory.VirtualPorts().HasPort(7));
+    EXPECT_EQ(std::filesystem::read_symlink(dir / "COM7").string(), device);
+    pollfd p{reader, POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 100), 0) << "no hang-up, no data while stopped";
+
+    auto reused = factory.Open(VirtualRequest(7), host);
+    ASSERT_NE(reused, nullptr);
+    EXPECT_TRUE(host.Messages.empty());
+    EXPECT_EQ(factory.VirtualPorts().DevicePath(7), device);
+    EXPECT_EQ(reused->Write("$GPGGA,\r\n", 9), WriteResult::Written);
+    EXPECT_EQ(ReadAvailable(reader), "$GPGGA,\r\n");
+
+    // The close of the program removes it all the same, without a warning.
+    reused->Close();
+    EXPECT_TRUE(factory.VirtualPorts().HasPort(7));
+    factory.RemoveLeftoverPorts(host);
+    EXPECT_TRUE(host.Messages.empty());
+    EXPECT_FALSE(factory.VirtualPorts().HasPort(7));
+    EXPECT_FALSE(Exists(dir / "COM7"));
+    ::close(reader);
+}
+
 TEST(SystemPortFactory, WritingWithoutAReaderIsAccepted)
 {
     ScratchDir dir;
@@ -195,9 +230,8 @@ TEST(SystemPortFactory, FailedRemovalKeepsThePortForTheNextStartAndTheCloseRetri
     // Close of the program: one warning per port that still cannot be removed.
     factory.RemoveLeftoverPorts(host);
     ASSERT_EQ(host.Messages.size(), 1u);
-    EXPECT_EQ(host.Messages[0].Text,
-              "因为其他软件正在使用虚拟串口COM5，\n导致Tolvex无法删除虚拟串口COM5。\n"
-              "请在其他软件中关闭正在使用的COM5，\n并运行虚拟串口附带的实用程序ResetBus.exe ");
+    EXPECT_EQ(host.Messages[0].Text, "Tolvex无法删除虚拟串口COM5的链接：\n" + dir.Path() + "/COM5" +
+                                         "\n请在其他软件中关闭正在使用的COM5，\n并手动删除该链接。 ");
     EXPECT_EQ(host.Messages[0].Caption, "警告");
     EXPECT_EQ(host.Messages[0].Icon, MessageIcon::Warning);
 
