@@ -8,6 +8,8 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   # libraries
   qt6-base-dev libqt6svg6 libgl-dev libcli11-dev
+  # Qt's own dialog texts in Chinese, like the panel's
+  qt6-translations-l10n
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev time
   # panel fonts and the offscreen/Xvfb display for GUI tests

@@ -96,6 +96,7 @@ void CSaveNMEA::SaveAsClicked()
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters({QString::fromUtf8("NMEA-0183文件(*.nmea)"), QString::fromUtf8("所有文件(*)")});
     dialog.setDefaultSuffix("nmea");
+    dialog.selectFile("*.nmea");
     LabelFileDialog(dialog, true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     SaveTo(dialog.selectedFiles().front());

@@ -92,14 +92,14 @@ QString PanelFontFace(const std::string& configured)
 
 }  // namespace
 
-CTolvexDlg::CTolvexDlg(std::string settingsPath, QWidget* parent)
+CTolvexDlg::CTolvexDlg(std::string settingsPath, const std::string& virtualDir, QWidget* parent)
     : QWidget(parent), m_settingsPath(std::move(settingsPath))
 {
     // Settings before anything that reads them: the virtual port folder and the API library.
     Settings settings;
     SimFix fix;
     LoadSettings(m_settingsPath, settings, fix);
-    m_ports = std::make_unique<SystemPortFactory>(settings.VirtualPortDir);
+    m_ports = std::make_unique<SystemPortFactory>(virtualDir.empty() ? settings.VirtualPortDir : virtualDir);
     m_ozi = MakeOziApiLink(settings);
     m_sim = std::make_unique<Simulator>(*this, m_calendar, *m_ports, m_ozi.get());
     Engine& engine = m_sim->Core;
@@ -343,6 +343,17 @@ void CTolvexDlg::keyPressEvent(QKeyEvent* e)
         e->ignore();
         return;
     }
+    // Shift+F10, the keyboard's other way to the popup menu.
+    if (e->key() == Qt::Key_F10 && e->modifiers().testFlag(Qt::ShiftModifier)) {
+        e->accept();
+        ShowKeyboardContextMenu();
+        return;
+    }
+    // Alt combinations belong to the system (window-manager keys, mnemonics), never to driving.
+    if (e->modifiers().testFlag(Qt::AltModifier) || e->key() == Qt::Key_Alt) {
+        e->ignore();
+        return;
+    }
     e->accept();
     // F1 is the Help button's key, as the quick help lists it.
     if (e->key() == Qt::Key_F1 && !e->isAutoRepeat()) {
@@ -415,6 +426,11 @@ void CTolvexDlg::contextMenuEvent(QContextMenuEvent* e)
 {
     // A mouse request is answered at the right button's release, once the wheel rule has spoken.
     if (e->reason() != QContextMenuEvent::Keyboard) return;
+    ShowKeyboardContextMenu();
+}
+
+void CTolvexDlg::ShowKeyboardContextMenu()
+{
     const QPoint client = mapToGlobal(QPoint(0, 0));
     const ScreenPoint at = MenuAnchor(-1, -1, client.x(), client.y());
     ShowContextMenu(QPoint(at.X, at.Y));
@@ -505,6 +521,8 @@ void CTolvexDlg::OpenTrackFileDialog()
                            QString::fromUtf8("Google Earth kml文件 (*.kml)"),
                            QString::fromUtf8("GpsGate Simulator文件 (*.gpssim)"), QString::fromUtf8("灵图trk文件 (*.trk)"),
                            QString::fromUtf8("所有文件 (*)")});
+    dialog.setDefaultSuffix("plt");
+    dialog.selectFile("*.plt");
     LabelFileDialog(dialog, false);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     LoadTrack(QFile::encodeName(dialog.selectedFiles().front()).toStdString());
@@ -564,6 +582,9 @@ void CTolvexDlg::CreateQuickHelpWindow()
     connect(m_quickHelp, &QObject::destroyed, this, [this] { m_quickHelp = nullptr; });
     m_quickHelp->move(frameGeometry().topRight() + QPoint(8, 0));
     m_quickHelp->show();
+    // Where the window manager gives the new window the focus anyway, the panel takes it back.
+    activateWindow();
+    setFocus();
 }
 
 void CTolvexDlg::ShowAbout()

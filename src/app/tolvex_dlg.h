@@ -48,8 +48,9 @@ inline constexpr int TrackModeBarHeight = 114;
 class CTolvexDlg : public QWidget, public Host {
     Q_OBJECT
 public:
-    // Reads the settings from settingsPath now and writes them back there at close.
-    explicit CTolvexDlg(std::string settingsPath, QWidget* parent = nullptr);
+    // Reads the settings from settingsPath now and writes them back there at close. A virtualDir
+    // other than empty replaces the settings' folder of the virtual port links for this run.
+    explicit CTolvexDlg(std::string settingsPath, const std::string& virtualDir = {}, QWidget* parent = nullptr);
     ~CTolvexDlg() override;
 
     // Host
@@ -71,6 +72,8 @@ public:
     void OpenQuickHelp();
     void ShowAbout();
     void ShowContextMenu(const QPoint& globalPos);
+    // The menu key and Shift+F10: the menu at the panel's corner.
+    void ShowKeyboardContextMenu();
 
     Simulator& Sim() { return *m_sim; }
     Operator& Op() { return *m_operator; }

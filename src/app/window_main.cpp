@@ -1,7 +1,9 @@
 #include "app/window_main.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QTimer>
+#include <QTranslator>
 
 #include <atomic>
 #include <csignal>
@@ -29,7 +31,16 @@ bool HasDisplay()
 
 }  // namespace
 
-int RunWindow(int argc, char** argv)
+void LoadQtChineseTexts()
+{
+    static QTranslator* translator = nullptr;
+    if (translator) return;
+    translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+}
+
+int RunWindow(int argc, char** argv, const WindowOptions& options)
 {
     // Without a display Qt would abort with a message about plugins; say what to do instead.
     if (!HasDisplay()) {
@@ -44,7 +55,8 @@ int RunWindow(int argc, char** argv)
     std::signal(SIGHUP, RequestWindowClose);
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tolvex");
-    CTolvexDlg window(DefaultSettingsPath());
+    LoadQtChineseTexts();
+    CTolvexDlg window(options.ConfigPath.empty() ? DefaultSettingsPath() : options.ConfigPath, options.VirtualDir);
     window.show();
 
     QTimer signalWatch;

@@ -1,5 +1,5 @@
-// tolvex: the window when started without arguments; every subcommand is headless and needs no
-// display. Each command lives in its own file and registers itself here.
+// tolvex: the window when started without arguments or with `window`; every other subcommand is
+// headless and needs no display. Each command lives in its own file and registers itself here.
 #include <CLI/CLI.hpp>
 
 #include "app/window_main.h"
@@ -12,6 +12,7 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
     tolvex::AddRunCommand(app);
     tolvex::AddTrackCommands(app);
+    tolvex::AddWindowCommand(app, argv[0]);
     CLI11_PARSE(app, argc, argv);
     return tolvex::CommandExitCode();
 }

@@ -104,23 +104,31 @@ std::optional<std::string> NmeaExport::SaveAs(const std::string& path, const Exp
     const std::string failure = "无法写入文件：\n" + path;
     // A device or pipe is written in place; a file is written beside its final name and put there
     // only when complete, so a failed or cancelled export never costs the user an older file.
+    // Only where the folder takes no temporary file is a file written in place.
     struct stat existing {};
-    const bool inPlace = ::lstat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode);
+    const bool exists = ::lstat(path.c_str(), &existing) == 0;
+    bool inPlace = exists && !S_ISREG(existing.st_mode);
     std::string target = path;
     std::FILE* file = nullptr;
-    if (inPlace) {
-        file = std::fopen(path.c_str(), "wb");
-    } else {
+    if (!inPlace) {
         target = path + ".XXXXXX";
         const int fd = ::mkstemp(target.data());
         if (fd >= 0) {
-            ::fchmod(fd, 0666 & ~CurrentUmask());
+            // A replaced file keeps its permissions; a new one gets what the umask allows.
+            ::fchmod(fd, exists ? existing.st_mode & 07777 : 0666 & ~CurrentUmask());
             file = ::fdopen(fd, "wb");
-            if (!file) ::close(fd);
+            if (!file) {
+                ::close(fd);
+                std::remove(target.c_str());
+            }
+        } else {
+            // A folder that takes no new file may still hold a writable one: write that in place.
+            inPlace = true;
+            target = path;
         }
     }
+    if (inPlace) file = std::fopen(path.c_str(), "wb");
     if (!file) {
-        if (!inPlace && target != path) std::remove(target.c_str());
         m_host.ShowMessage(failure, "错误", MessageIcon::Error);
         return std::nullopt;
     }

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "app/tolvex_dlg.h"
+#include "app/window_main.h"
 
 namespace tolvex::testing_app {
 
@@ -26,7 +27,11 @@ inline QApplication& App()
     static char name[] = "tests_app";
     static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
+    static QApplication* app = [] {
+        auto* made = new QApplication(argc, argv);
+        LoadQtChineseTexts();
+        return made;
+    }();
     return *app;
 }
 

@@ -3,6 +3,8 @@
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFileDialog>
+#include <QTreeView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -183,13 +185,24 @@ TEST_F(WindowTest, QuickHelpOpensOnceAndSwitchesItsPage)
     CQuickHelp* help = window.QuickHelpWindow();
     ASSERT_NE(help, nullptr);
     EXPECT_EQ(help->windowTitle(), QString::fromUtf8("快速帮助 - 自由驾驶模式"));
-    EXPECT_TRUE(help->Line(0).startsWith(QString::fromUtf8("鼠标右击：菜单")));
+    EXPECT_EQ(help->Cells(0), QStringList({QString::fromUtf8("鼠标右击：菜单"), QString::fromUtf8("鼠标双击：编辑当前位置或选项")}));
+    EXPECT_TRUE(help->testAttribute(Qt::WA_ShowWithoutActivating));
     window.OpenQuickHelp();
     EXPECT_EQ(window.QuickHelpWindow(), help);
 
+    // The second column starts at one place on every line, the third of the four-column lines too.
+    const int second = help->CellLefts(0).at(1);
+    for (int line : {1, 4, 6, 9, 11}) EXPECT_EQ(help->CellLefts(line).at(1), second) << line;
+    ASSERT_EQ(help->Cells(7).size(), 4);  // "F5：正北", "F6：正东", "F7：正南", "F8：正西"
+    EXPECT_EQ(help->CellLefts(7).at(2), second);
+    const int width = help->width();
+
     help->SwitchPage();
     EXPECT_EQ(help->windowTitle(), QString::fromUtf8("快速帮助 - 航迹重播模式"));
-    EXPECT_TRUE(help->Line(12).isEmpty());
+    EXPECT_TRUE(help->Cells(12).isEmpty());
+    EXPECT_EQ(help->Cells(11).at(0),
+              QString::fromUtf8("~ 1 2 3 4 5 6 7 8 9 0：速度比例为 0.2 0.3 0.5 0.75 1 1.5  2  3  5 10 0（S模式）"));
+    EXPECT_EQ(help->width(), width);
     help->SwitchPage();
     EXPECT_EQ(help->HelpSet(), 0);
 
@@ -294,6 +307,15 @@ TEST_F(WindowTest, TheMenuKeyOpensTheMenuAtThePanelCorner)
     QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(0, 0), window.mapToGlobal(QPoint(0, 0)));
     QApplication::sendEvent(&window, &request);
     EXPECT_EQ(shownAt, window.mapToGlobal(QPoint(5, 5)));
+
+    // Shift+F10 is the same request.
+    shownAt = QPoint();
+    WhenMenuShown([&shownAt](QMenu* menu) {
+        shownAt = menu->pos();
+        menu->close();
+    });
+    QTest::keyClick(&window, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(shownAt, window.mapToGlobal(QPoint(5, 5)));
 }
 
 TEST_F(WindowTest, AGpxWithTracksAndRoutesAsksWhatToLoadAndCancelLoadsNothing)
@@ -378,6 +400,16 @@ TEST_F(WindowTest, AnExportWritesTheTrackAsNmeaAndSaysWhere)
         EXPECT_EQ(save->Segments()->count(), 1);
         for (int i = 1; i < SentenceCount; ++i) save->SentenceBox(i)->setChecked(false);
         totals = save->Totals();
+        // The file dialog offers "*.nmea" to start with, in Qt's own words in Chinese.
+        WhenModalShown([](QWidget* files) {
+            EXPECT_EQ(files->findChild<QLineEdit*>("fileNameEdit")->text(), "*.nmea");
+            EXPECT_EQ(static_cast<QFileDialog*>(files)->defaultSuffix(), "nmea");
+            auto* view = files->findChild<QTreeView*>("treeView");
+            ASSERT_NE(view, nullptr);
+            EXPECT_EQ(view->model()->headerData(0, Qt::Horizontal).toString(), QString::fromUtf8("名称"));
+            static_cast<QDialog*>(files)->reject();
+        });
+        save->SaveAsClicked();
         EXPECT_TRUE(save->SaveTo(QString::fromStdString(out)));
         status = save->Status();
         save->accept();

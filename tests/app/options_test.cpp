@@ -4,7 +4,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QSpinBox>
 #include <QTabWidget>
+
+#include <sstream>
 
 #include "app/field_edit.h"
 #include "app/options_sheet.h"
@@ -33,7 +36,7 @@ TEST_F(WindowTest, CancelRestoresEveryEditedPage)
         QCheckBox* ozi = sheet->Page(OptionsPage::Output0)->findChild<QCheckBox*>();
         ozi->click();
         sheet->SetCurrentPage(OptionsPage::Track);
-        Edit(sheet->Page(OptionsPage::Track), "航迹段最少点数")->setText("50");
+        sheet->Page(OptionsPage::Track)->findChild<QSpinBox*>()->setValue(50);
         sheet->SetCurrentPage(OptionsPage::Misc);
         // Pages left for another tab already hold their values in the live settings.
         const Settings& live = window.Sim().Core.Options;
@@ -141,6 +144,40 @@ TEST_F(WindowTest, ARunningOutputLocksItsPortFieldsAndShowsThePeerState)
     window.OptionsCommand();
     EXPECT_TRUE(locked);
     EXPECT_EQ(status, QString::fromUtf8("运行中,对方未打开"));
+}
+
+// Visiting every page and pressing 确定 leaves every value as it was, to the last digit.
+TEST_F(WindowTest, OkAfterVisitingEveryPageChangesNothing)
+{
+    const std::string values = "GPSTimeFactor=0.000010000000000\nGPSTimeOffset=0.123456000000000\n"
+                               "KeySensitivity1=0.123000000000000\nMinTrackLength=1.234567000000000\n"
+                               "GPSUpperSpeed=7.900000000000000\nGPSLowerSpeed=0.070000000000000\n"
+                               "WheelSensitivity=-4.567800000000000\n";
+    CTolvexDlg& window = Open(values);
+    bool oziLook = false;
+    int spinMin = 0, spinMax = 0;
+    WhenModalShown([&](QWidget* dialog) {
+        auto* sheet = static_cast<COptions*>(dialog);
+        // Output 0 is off: its interval and sentences are grey, "不输出NMEA" is not.
+        QWidget* ozi = sheet->Page(OptionsPage::Output0);
+        const QList<QCheckBox*> boxes = ozi->findChildren<QCheckBox*>();
+        oziLook = boxes.size() == 8 && boxes[1]->isEnabled() && !boxes[2]->isEnabled() &&
+                  !Edit(ozi, "输出0 间隔(毫秒)")->isEnabled();
+        auto* spin = sheet->Page(OptionsPage::Track)->findChild<QSpinBox*>(QString::fromUtf8("航迹段最少点数"));
+        spinMin = spin->minimum();
+        spinMax = spin->maximum();
+        for (int page = 0; page < OptionsPageCount; ++page) sheet->SetCurrentPage(page);
+        sheet->accept();
+    });
+    window.OptionsCommand();
+    EXPECT_TRUE(oziLook);
+    EXPECT_EQ(spinMin, 2);
+    EXPECT_EQ(spinMax, 9999);
+    EXPECT_EQ(window.Sim().Core.Options.GPSTimeFactor, 0.00001);
+    ASSERT_TRUE(window.close());
+    const std::string saved = ReadIni();
+    std::istringstream lines(values);
+    for (std::string line; std::getline(lines, line);) EXPECT_NE(saved.find(line + "\n"), std::string::npos) << line;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -16,6 +17,8 @@
 #include <signal.h>
 
 #include <chrono>
+#include <string>
+#include <vector>
 #include <thread>
 
 #include "app/field_edit.h"
@@ -141,6 +144,13 @@ TEST_F(WindowTest, KeysReachTheOperator)
     EXPECT_EQ(window.Sim().Core.State, RunState::Running);
     QTest::keyClick(&window, Qt::Key_Space);
     EXPECT_EQ(window.Sim().Core.State, RunState::Paused);
+
+    // Alt with a letter is the system's: no jump north.
+    const double latitude = window.Sim().Core.Fix.Latitude;
+    QTest::keyClick(&window, Qt::Key_Y, Qt::AltModifier);
+    EXPECT_EQ(window.Sim().Core.Fix.Latitude, latitude);
+    QTest::keyClick(&window, Qt::Key_Y);
+    EXPECT_GT(window.Sim().Core.Fix.Latitude, latitude);
 }
 
 TEST_F(WindowTest, EscapeStopsAndEnterOpensQuickHelpButNeitherClosesTheWindow)
@@ -152,9 +162,15 @@ TEST_F(WindowTest, EscapeStopsAndEnterOpensQuickHelpButNeitherClosesTheWindow)
     EXPECT_EQ(window.Sim().Core.State, RunState::Stopped);
     EXPECT_TRUE(window.isVisible());
 
+    window.activateWindow();
     QTest::keyClick(&window, Qt::Key_Return);
     EXPECT_TRUE(window.isVisible());
     ASSERT_NE(window.QuickHelpWindow(), nullptr);
+    // The help leaves the keyboard with the panel: the next keys still drive, Enter again does nothing.
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activeWindow(), &window);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_NE(window.QuickHelpWindow(), nullptr);
     // Nothing was saved: the window did not go through its close.
     EXPECT_EQ(ReadIni().find("Speed="), std::string::npos);
 }
@@ -299,15 +315,19 @@ TEST_F(WindowTest, TheLoadMenuEntryOpensTheFileDialogAndLoadsTheChosenTrack)
 {
     CTolvexDlg& window = Open();
     const QString path = QString::fromStdString(TestData("plt/minimal.plt"));
-    QString title;
+    QString title, offered, suffix;
     WhenModalShown([&](QWidget* dialog) {
         auto* files = static_cast<QFileDialog*>(dialog);
         title = files->windowTitle();
+        offered = files->findChild<QLineEdit*>("fileNameEdit")->text();
+        suffix = files->defaultSuffix();
         files->selectFile(path);
         static_cast<QDialog*>(files)->accept();
     });
     window.RunMenuCommand(MenuId::LoadTrack);
     EXPECT_EQ(title, QString::fromUtf8("载入航迹文件"));
+    EXPECT_EQ(offered, "*.plt");
+    EXPECT_EQ(suffix, "plt");
     EXPECT_EQ(window.windowTitle(), "Tolvex - " + path);
 
     // Cancel leaves everything as it was.
@@ -403,6 +423,27 @@ TEST(WindowProgramTest, WithoutADisplayTheWindowPointsToTheHeadlessRunner)
 namespace tolvex {
 namespace {
 
+// Starts the program on the offscreen platform, lets the window come up, ends it with SIGTERM;
+// the exit status as waitpid gives it.
+int RunUntilSigterm(const std::vector<std::string>& args)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        std::vector<char*> argv;
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (child < 0) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    kill(child, SIGTERM);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status;
+}
+
 // A copy of the program in a folder of its own keeps its settings file there.
 TEST(WindowProgramTest, SigtermClosesTheWindowTheOrdinaryWaySoTheSettingsAreSaved)
 {
@@ -415,17 +456,7 @@ TEST(WindowProgramTest, SigtermClosesTheWindowTheOrdinaryWaySoTheSettingsAreSave
     std::ofstream(dir / "tolvex.ini") << "[Tolvex]\nLatitude=12.5\nSpeed=42\nVirtualPortDir=" << (dir / "ports").string()
                                       << "\n";
 
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    kill(child, SIGTERM);
-    int status = 0;
-    waitpid(child, &status, 0);
+    const int status = RunUntilSigterm({program.string()});
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 
@@ -433,6 +464,29 @@ TEST(WindowProgramTest, SigtermClosesTheWindowTheOrdinaryWaySoTheSettingsAreSave
     const std::string saved((std::istreambuf_iterator<char>(in)), {});
     EXPECT_NE(saved.find("Version=0.3.1"), std::string::npos) << saved;
     EXPECT_NE(saved.find("Latitude=12.5"), std::string::npos) << saved;
+    std::filesystem::remove_all(dir);
+}
+
+// `tolvex window` takes its settings file and its link folder from the command line.
+TEST(WindowProgramTest, TheWindowCommandSavesToTheSettingsFileItWasGiven)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("tolvex-app-window-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string config = (dir / "mine.ini").string();
+    std::ofstream(config) << "[Tolvex]\nLatitude=-7.25\nOutput1Active=0\n";
+
+    const int status = RunUntilSigterm({TOLVEX_BINARY, "window", "--config", config, "--virtual-dir", (dir / "ports").string()});
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    std::ifstream in(config);
+    const std::string saved((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(saved.find("Version=0.3.1"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("Latitude=-7.250000000000000"), std::string::npos) << saved;
+    // The folder is for this run only: the file does not learn it.
+    EXPECT_EQ(saved.find("VirtualPortDir"), std::string::npos) << saved;
     std::filesystem::remove_all(dir);
 }
 

@@ -1,12 +1,16 @@
 #include "nmea/export.h"
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -355,6 +359,39 @@ TEST_F(Export, CancelKeepsTheOlderFileAndSuccessReplacesIt)
     EXPECT_EQ(written.rfind("$GPRMC,", 0), 0u);
     EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 40000);
     EXPECT_TRUE(Leftovers(file.Path()).empty());
+}
+
+TEST_F(Export, AReplacedFileKeepsItsModeAndAFolderWithoutRoomIsWrittenInPlace)
+{
+    Load({20});
+    char folderName[] = "/tmp/tolvex-export-XXXXXX";
+    ASSERT_NE(::mkdtemp(folderName), nullptr);
+    const std::string folder = folderName;
+    const std::string path = folder + "/track.nmea";
+    std::ofstream(path) << "older records\n";
+    ::chmod(path.c_str(), 0640);
+    ASSERT_TRUE(exporter.SaveAs(path, RmcOnly()));
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+    // The folder refuses new files (root is made nobody for that); the file itself takes writes.
+    ::chmod(path.c_str(), 0666);
+    ::chmod(folder.c_str(), 0555);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+        ::_exit(exporter.SaveAs(path, RmcOnly()) && host.Messages.empty() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::chmod(folder.c_str(), 0755);
+    const std::string written = test::ReadAll(path);
+    std::filesystem::remove_all(folder);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "cannot drop root here";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(written.rfind("$GPRMC,", 0), 0u);
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 20);
 }
 
 }  // namespace
