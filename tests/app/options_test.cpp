@@ -163,9 +163,10 @@ TEST_F(WindowTest, OkAfterVisitingEveryPageChangesNothing)
         const QList<QCheckBox*> boxes = ozi->findChildren<QCheckBox*>();
         oziLook = boxes.size() == 8 && boxes[1]->isEnabled() && !boxes[2]->isEnabled() &&
                   !Edit(ozi, "输出0 间隔(毫秒)")->isEnabled();
-        auto* spin = sheet->Page(OptionsPage::Track)->findChild<QSpinBox*>(QString::fromUtf8("航迹段最少点数"));
-        spinMin = spin->minimum();
-        spinMax = spin->maximum();
+        if (auto* spin = sheet->Page(OptionsPage::Track)->findChild<QSpinBox*>(QString::fromUtf8("航迹段最少点数"))) {
+            spinMin = spin->minimum();
+            spinMax = spin->maximum();
+        }
         for (int page = 0; page < OptionsPageCount; ++page) sheet->SetCurrentPage(page);
         sheet->accept();
     });
