@@ -8,19 +8,13 @@
 namespace tolvex {
 namespace {
 
-constexpr double SecondsPerDay = 86400;
 constexpr double DefaultLoopGapMs = 1000;
 constexpr double ClockSlack = 1e-6;  // ms: sums of tick lengths must not miss a due time by rounding
 
-// Seconds from a to b the short way round midnight; a step back counts as none, so a log that
-// restarts its clock goes on at once instead of stalling.
-double StepSeconds(double a, double b)
+// A step back counts as none: a log that restarts its clock goes on at once instead of stalling.
+double StepSeconds(double from, double to)
 {
-    double step = b - a;
-    if (step <= -SecondsPerDay / 2)
-        step += SecondsPerDay;
-    else if (step > SecondsPerDay / 2)
-        step -= SecondsPerDay;
+    const double step = TimeOfDayStep(from, to);
     return step < 0 ? 0 : step;
 }
 

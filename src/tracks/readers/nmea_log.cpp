@@ -145,17 +145,6 @@ std::optional<std::int64_t> ParseDate(std::string_view field)
     return DaysFromCivil(year, month, day);
 }
 
-// Seconds from a to b on the clock face, taken the short way round midnight.
-double TimeOfDayStep(double a, double b)
-{
-    double step = b - a;
-    if (step <= -HalfDay)
-        step += SecondsPerDay;
-    else if (step > HalfDay)
-        step -= SecondsPerDay;
-    return step;
-}
-
 double TimeOfDayOf(double time) { return time - std::floor(time / SecondsPerDay) * SecondsPerDay; }
 
 // One fix sentence read from its fields.
@@ -435,6 +424,16 @@ std::string Remarks(const NmeaLogCounts& counts)
 }
 
 }  // namespace
+
+double TimeOfDayStep(double from, double to)
+{
+    double step = to - from;
+    if (step <= -HalfDay)
+        step += SecondsPerDay;
+    else if (step > HalfDay)
+        step -= SecondsPerDay;
+    return step;
+}
 
 std::optional<std::string_view> FindSentence(std::string_view line)
 {

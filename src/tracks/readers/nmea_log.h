@@ -21,6 +21,9 @@ bool HasGoodChecksum(std::string_view sentence);
 // "hhmmss" or "hhmmss.sss" as seconds of the day; nothing for anything else.
 std::optional<double> ParseTimeOfDay(std::string_view field);
 
+// Seconds from one time of day to another, the short way round midnight (-43200 < step <= 43200).
+double TimeOfDayStep(double from, double to);
+
 // The time of day a log line stamps: the time of an RMC, GGA or GLL of any talker with a good
 // checksum. What the player paces by.
 std::optional<double> LineTimeOfDay(std::string_view line);
