@@ -1,6 +1,7 @@
-// Loading a log of a million fixes (RMC and GGA each, 145 MB): the time of the best of three
-// loads, and the heap a point needs beyond the file's own text, at its peak and once loaded.
-// Targets: under 1 s, within 100 bytes a point.
+// Loading a log of a million fixes (RMC and GGA each, 141 MB): the processor time of the best of
+// three loads (the wall time too, which other programs on a busy machine stretch), and the heap a
+// point needs beyond the file's own text, at its peak and once loaded. Targets: under 1 s, within
+// 100 bytes a point.
 #include <malloc.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <new>
 #include <string>
 
@@ -87,15 +89,20 @@ int main()
 
     tolvex::Settings settings;
     bench::QuietHost host;
-    double best = 1e9;
+    double best = 1e9, bestWall = 1e9;
     long long peakBeyondText = 0, kept = 0;
     std::size_t points = 0;
     for (int run = 0; run < 3; ++run) {
         const long long before = g_live;
         g_peak = before;
+        timespec cpuStart{}, cpuEnd{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpuStart);
         const auto start = std::chrono::steady_clock::now();
         tolvex::ReadResult result = tolvex::ReadNmeaLogFile(path, {settings, host});
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        bestWall = std::min(bestWall, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpuEnd);
+        best = std::min(best, static_cast<double>(cpuEnd.tv_sec - cpuStart.tv_sec) +
+                                  static_cast<double>(cpuEnd.tv_nsec - cpuStart.tv_nsec) * 1e-9);
         if (!result) {
             std::printf("nmea log: the file did not load\n");
             return 1;
@@ -106,9 +113,10 @@ int main()
     }
     const double peakPerPoint = static_cast<double>(peakBeyondText) / static_cast<double>(points);
     const double keptPerPoint = static_cast<double>(kept) / static_cast<double>(points);
-    std::printf("nmea log, %zu fixes, %.0f MB: %.3f s (target < 1 s), peak %.1f bytes a point beyond the text, "
-                "%.1f kept (target <= 100)\n",
-                points, static_cast<double>(fileBytes) / 1e6, best, peakPerPoint, keptPerPoint);
+    std::printf("nmea log, %zu fixes, %.0f MB: %.3f s processor, %.3f s wall (target < 1 s); peak %.1f bytes a "
+                "point beyond the text, %.1f kept (target <= 100), %.1f with the text\n",
+                points, static_cast<double>(fileBytes) / 1e6, best, bestWall, peakPerPoint, keptPerPoint,
+                peakPerPoint + static_cast<double>(fileBytes) / static_cast<double>(points));
     bool missed = false;
     if (points != static_cast<std::size_t>(Fixes)) {
         std::printf("MISSED: %zu points instead of %d\n", points, Fixes);

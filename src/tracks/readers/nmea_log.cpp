@@ -64,20 +64,21 @@ bool IsLoggerPrefix(std::string_view prefix)
 }
 
 // Splits the part between the address and the "*" into fields; the count, or 0 when too many.
+// Fields are short: a plain loop beats a library search per field.
 std::size_t SplitSentence(std::string_view sentence, Fields& fields)
 {
     const std::size_t star = sentence.rfind('*');
-    std::string_view body = sentence.substr(0, star);
-    std::size_t n = 0;
-    for (;;) {
+    const std::string_view body = sentence.substr(0, star);
+    std::size_t n = 0, begin = 0;
+    for (std::size_t i = 0; i <= body.size(); ++i) {
+        if (i < body.size() && body[i] != ',')
+            continue;
         if (n == MaxFields)
             return 0;
-        const std::size_t comma = body.find(',');
-        fields[n++] = body.substr(0, comma);
-        if (comma == std::string_view::npos)
-            return n;
-        body.remove_prefix(comma + 1);
+        fields[n++] = body.substr(begin, i - begin);
+        begin = i + 1;
     }
+    return n;
 }
 
 enum class FixKind { None, Rmc, Gga, Gll };
@@ -97,12 +98,35 @@ FixKind KindOf(std::string_view address)
     return FixKind::None;
 }
 
+// A plain decimal ("-12.5", "07.0380") as the nearest double: digits over a power of ten is
+// exact for up to 15 digits, and the library reads longer ones.
 bool ParseNumber(std::string_view text, double& value)
 {
-    if (text.empty() || !(IsDigit(text.front()) || text.front() == '-' || text.front() == '.'))
+    static constexpr double Pow10[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+    std::uint64_t digits = 0;
+    int count = 0, decimals = -1;
+    for (; i < text.size(); ++i) {
+        if (IsDigit(text[i])) {
+            digits = digits * 10 + static_cast<std::uint64_t>(text[i] - '0');
+            ++count;
+            decimals += decimals >= 0 ? 1 : 0;
+        } else if (text[i] == '.' && decimals < 0) {
+            decimals = 0;
+        } else {
+            return false;
+        }
+    }
+    if (count == 0)
         return false;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    return result.ec == std::errc() && result.ptr == text.data() + text.size() && std::isfinite(value);
+    if (count > 15) {
+        const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+        return result.ec == std::errc() && std::isfinite(value);
+    }
+    value = static_cast<double>(digits) / Pow10[std::max(decimals, 0)];
+    if (text[0] == '-')
+        value = -value;
+    return true;
 }
 
 // "ddmm.mmmm" / "dddmm.mmmm" and its hemisphere letter; the result stays on the globe.
@@ -239,15 +263,16 @@ public:
         if (!sentence)
             return;
         ++m_counts.Sentences;
-        Fields fields;
-        const std::size_t n = SplitSentence(*sentence, fields);
-        const FixKind kind = n > 0 ? KindOf(fields[0]) : FixKind::None;
+        const FixKind kind = sentence->size() > 6 && (*sentence)[6] == ',' ? KindOf(sentence->substr(0, 6))
+                                                                          : FixKind::None;
         if (kind == FixKind::None)
             return;
         if (!HasGoodChecksum(*sentence)) {
             ++m_counts.BadChecksum;
             return;
         }
+        Fields fields;
+        const std::size_t n = SplitSentence(*sentence, fields);
         FixSentence fix;
         if (ParseFix(kind, fields, n, fix) == ParseOutcome::Unparsable) {
             ++m_counts.Unparsable;
