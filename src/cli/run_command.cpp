@@ -97,6 +97,11 @@ void ReportOutputs(const Engine& engine)
 void PrintStatus(const Engine& engine)
 {
     static constexpr const char* StateNames[] = {"", "Stopped", "Running", "Paused"};
+    if (const LogPlayer* player = engine.Player()) {
+        std::fprintf(stderr, "\r%-7s line %d   ", StateNames[static_cast<int>(engine.State) & 3], player->LineNumber());
+        std::fflush(stderr);
+        return;
+    }
     const SimFix& f = engine.Fix;
     std::fprintf(stderr, "\r%-7s %11.6f %12.6f  %8.1f km/h  course %5.1f  alt %.1f m   ",
                  StateNames[static_cast<int>(engine.State) & 3], f.Latitude, f.Longitude, f.Speed * KmhPerMps,
@@ -151,6 +156,8 @@ int Run(const RunOptions& options)
     if (!options.TrackPath.empty() && !StartReplay(options, sim, host)) return 1;
     engine.RunCommand();
     ReportOutputs(engine);
+    if (player)
+        Event("playing %s at rate %g: on virtual ports once a program opens one", options.PlayPath.c_str(), options.Rate);
 
     // Tick n is due at start + n × 20 ms on the steady clock: a late tick is caught up at once, so
     // the long-run cadence never slips.
