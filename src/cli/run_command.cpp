@@ -206,7 +206,7 @@ void AddRunCommand(CLI::App& app)
     run->add_option("--alt", options->Altitude, "Starting altitude, metres")->check(CLI::Range(-MaxAltitude, MaxAltitude));
     run->add_option("--speed", options->SpeedKmh, "Starting speed, km/h")->check(CLI::Range(0.0, 99999.0));
     run->add_option("--course", options->Course, "Starting course, degrees")->check(CLI::Range(0.0, 360.0));
-    run->add_option("--track", options->TrackPath, "Replay this track (.plt, .gpx, .kml, .gpssim, .trk)");
+    run->add_option("--track", options->TrackPath, "Replay this track (.plt, .gpx, .kml, .gpssim, .trk, or an NMEA log)");
     run->add_option("--mode", options->Mode, "Replay mode P, M or S (default: the mode used last)")
         ->check(CLI::IsMember({"P", "M", "S"}, CLI::ignore_case));
     CLI::Option* loop =
