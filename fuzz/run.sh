@@ -16,11 +16,12 @@ declare -A seeds=(
   [gpssim]="$data/gpssim $data/reference/ref.gpssim"
   [trk]="$data/trk"
   [plt]="$data/plt $data/reference/ref.plt"
+  [nmea_log]="$data/nmea $data/reference/ref.nmea"
   [ini]=""
 )
 
 status=0
-for name in gpx kml gpssim trk plt ini; do
+for name in gpx kml gpssim trk plt nmea_log ini; do
   target="$build/fuzz/fuzz_$name"
   if [ ! -x "$target" ]; then
     echo "fuzz: $target is missing" >&2

@@ -520,7 +520,7 @@ void CTolvexDlg::OpenTrackFileDialog()
     dialog.setNameFilters({QString::fromUtf8("OZI航迹文件 (*.plt)"), QString::fromUtf8("GPX文件 (*.gpx)"),
                            QString::fromUtf8("Google Earth kml文件 (*.kml)"),
                            QString::fromUtf8("GpsGate Simulator文件 (*.gpssim)"), QString::fromUtf8("灵图trk文件 (*.trk)"),
-                           QString::fromUtf8("所有文件 (*)")});
+                           QString::fromUtf8("NMEA-0183文件 (*.nmea *.nma *.log *.txt)"), QString::fromUtf8("所有文件 (*)")});
     dialog.setDefaultSuffix("plt");
     dialog.selectFile("*.plt");
     LabelFileDialog(dialog, false);

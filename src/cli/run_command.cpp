@@ -19,6 +19,7 @@
 #include "config/settings_file.h"
 #include "links/ozi_api_link.h"
 #include "links/port_factory.h"
+#include "nmea/log_player.h"
 #include "sim/clock.h"
 #include "sim/engine_simulator.h"
 #include "tracks/track_loader.h"
@@ -48,6 +49,8 @@ struct RunOptions {
     std::string Loop;   // none, file or segment
     bool Reverse = false;
     std::optional<double> Ratio;
+    std::string PlayPath;  // a recorded log sent instead of the simulated fix
+    double Rate = 1;
 };
 
 // Loads the track as the window does and applies the replay options as the menu would.
@@ -94,6 +97,11 @@ void ReportOutputs(const Engine& engine)
 void PrintStatus(const Engine& engine)
 {
     static constexpr const char* StateNames[] = {"", "Stopped", "Running", "Paused"};
+    if (const LogPlayer* player = engine.Player()) {
+        std::fprintf(stderr, "\r%-7s line %d   ", StateNames[static_cast<int>(engine.State) & 3], player->LineNumber());
+        std::fflush(stderr);
+        return;
+    }
     const SimFix& f = engine.Fix;
     std::fprintf(stderr, "\r%-7s %11.6f %12.6f  %8.1f km/h  course %5.1f  alt %.1f m   ",
                  StateNames[static_cast<int>(engine.State) & 3], f.Latitude, f.Longitude, f.Speed * KmhPerMps,
@@ -133,10 +141,23 @@ int Run(const RunOptions& options)
     std::signal(SIGTERM, RequestClose);
     std::signal(SIGPIPE, SIG_IGN);
 
+    std::optional<LogPlayer> player;
+    if (!options.PlayPath.empty()) {
+        std::string error;
+        player = LogPlayer::Open(options.PlayPath, options.Rate, !options.Loop.empty() && options.Loop != "none", error);
+        if (!player) {
+            Event("%s", error.c_str());
+            return 1;
+        }
+        engine.SetPlayer(&*player);
+    }
+
     Event("started with settings %s", path.c_str());
     if (!options.TrackPath.empty() && !StartReplay(options, sim, host)) return 1;
     engine.RunCommand();
     ReportOutputs(engine);
+    if (player)
+        Event("playing %s at rate %g: on virtual ports once a program opens one", options.PlayPath.c_str(), options.Rate);
 
     // Tick n is due at start + n × 20 ms on the steady clock: a late tick is caught up at once, so
     // the long-run cadence never slips.
@@ -150,7 +171,9 @@ int Run(const RunOptions& options)
         if (g_closeRequested) break;
         engine.TimerTick();
         if (showStatus && n % 25 == 0) PrintStatus(engine);
+        if (player && player->Finished()) break;
     }
+    if (player) Event("played %s to line %d", options.PlayPath.c_str(), player->LineNumber());
     if (showStatus) std::fputc('\n', stderr);
 
     int code = 0;
@@ -183,14 +206,25 @@ void AddRunCommand(CLI::App& app)
     run->add_option("--alt", options->Altitude, "Starting altitude, metres")->check(CLI::Range(-MaxAltitude, MaxAltitude));
     run->add_option("--speed", options->SpeedKmh, "Starting speed, km/h")->check(CLI::Range(0.0, 99999.0));
     run->add_option("--course", options->Course, "Starting course, degrees")->check(CLI::Range(0.0, 360.0));
-    run->add_option("--track", options->TrackPath, "Replay this track (.plt, .gpx, .kml, .gpssim, .trk)");
+    run->add_option("--track", options->TrackPath, "Replay this track (.plt, .gpx, .kml, .gpssim, .trk, or an NMEA log)");
     run->add_option("--mode", options->Mode, "Replay mode P, M or S (default: the mode used last)")
         ->check(CLI::IsMember({"P", "M", "S"}, CLI::ignore_case));
-    run->add_option("--loop", options->Loop, "Loop: none, file or segment")
-        ->check(CLI::IsMember({"none", "file", "segment"}));
+    CLI::Option* loop =
+        run->add_option("--loop", options->Loop, "Loop: none, file or segment; alone, file (with --play: the log)")
+            ->expected(0, 1)
+            ->check(CLI::IsMember({"", "none", "file", "segment"}));
     run->add_flag("--reverse", options->Reverse, "Replay the track backwards");
     run->add_option("--ratio", options->Ratio, "Speed ratio of mode S")->check(CLI::NonNegativeNumber);
-    run->callback([options] { SetCommandExitCode(Run(*options)); });
+    CLI::Option* play = run->add_option("--play", options->PlayPath,
+                                        "Send this NMEA log's own lines instead, paced by its time stamps")
+                            ->excludes("--track");
+    run->add_option("--rate", options->Rate, "With --play: play this many times as fast")
+        ->check(CLI::PositiveNumber)
+        ->needs(play);
+    run->callback([options, loop] {
+        if (loop->count() > 0 && options->Loop.empty()) options->Loop = "file";
+        SetCommandExitCode(Run(*options));
+    });
 }
 
 }  // namespace tolvex

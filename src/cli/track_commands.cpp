@@ -257,12 +257,14 @@ int RunInfo(const InfoCommandOptions& options)
     for (const std::string& row : SegmentRows(session.Store, format))
         std::printf("%s\n", row.c_str());
     std::printf("%s\n", SegmentSummary(session.Store).c_str());
+    if (!session.Store.LoadRemarks.empty())
+        std::printf("%s\n", session.Store.LoadRemarks.c_str());
     return 0;
 }
 
 void AddCommonOptions(CLI::App* command, TrackCommandOptions& options)
 {
-    command->add_option("TRACK", options.TrackPath, "Track file (.plt, .gpx, .kml, .gpssim, .trk)")->required();
+    command->add_option("TRACK", options.TrackPath, "Track file (.plt, .gpx, .kml, .gpssim, .trk, or an NMEA log .nmea, .nma, .log, .txt)")->required();
     command->add_option("--config", options.ConfigPath, "Settings file (default: beside the executable)");
     command->add_option("--gpx", options.Gpx, "What a GPX file with tracks and routes loads: tracks, routes or both");
 }

@@ -52,6 +52,10 @@ ReadStatus ReadWholeFile(const std::string& path, std::string& text, std::string
         error = SystemError("cannot read", path, errno);
         return ReadStatus::Failed;
     }
+    // One allocation of the right size: a large track must not need twice its size while it grows.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        text.reserve(static_cast<std::size_t>(st.st_size));
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buf, sizeof buf);

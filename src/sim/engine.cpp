@@ -93,6 +93,11 @@ void Engine::TimerTick()
         TickInProgress = false;
         return;
     }
+    if (m_player) {
+        PlayTick();
+        TickInProgress = false;
+        return;
+    }
     if (State == RunState::Running && !TrackBusy() && mode == TrackMode::Free) DriveStep(Fix);
 
     if (mode == TrackMode::Free) {

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "config/settings.h"
 #include "nmea/nmea_builder.h"
@@ -13,6 +14,7 @@ namespace tolvex {
 
 class CalendarClock;
 class Host;
+class LogPlayer;
 class OziLink;
 class PortFactory;
 class ReplayDriver;
@@ -32,6 +34,10 @@ public:
     ReplayDriver* Replay() const { return m_replay; }
     TrackMode Mode() const;
     bool TrackBusy() const;
+
+    // A recorded log played to the outputs instead of the built sentences; none by default.
+    void SetPlayer(LogPlayer* player) { m_player = player; }
+    const LogPlayer* Player() const { return m_player; }
 
     // Once per 20 ms: map clicks, turning, driving or replay, the due outputs, the panel.
     void TimerTick();
@@ -71,12 +77,17 @@ public:
 
 private:
     void TurnForHeldKeys();
+    void PlayTick();
+    bool SomeoneListens() const;
+    void SendPlayedLine(std::string_view line);
     void StartOutputs(bool open);
 
     Host& m_host;
     const CalendarClock& m_calendar;
     ReplayDriver* m_replay = nullptr;
     NmeaBuilder m_builder;
+    LogPlayer* m_player = nullptr;
+    bool m_playStarted = false;
 };
 
 // One free-driving step of 0.02 s: the pole rule, the advance and the wraps.

@@ -57,11 +57,15 @@ std::span<const ReaderEntry> ReaderRegistry();
 // The reader whose extension ends path (compared case-insensitively), or null.
 TrackReader FindReader(std::string_view path);
 
+// True when text ends in suffix, compared case-insensitively; suffix is lower case.
+bool EndsWithNoCase(std::string_view text, std::string_view suffix);
+
 // The readers, one per file in tracks/readers/.
 ReadResult ReadPltFile(const std::string& path, const ReaderContext& context);
 ReadResult ReadGpxFile(const std::string& path, const ReaderContext& context);
 ReadResult ReadKmlFile(const std::string& path, const ReaderContext& context);
 ReadResult ReadGpssimFile(const std::string& path, const ReaderContext& context);
 ReadResult ReadTrkFile(const std::string& path, const ReaderContext& context);
+ReadResult ReadNmeaLogFile(const std::string& path, const ReaderContext& context);  // .nmea .nma .log .txt
 
 }  // namespace tolvex

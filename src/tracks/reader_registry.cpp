@@ -13,7 +13,13 @@ constexpr std::array Readers = {
     ReaderEntry{".kml", ReadKmlFile},
     ReaderEntry{".gpssim", ReadGpssimFile},
     ReaderEntry{".trk", ReadTrkFile},
+    ReaderEntry{".nmea", ReadNmeaLogFile},
+    ReaderEntry{".nma", ReadNmeaLogFile},
+    ReaderEntry{".log", ReadNmeaLogFile},
+    ReaderEntry{".txt", ReadNmeaLogFile},
 };
+
+}  // namespace
 
 bool EndsWithNoCase(std::string_view text, std::string_view suffix)
 {
@@ -26,8 +32,6 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix)
     }
     return true;
 }
-
-}  // namespace
 
 std::span<const ReaderEntry> ReaderRegistry()
 {

@@ -98,6 +98,7 @@ void TrackStore::Install(BuiltTrack&& track)
 {
     m_forwardPoints = std::move(track.Points);
     m_forwardSegments = std::move(track.Segments);
+    LoadRemarks = std::move(track.Remarks);
     const int nPoints = static_cast<int>(m_forwardPoints.size());
     const int nTracks = static_cast<int>(m_forwardSegments.size());
 

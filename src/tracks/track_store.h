@@ -42,6 +42,7 @@ double PathLength(std::span<const TrackPoint> points);
 struct BuiltTrack {
     std::vector<TrackPoint> Points;
     std::vector<TrackSegment> Segments;
+    std::string Remarks;  // what the reader skipped, for `tolvex info`; empty when nothing
 };
 
 // The loading context a reader owns while it parses one file. The filter values are taken
@@ -109,6 +110,7 @@ public:
 
     std::string TrackFilePath;    // the file being loaded or last attempted
     std::string LoadedTrackPath;  // the track loaded now; set only after a successful load
+    std::string LoadRemarks;      // the Remarks of the track loaded now
 
 private:
     bool m_loaded = false;

@@ -207,4 +207,31 @@ TEST_F(ExportThroughGpsbabel, InfoListsTheSegment)
     EXPECT_EQ(lines[1].rfind("1段航迹，共6点，", 0), 0u) << lines[1];
 }
 
+// The export, its NMEA log read back as a track, and gpsbabel's own NMEA writer: three writers,
+// one track; info says what the log reader skipped.
+TEST_F(ExportThroughGpsbabel, NmeaLogsFromBothWritersLoadBack)
+{
+    const fs::path ours = m_dir / "ours.nmea";
+    ASSERT_EQ(Export("-o " + ours.string() + " --mode P --sentences GGA,GLL,VTG").Status, 0);
+    const fs::path theirs = m_dir / "theirs.log";
+    ASSERT_EQ(RunCommand("gpsbabel -i gpx -f " + (m_dir / "in.gpx").string() + " -o nmea -F " + theirs.string()).Status,
+              0);
+    for (const fs::path& log : {ours, theirs}) {
+        const auto result = RunCommand(std::string(TOLVEX_BINARY) + " info " + log.string() + " --format 1 --config " +
+                                       (m_dir / "none.ini").string() + " 2>&1");
+        ASSERT_EQ(result.Status, 0) << result.Output;
+        const auto lines = Split(result.Output, '\n');
+        ASSERT_GE(lines.size(), 2u) << result.Output;
+        EXPECT_NE(lines[0].find("6点"), std::string::npos) << log << ": " << lines[0];
+        EXPECT_NE(lines[0].find("起点纬度  31°13.8240'   起点经度  121°28.4220'  "), std::string::npos) << lines[0];
+    }
+    const auto multi = RunCommand(std::string(TOLVEX_BINARY) + " info " + TOLVEX_TEST_DATA +
+                                  "/nmea/multi_talker.nmea --config " + (m_dir / "none.ini").string() + " 2>&1");
+    EXPECT_NE(multi.Output.find("\n3段航迹，共11点，"), std::string::npos) << multi.Output;
+    EXPECT_NE(multi.Output.find("skipped: 1 line with a missing or wrong checksum, 4 lines without a valid fix, "
+                                "1 unreadable fix line\n"),
+              std::string::npos)
+        << multi.Output;
+}
+
 }  // namespace

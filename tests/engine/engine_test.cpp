@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "nmea/log_player.h"
 #include "sim/geodesy.h"
 #include "testing/fakes.h"
 
@@ -205,6 +206,36 @@ TEST_F(EngineTest, FinishedReplayPausesAfterTheLastSentencesWereSent)
     EXPECT_EQ(WritesStartingWith("COM3:$GPRMC"), 2);
     EXPECT_EQ(engine.Fix.Speed, 0);
     EXPECT_DOUBLE_EQ(engine.SavedSpeed, 30 / 3.6);
+}
+
+// Played logs go to every output unchanged, once a program reads a virtual port, and hold while paused.
+TEST_F(EngineTest, PlayedLogWaitsForAReaderAndHoldsWhilePaused)
+{
+    auto player = LogPlayer::FromText("$GPGGA,120000,4807.038,N,01131.000,E,1,04,1.0,1.0,M,,,,*14\n$XYZ\n"
+                                      "$GPGGA,120001,4807.048,N,01131.000,E,1,04,1.0,1.0,M,,,,*12\n",
+                                      1, false);
+    ASSERT_TRUE(player);
+    engine.SetPlayer(&*player);
+    engine.Options.Outputs[1].Active = true;
+    engine.Options.Outputs[2].Active = true;
+    engine.RunCommand();
+    Ticks(10);
+    EXPECT_TRUE(ports.Log.Writes.empty());  // two virtual ports, nobody reading
+    ports.Opened[1]->PeerOpen = true;
+    engine.TimerTick();
+    EXPECT_THAT(ports.Log.Writes,
+                ElementsAre("COM3:$GPGGA,120000,4807.038,N,01131.000,E,1,04,1.0,1.0,M,,,,*14\n",
+                            "COM15:$GPGGA,120000,4807.038,N,01131.000,E,1,04,1.0,1.0,M,,,,*14\n", "COM3:$XYZ\n",
+                            "COM15:$XYZ\n"));
+    engine.PauseCommand();
+    Ticks(100);
+    EXPECT_EQ(ports.Log.Writes.size(), 4u);
+    engine.PauseCommand();
+    Ticks(50);
+    EXPECT_EQ(ports.Log.Writes.size(), 6u);
+    EXPECT_EQ(player->LineNumber(), 3);
+    EXPECT_TRUE(player->Finished());
+    EXPECT_EQ(engine.Fix.Latitude, 0);  // the simulated fix stands still meanwhile
 }
 
 TEST_F(EngineTest, PauseReportsSpeedZeroAndResumes)

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "testing/fakes.h"
+#include "tracks/reader.h"
 #include "tracks/temp_file.h"
 
 namespace tolvex {
@@ -122,6 +123,39 @@ TEST_F(Export, PModeGivesOneRmcPerPointOneSecondApart)
     EXPECT_EQ(Field(lines[9], 3), "3000.5400");  // 30.009 degrees
     EXPECT_EQ(clock.ExportSentenceCount, 10);
     EXPECT_FALSE(exportRunning);
+}
+
+// The log reader takes our own logs back: every selection with RMC or GGA gives the track's
+// points again, at the precision the sentences print (4 decimals of a minute, 0.1 m).
+TEST_F(Export, EveryLogWithRmcOrGgaLoadsBackAsTheTrack)
+{
+    Load({10});
+    const std::vector<TrackPoint> want(store.ForwardPoints().begin(), store.ForwardPoints().end());
+    for (int mask = 1; mask < 1 << SentenceCount; ++mask) {
+        ExportOptions options;
+        for (int s = 0; s < SentenceCount; ++s)
+            options.Sentences[static_cast<std::size_t>(s)] = (mask >> s & 1) != 0;
+        const bool rmc = options.Sentences[0], gga = options.Sentences[1];
+        if (!rmc && !gga)
+            continue;
+        TempFile file(".nmea");
+        ASSERT_TRUE(exporter.SaveAs(file.Path(), options));
+        const ReadResult back = ReadNmeaLogFile(file.Path(), {settings, host});
+        ASSERT_TRUE(back) << "selection " << mask;
+        const auto& got = back.Track->Points;
+        ASSERT_EQ(got.size(), want.size()) << "selection " << mask;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_NEAR(got[i].Latitude, want[i].Latitude, 1e-6) << "selection " << mask << " point " << i;
+            EXPECT_NEAR(got[i].Longitude, want[i].Longitude, 1e-6) << "selection " << mask << " point " << i;
+            EXPECT_EQ((got[i].Flags & HasAltitude) != 0, gga) << "selection " << mask;
+            if (gga) {
+                EXPECT_NEAR(got[i].Altitude, want[i].Altitude, 0.05) << "selection " << mask << " point " << i;
+            }
+            if (i > 0) {
+                EXPECT_EQ(got[i].Time - got[i - 1].Time, 1) << "selection " << mask;
+            }
+        }
+    }
 }
 
 TEST_F(Export, SentencesInFixedOrderPerStep)

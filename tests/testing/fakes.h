@@ -74,10 +74,12 @@ struct FakePort final : SerialPort {
         return NextResult;
     }
     void Close() override { Log.Events.push_back("close " + Describe()); }
+    bool IsPeerOpen() override { return PeerOpen; }
 
     PortLog& Log;
     SerialPortRequest Request;
     WriteResult NextResult = WriteResult::Written;
+    bool PeerOpen = false;  // a virtual port: some program has it open
 };
 
 struct FakePortFactory final : PortFactory {

@@ -78,7 +78,9 @@ INSTANTIATE_TEST_SUITE_P(
                     // whose coordinates end right after the last tuple.
                     Precision{"parts.kml", ReadKmlFile, 1e-9, 0.005, std::nullopt, {3, 2, 3}, "parts.gpx"},
                     // Both tracks turned into routes of plain rtept points.
-                    Precision{"parts_route.gpx", ReadGpxFile, 1e-9, 0.0005, std::nullopt, {5, 3}, "parts.gpx"}),
+                    Precision{"parts_route.gpx", ReadGpxFile, 1e-9, 0.0005, std::nullopt, {5, 3}, "parts.gpx"},
+                    // Minutes with three decimals; no fix status, so every position is taken.
+                    Precision{"ref.nmea", ReadNmeaLogFile, 1e-5, 0.0005, 0.0, {4, 3, 3}}),
     [](const ::testing::TestParamInfo<Precision>& info) {
         std::string name = info.param.File;
         for (char& c : name)
@@ -154,7 +156,9 @@ INSTANTIATE_TEST_SUITE_P(
                     CutCase{"reference/ref.gpssim", ReadGpssimFile, CutRule::PrefixAndLastLine},
                     CutCase{"gpssim/edge_cases.gpssim", ReadGpssimFile, CutRule::PrefixAndLastLine},
                     CutCase{"reference/ref.plt", ReadPltFile, CutRule::PrefixAndLastLine},
-                    CutCase{"trk/sample.trk", ReadTrkFile, CutRule::ExactPrefix}),
+                    CutCase{"trk/sample.trk", ReadTrkFile, CutRule::ExactPrefix},
+                    CutCase{"reference/ref.nmea", ReadNmeaLogFile, CutRule::PrefixAndLastLine},
+                    CutCase{"nmea/multi_talker.nmea", ReadNmeaLogFile, CutRule::PrefixAndLastLine}),
     [](const ::testing::TestParamInfo<CutCase>& info) {
         std::string name = info.param.File;
         for (char& c : name)

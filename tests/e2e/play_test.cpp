@@ -1,0 +1,98 @@
+// tolvex run --play against a program reading a virtual port: the log's bytes, in order, with
+// the recorded gaps between its bursts.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "nmea/log_player.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class PlayCommand : public ::testing::TestWithParam<double> {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("tolvex-play-" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    fs::path dir;
+};
+
+TEST_P(PlayCommand, SameBytesWithTheRecordedGaps)
+{
+    const double rate = GetParam();
+    const std::string log = std::string(TOLVEX_TEST_DATA) + "/nmea/play.nmea";
+    const std::string bytes = ReadFile(log);
+    const auto player = tolvex::LogPlayer::FromText(bytes, rate, false);
+    ASSERT_TRUE(player);
+    const auto& bursts = player->Bursts();
+    ASSERT_EQ(bursts.size(), 5u);
+
+    const fs::path port = dir / "ports" / "COM3";
+    const std::string command = std::string(TOLVEX_BINARY) + " run --play " + log + " --rate " +
+                                std::to_string(rate) + " --config " + (dir / "t.ini").string() +
+                                " --virtual-dir " + (dir / "ports").string() + " 2>" + (dir / "err.txt").string();
+    FILE* run = ::popen(command.c_str(), "r");
+    ASSERT_NE(run, nullptr);
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (!fs::exists(port) && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // A navigation program comes some time after the port: the log waits for it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const int fd = ::open(port.c_str(), O_RDONLY | O_NOCTTY);
+    ASSERT_GE(fd, 0) << ReadFile(dir / "err.txt");
+
+    // The time each burst's first byte arrives, in ms.
+    std::string got;
+    std::vector<double> arrivals;
+    const auto start = Clock::now();
+    char buffer[4096];
+    while (got.size() < bytes.size() && Clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        const double at = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        got.append(buffer, static_cast<std::size_t>(n));
+        while (arrivals.size() < bursts.size() && bursts[arrivals.size()].Begin < got.size()) arrivals.push_back(at);
+    }
+    ::close(fd);
+    EXPECT_EQ(::pclose(run), 0) << ReadFile(dir / "err.txt");
+    EXPECT_EQ(got, bytes);
+    ASSERT_EQ(arrivals.size(), bursts.size());
+    for (std::size_t i = 1; i < bursts.size(); ++i) {
+        const double recorded = (bursts[i].Due - bursts[i - 1].Due) / rate;
+        EXPECT_NEAR(arrivals[i] - arrivals[i - 1], recorded, 5.0) << "gap before burst " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, PlayCommand, ::testing::Values(1.0, 2.0),
+                         [](const ::testing::TestParamInfo<double>& info) {
+                             return "Rate" + std::to_string(static_cast<int>(info.param));
+                         });
+
+}  // namespace
