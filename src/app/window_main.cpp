@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QIcon>
 #include <QTimer>
 #include <QTranslator>
 
@@ -12,6 +13,9 @@
 
 #include "config/settings_file.h"
 #include "app/tolvex_dlg.h"
+
+// The icon's resource sits in a static library, whose initialiser the linker would otherwise drop.
+static void InitWindowResources() { Q_INIT_RESOURCE(tolvex); }
 
 namespace tolvex {
 namespace {
@@ -54,7 +58,11 @@ int RunWindow(int argc, char** argv, const WindowOptions& options)
     std::signal(SIGTERM, RequestWindowClose);
     std::signal(SIGHUP, RequestWindowClose);
     QApplication app(argc, argv);
+    InitWindowResources();
     QApplication::setApplicationName("Tolvex");
+    QApplication::setApplicationVersion(TOLVEX_VERSION);
+    QApplication::setDesktopFileName("tolvex");
+    QApplication::setWindowIcon(QIcon(":/tolvex.svg"));
     LoadQtChineseTexts();
     CTolvexDlg window(options.ConfigPath.empty() ? DefaultSettingsPath() : options.ConfigPath, options.VirtualDir);
     window.show();

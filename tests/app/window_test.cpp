@@ -444,7 +444,8 @@ int RunUntilSigterm(const std::vector<std::string>& args)
     return status;
 }
 
-// A copy of the program in a folder of its own keeps its settings file there.
+// A copy of the program (and its window program) in a folder of its own keeps its settings file
+// there, named after `tolvex`, not after the window program.
 TEST(WindowProgramTest, SigtermClosesTheWindowTheOrdinaryWaySoTheSettingsAreSaved)
 {
     const std::filesystem::path dir =
@@ -453,6 +454,7 @@ TEST(WindowProgramTest, SigtermClosesTheWindowTheOrdinaryWaySoTheSettingsAreSave
     std::filesystem::create_directories(dir);
     const std::filesystem::path program = dir / "tolvex";
     std::filesystem::copy_file(TOLVEX_BINARY, program);
+    std::filesystem::copy_file(TOLVEX_WINDOW_BINARY, dir / "tolvex-window");
     std::ofstream(dir / "tolvex.ini") << "[Tolvex]\nLatitude=12.5\nSpeed=42\nVirtualPortDir=" << (dir / "ports").string()
                                       << "\n";
 

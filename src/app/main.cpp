@@ -1,0 +1,16 @@
+// tolvex-window: the panel window, started by `tolvex` and `tolvex window`, which pass the
+// settings file to use. Qt's own options (-platform, -style) pass through to Qt.
+#include <CLI/CLI.hpp>
+
+#include "app/window_main.h"
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"The Tolvex panel window; start it as `tolvex` or `tolvex window`", "tolvex-window"};
+    app.allow_extras();
+    tolvex::WindowOptions options;
+    app.add_option("--config", options.ConfigPath, "Settings file to read at start and write at close");
+    app.add_option("--virtual-dir", options.VirtualDir, "Folder of the virtual COM port links, for this run");
+    CLI11_PARSE(app, argc, argv);
+    return tolvex::RunWindow(argc, argv, options);
+}
