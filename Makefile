@@ -4,7 +4,9 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps build run run-headless test bench fuzz clean
+PREFIX ?= /usr/local
+
+.PHONY: deps build run run-headless test bench fuzz install package clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -34,5 +36,14 @@ fuzz: deps
 	cmake --build build-fuzz -j $(JOBS)
 	bash fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
 
+install: deps build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package of a release build installed under /usr: `apt install ./build-package/tolvex_*.deb`.
+package: deps
+	cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DTOLVEX_BUILD_TESTS=OFF
+	cmake --build build-package -j $(JOBS)
+	cd build-package && cpack -G DEB
+
 clean:
-	rm -rf $(BUILD) build-bench build-fuzz
+	rm -rf $(BUILD) build-bench build-fuzz build-package

@@ -14,6 +14,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev time
   # panel fonts and the offscreen/Xvfb display for GUI tests
   fonts-noto-cjk fonts-liberation2 xvfb xauth
+  # the installed program's metadata checks and the Debian package
+  desktop-file-utils appstream dpkg-dev
   # black-box peers for the end-to-end tests
   gpsd gpsd-clients gpsbabel socat
 )

@@ -73,7 +73,8 @@ void SetActiveLink(OziApiLink* link, OziApiLink* expected)
     if (expected == nullptr || ActiveLink == expected) ActiveLink = link;
 }
 
-// dlopen searches the loader's paths only; the library is also looked for beside the program.
+// dlopen searches the loader's paths only; the library is also looked for beside the program
+// and in the program's own library folder.
 void* LoadApiLibrary(const std::string& name)
 {
     if (name.empty()) return nullptr;
@@ -82,8 +83,13 @@ void* LoadApiLibrary(const std::string& name)
     std::error_code error;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) return nullptr;
-    const std::string beside = (exe.parent_path() / name).string();
-    return dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Beside the program, then in the install prefix's library folder, reached from bin/ or
+    // from libexec/tolvex/ alike.
+    for (const char* relative : {".", TOLVEX_BIN_TO_PKGLIB, TOLVEX_LIBEXEC_TO_PKGLIB}) {
+        const std::string candidate = (exe.parent_path() / relative / name).lexically_normal().string();
+        if (void* found = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) return found;
+    }
+    return nullptr;
 }
 
 template <typename Fn>
