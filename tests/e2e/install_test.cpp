@@ -100,7 +100,9 @@ TEST_F(Installed, DebianPackageInstallsAndRemovesInAScratchRoot)
     const Result depends = Shell("dpkg-deb -f " + Quote(deb) + " Depends");
     ASSERT_EQ(depends.Status, 0) << depends.Out;
     EXPECT_THAT(depends.Out, HasSubstr("libc6"));
-    if (TOLVEX_HAS_WINDOW) EXPECT_THAT(depends.Out, HasSubstr("libqt6widgets6"));
+    if (TOLVEX_HAS_WINDOW) {
+        EXPECT_THAT(depends.Out, HasSubstr("libqt6widgets6"));
+    }
     EXPECT_THAT(depends.Out, Not(HasSubstr("-dev")));
 
     // An empty package database: the dependencies are the host's business, the files are ours.
@@ -116,7 +118,7 @@ TEST_F(Installed, DebianPackageInstallsAndRemovesInAScratchRoot)
     EXPECT_THAT(listed.Out, HasSubstr("/man1/tolvex.1"));
     bool found = false;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        found = found || entry.path().filename() == "tolvex" && entry.path().parent_path().filename() == "bin";
+        found = found || (entry.path().filename() == "tolvex" && entry.path().parent_path().filename() == "bin");
     EXPECT_TRUE(found) << "the package installed no bin/tolvex";
 
     const Result remove = Shell(dpkg + "-r tolvex");
