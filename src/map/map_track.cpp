@@ -106,7 +106,7 @@ void MapTrack::Build(std::span<const TrackPoint> points, std::span<const TrackSe
         spans.push_back({static_cast<int>(all.size()), end - first});
         double previousX = 0;
         for (int i = first; i < end; ++i) {
-            UnitPoint u = ToUnit(points[i].Latitude, WrapLongitude(points[i].Longitude));
+            UnitPoint u = ToUnit(points[i].Latitude, WrapMapLongitude(points[i].Longitude));
             if (i > first) u.X += std::round(previousX - u.X);  // the copy nearest the previous point
             previousX = u.X;
             all.push_back({u.X, u.Y, i});

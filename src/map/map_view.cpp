@@ -18,7 +18,7 @@ void MapView::Resize(int width, int height)
 
 void MapView::CenterOn(double latitude, double longitude)
 {
-    const UnitPoint u = ToUnit(latitude, WrapLongitude(longitude));
+    const UnitPoint u = ToUnit(latitude, WrapMapLongitude(longitude));
     m_center = {WrapUnitX(u.X), u.Y};
 }
 

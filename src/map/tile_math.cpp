@@ -25,10 +25,10 @@ GeoPosition FromUnit(UnitPoint unit)
 {
     const double y = std::clamp(unit.Y, 0.0, 1.0);
     const double lat = std::atan(std::sinh(std::numbers::pi * (1 - 2 * y))) / DegToRad;
-    return {lat, WrapLongitude(unit.X * 360 - 180)};
+    return {lat, WrapMapLongitude(unit.X * 360 - 180)};
 }
 
-double WrapLongitude(double longitude)
+double WrapMapLongitude(double longitude)
 {
     double lon = std::fmod(longitude + 180, 360);
     if (lon < 0) lon += 360;
@@ -44,7 +44,7 @@ int WrapTileX(long long x, int zoom)
 
 TileId TileAt(double latitude, double longitude, int zoom)
 {
-    const UnitPoint u = ToUnit(latitude, WrapLongitude(longitude));
+    const UnitPoint u = ToUnit(latitude, WrapMapLongitude(longitude));
     const double n = std::ldexp(1.0, zoom);
     const int last = static_cast<int>(n) - 1;
     return {zoom, std::clamp(static_cast<int>(std::floor(u.X * n)), 0, last),

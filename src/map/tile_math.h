@@ -44,7 +44,7 @@ UnitPoint ToUnit(double latitude, double longitude);
 GeoPosition FromUnit(UnitPoint unit);
 
 // Longitude wrapped into [-180, 180) degrees.
-double WrapLongitude(double longitude);
+double WrapMapLongitude(double longitude);
 // Tile column wrapped into 0 .. 2^z - 1, so a column west of 0 is the far east one.
 int WrapTileX(long long x, int zoom);
 // The tile that holds the place at zoom z (longitude wrapped, latitude clamped).

@@ -34,7 +34,7 @@ TEST_P(TileMath, TileAndPixelOfAPlace)
     const TileCase& c = GetParam();
     const TileId tile = TileAt(c.Latitude, c.Longitude, c.Zoom);
     EXPECT_EQ(tile, (TileId{c.Zoom, c.TileX, c.TileY}));
-    const UnitPoint u = ToUnit(c.Latitude, WrapLongitude(c.Longitude));
+    const UnitPoint u = ToUnit(c.Latitude, WrapMapLongitude(c.Longitude));
     EXPECT_NEAR(u.X * WorldPixels(c.Zoom), c.PixelX, 1e-3);
     EXPECT_NEAR(u.Y * WorldPixels(c.Zoom), c.PixelY, 1e-3);
 }
