@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QMouseEvent>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -170,6 +172,46 @@ TEST_F(MapWindowTest, AServerThatDoesNotAnswerLeavesTheGridWithoutAWord)
     ASSERT_TRUE(WaitFor([&] { return !map.Tiles()->Problem().isEmpty(); }));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_EQ(map.grab().toImage().pixelColor(256, 300), first.pixelColor(256, 300));
+}
+
+TEST_F(MapWindowTest, AnMBTilesFileServesItsTilesCountedFromTheSouth)
+{
+    const QString file = QString::fromStdString((m_dir / "offline.mbtiles").string());
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "make-mbtiles");
+        db.setDatabaseName(file);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec("CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, tile_row INTEGER, tile_data BLOB)"));
+        ASSERT_TRUE(q.exec("CREATE TABLE metadata (name TEXT, value TEXT)"));
+        ASSERT_TRUE(q.exec("INSERT INTO metadata VALUES ('attribution', '<a href=\"x\">Survey Office</a>')"));
+        // Only tiles 2/1/1 and 2/2/2 (rows 2 and 1 counted from the south); the rest is grid.
+        for (const auto& [x, y] : {std::pair{1, 1}, std::pair{2, 2}}) {
+            QImage tile(256, 256, QImage::Format_RGB32);
+            tile.fill(TileServer::ColorOf(2, x, y));
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            tile.save(&buffer, "PNG");
+            q.prepare("INSERT INTO tiles VALUES (2, ?, ?, ?)");
+            q.addBindValue(x);
+            q.addBindValue(3 - y);
+            q.addBindValue(png);
+            ASSERT_TRUE(q.exec());
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("make-mbtiles");
+
+    CTolvexDlg& window = Open("Speed=0\nMapTileUrl=http://127.0.0.1:9/{z}/{x}/{y}.png\nMapTileFile=" +
+                              file.toStdString() + "\n");
+    CMapWindow& map = OpenMap(window, 512, 2);
+    const QImage image = map.grab().toImage();
+    EXPECT_EQ(image.pixelColor(200, 200), TileServer::ColorOf(2, 1, 1));
+    EXPECT_EQ(image.pixelColor(300, 300), TileServer::ColorOf(2, 2, 2));
+    EXPECT_EQ(image.pixelColor(320, 200), image.pixelColor(200, 320));  // both grid background
+    EXPECT_EQ(map.Tiles()->Attribution(), QString::fromUtf8("© OpenStreetMap contributors · Survey Office"));
+    EXPECT_TRUE(map.Tiles()->Problem().isEmpty());
 }
 
 // Where a pixel of a view lands, from the slippy-map formulas written out again.
