@@ -23,14 +23,17 @@ constexpr double FrameBudgetMs = 16;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-// A drive of 10 m steps with a wandering heading, in ten segments (a fixed generator).
+// A drive of 10 m steps whose heading wanders as a road's does, in ten segments (a fixed generator).
 void MakeDrive(std::vector<tolvex::TrackPoint>& points, std::vector<tolvex::TrackSegment>& segments)
 {
-    double lat = 31.2, lon = 121.4, heading = 0.3;
+    double lat = 31.2, lon = 121.4, heading = 0.3, turn = 0;
     unsigned seed = 12345;
     for (int i = 0; i < Points; ++i) {
         seed = seed * 1664525u + 1013904223u;
-        heading += ((seed >> 8) % 2001 - 1000) * 2e-4;
+        // Bends every few kilometres, turns at junctions now and then, a general direction for days.
+        const double bend = 0.6 * std::sin(i / 700.0) + 0.3 * std::sin(i / 130.0);
+        if ((seed >> 8) % 5000 == 0) turn += ((seed >> 4) % 2 ? 1.57 : -1.57);
+        heading = 0.8 + std::sin(i / 200000.0) + bend + turn * 0.3;
         lat += 10 * std::cos(heading) / 111320;
         lon += 10 * std::sin(heading) / (111320 * std::cos(lat * 0.017453292519943295));
         points.push_back({lat, lon, 0, 0, 0});

@@ -4,6 +4,7 @@
 #include <QPolygonF>
 
 #include <cmath>
+#include <span>
 #include <vector>
 
 #include "app/tile_source.h"
@@ -85,10 +86,14 @@ void PaintTrack(QPainter& painter, const MapScene& scene)
     const double halfH = view.Height() / 2.0;
     QPolygonF line;
     for (const bool active : {false, true}) {
-        QPen pen(active ? ActiveTrackColor : TrackColor, active ? 3.5 : 2.5);
-        pen.setCapStyle(Qt::RoundCap);
-        pen.setJoinStyle(Qt::RoundJoin);
+        // Thin cosmetic lines have the rasteriser's fast path; a wide pen would go through the
+        // stroker, which is far too slow for a track of a million points. Width comes from offsets.
+        QPen pen(active ? ActiveTrackColor : TrackColor, 1);
+        pen.setCosmetic(true);
         painter.setPen(pen);
+        static constexpr QPointF Thin[] = {{0, 0}, {1, 0}, {0, 1}};
+        static constexpr QPointF Thick[] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}, {-1, 0}, {0, -1}};
+        const std::span<const QPointF> offsets = active ? std::span<const QPointF>(Thick) : std::span<const QPointF>(Thin);
         ForEachCopy(view, track, [&](int k, const UnitBox& box) {
             track.ForEachVisibleRun(view.Zoom(), box, [&](const MapRun& run, std::span<const MapTrackPoint> points) {
                 if ((run.Segment == scene.ActiveSegment) != active) return;
@@ -96,7 +101,11 @@ void PaintTrack(QPainter& painter, const MapScene& scene)
                 for (std::size_t i = 0; i < points.size(); ++i)
                     line[static_cast<qsizetype>(i)] =
                         QPointF((points[i].X + k - centre.X) * w + halfW, (points[i].Y - centre.Y) * w + halfH);
-                painter.drawPolyline(line);
+                for (const QPointF& offset : offsets) {
+                    painter.translate(offset);
+                    painter.drawPolyline(line);
+                    painter.translate(-offset);
+                }
             });
         });
     }

@@ -160,6 +160,7 @@ void CMapWindow::mousePressEvent(QMouseEvent* e)
     m_pressAt = e->position().toPoint();
     m_lastDragAt = *m_pressAt;
     m_dragged = false;
+    m_doubleClickRelease = false;
 }
 
 void CMapWindow::mouseMoveEvent(QMouseEvent* e)
@@ -205,12 +206,15 @@ void CMapWindow::Click(QPoint pixel, bool isDouble)
 
 void CMapWindow::wheelEvent(QWheelEvent* e)
 {
-    const int steps = e->angleDelta().y() / 120;
+    // Fine wheels and touchpads send parts of a notch: a level per whole notch, the rest kept.
+    m_wheelRest += e->angleDelta().y();
+    const int steps = m_wheelRest / 120;
+    m_wheelRest -= steps * 120;
+    e->accept();
     if (steps == 0) return;
     // While following, the fix stays in the middle; otherwise the place under the mouse stays put.
     const QPointF at = m_view.Follow ? QPointF(width() / 2.0, height() / 2.0) : e->position();
     m_view.ZoomAbout(at.x(), at.y(), steps);
-    e->accept();
     update();
 }
 

@@ -81,6 +81,7 @@ private:
     QPoint m_lastDragAt;
     bool m_dragged = false;
     bool m_doubleClickRelease = false;
+    int m_wheelRest = 0;  // wheel delta short of a whole notch
     std::optional<QPoint> m_mouseAt;
     bool m_dirty = true;
     double m_lastLatitude = 1e9;

@@ -21,7 +21,7 @@
 namespace tolvex {
 namespace {
 
-constexpr int MemoryTiles = 512;
+constexpr int MemoryTiles = 160;  // decoded tiles of 256 KB each: a few screens' worth
 constexpr qint64 RetryFailedMs = 30000;
 constexpr qint64 RetryMissingMs = 300000;  // the server said there is no such tile
 constexpr qint64 RetryOfflineMs = 10000;

@@ -22,15 +22,27 @@ double SegmentDistance2(const MapTrackPoint& p, const MapTrackPoint& a, const Ma
 
 // Douglas-Peucker on one segment's points, with an explicit stack: a million-point segment would
 // recurse too deep. Appends the kept points, both ends always among them.
-void Simplify(std::span<const MapTrackPoint> in, double tolerance, std::vector<MapTrackPoint>& out)
+void Simplify(std::span<const MapTrackPoint> all, double tolerance, std::vector<MapTrackPoint>& out,
+              std::vector<MapTrackPoint>& scratch)
 {
+    // First drop points within the tolerance of the last one kept (a logger standing still), which
+    // costs one pass; Douglas-Peucker then straightens what is left.
+    const double tol2 = tolerance * tolerance;
+    scratch.clear();
+    scratch.push_back(all.front());
+    for (std::size_t i = 1; i + 1 < all.size(); ++i) {
+        const double dx = all[i].X - scratch.back().X;
+        const double dy = all[i].Y - scratch.back().Y;
+        if (dx * dx + dy * dy > tol2) scratch.push_back(all[i]);
+    }
+    if (all.size() > 1) scratch.push_back(all.back());
+    const std::span<const MapTrackPoint> in(scratch);
     if (in.size() <= 2) {
         out.insert(out.end(), in.begin(), in.end());
         return;
     }
     std::vector<char> keep(in.size(), 0);
     keep.front() = keep.back() = 1;
-    const double tol2 = tolerance * tolerance;
     std::vector<std::pair<std::size_t, std::size_t>> stack{{0, in.size() - 1}};
     while (!stack.empty()) {
         const auto [first, last] = stack.back();
@@ -120,15 +132,17 @@ void MapTrack::Build(std::span<const TrackPoint> points, std::span<const TrackSe
 
     // Finest zoom first; each coarser copy is simplified from the one before, which is already
     // within half a pixel of the original at its own (finer) zoom.
-    std::vector<MapTrackPoint> source = std::move(all);
     std::vector<SegmentSpan> sourceSpans = spans;
+    std::vector<MapTrackPoint> scratch;
+    m_levels.reserve(MaxMapZoom + 1);  // the source below refers into it
     for (int zoom = MaxMapZoom; zoom >= MinMapZoom; --zoom) {
+        const std::vector<MapTrackPoint>& source = m_levels.empty() ? all : m_levels.back().Points;
         const double tolerance = TolerancePixels / WorldPixels(zoom);
         MapLevel level;
         std::vector<SegmentSpan> levelSpans;
         for (const SegmentSpan& span : sourceSpans) {
             const int begin = static_cast<int>(level.Points.size());
-            Simplify(std::span(source).subspan(span.First, span.Count), tolerance, level.Points);
+            Simplify(std::span(source).subspan(span.First, span.Count), tolerance, level.Points, scratch);
             levelSpans.push_back({begin, static_cast<int>(level.Points.size()) - begin});
         }
         // A copy that drops less than a fifth of the previous one is not worth its memory.
@@ -139,7 +153,6 @@ void MapTrack::Build(std::span<const TrackPoint> points, std::span<const TrackSe
             m_levels.push_back(std::move(level));
             m_levelOfZoom[zoom] = static_cast<int>(m_levels.size()) - 1;
         }
-        source = m_levels.back().Points;
         sourceSpans.clear();
         // The spans of the copy just used, rebuilt from its runs' segments.
         int s = -1;
