@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev libqt6svg6 libgl-dev libcli11-dev
   # Qt's own dialog texts in Chinese, like the panel's
   qt6-translations-l10n
+  # the map's MBTiles files, through Qt's SQLite driver
+  libqt6sql6-sqlite
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev time
   # panel fonts and the offscreen/Xvfb display for GUI tests

@@ -17,9 +17,11 @@
 
 #include "app/host_dialogs.h"
 #include "app/key_map.h"
+#include "app/map_window.h"
 #include "app/panel_pictures.h"
 #include "app/qt_text.h"
 #include "app/quick_help_window.h"
+#include "app/tile_source.h"
 #include "config/settings_file.h"
 #include "control/keyboard.h"
 #include "links/ozi_api_link.h"
@@ -108,6 +110,7 @@ CTolvexDlg::CTolvexDlg(std::string settingsPath, const std::string& virtualDir, 
     engine.State = RunState::Stopped;
     m_operator = std::make_unique<Operator>(engine, &m_sim->TrackReplay);
     m_operator->QuickHelpOpened = [this] { CreateQuickHelpWindow(); };
+    m_operator->MapWindowToggled = [this] { ApplyMapWindow(); };
     m_fontFace = PanelFontFace(engine.Options.FontFaceName);
 
     setWindowTitle(QString::fromUtf8(MainWindowTitle));
@@ -129,11 +132,14 @@ CTolvexDlg::CTolvexDlg(std::string settingsPath, const std::string& virtualDir, 
     connect(&m_timer, &QTimer::timeout, this, [this] { m_sim->Core.TimerTick(); });
     m_timer.start();
     RefreshPanel(2);
+    // The map comes back as it was left, once the panel is up.
+    if (engine.Options.MapWindowOpen) QTimer::singleShot(0, this, [this] { ApplyMapWindow(); });
 }
 
 CTolvexDlg::~CTolvexDlg()
 {
     m_timer.stop();
+    delete m_map;
     delete m_quickHelp;
     // A window torn down without its close (a test, a crash path) still releases the ports.
     if (!m_closed) m_sim->Core.Close();
@@ -494,6 +500,7 @@ void CTolvexDlg::RunWindowAction(const MenuCommandResult& result)
         QGuiApplication::clipboard()->setText(QString::fromLatin1(result.ClipboardText.c_str()));
         break;
     case WindowAction::QuickHelp: CreateQuickHelpWindow(); break;
+    case WindowAction::MapWindow: ApplyMapWindow(); break;
     }
 }
 
@@ -593,6 +600,24 @@ void CTolvexDlg::ShowAbout()
     about.exec();
 }
 
+// --- Map ---
+
+void CTolvexDlg::ApplyMapWindow()
+{
+    const bool wanted = m_sim->Core.Options.MapWindowOpen;
+    if (!wanted) {
+        if (m_map) m_map->close();
+        return;
+    }
+    if (m_map || m_closed) return;
+    m_map = new CMapWindow(*m_sim, this, DefaultTileCacheRoot());
+    // Closed by its own title bar: remembered as closed. Destroyed by the program: nothing changes.
+    connect(m_map, &CMapWindow::ClosedByUser, this, [this] { m_sim->Core.Options.MapWindowOpen = false; });
+    connect(m_map, &QObject::destroyed, this, [this] { m_map = nullptr; });
+    m_map->move(frameGeometry().topRight() + QPoint(8, 0));
+    m_map->show();
+}
+
 // --- Close ---
 
 bool CTolvexDlg::CloseSequence()
@@ -607,6 +632,8 @@ bool CTolvexDlg::CloseSequence()
     }
     m_timer.stop();
     if (m_quickHelp) m_quickHelp->close();
+    // Saved as open: the program, not the user, takes it down.
+    delete m_map;
     engine.Close();
     m_closed = true;
     return true;

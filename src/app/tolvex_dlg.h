@@ -21,6 +21,7 @@
 
 namespace tolvex {
 
+class CMapWindow;
 class CQuickHelp;
 
 inline constexpr const char* MainWindowTitle = "Tolvex GPS 模拟器 V0.3.1";
@@ -81,6 +82,8 @@ public:
     bool TrackModeBarShown() const { return m_trackModeBarShown; }
     int StartPage() const { return m_optionsStartPage; }
     CQuickHelp* QuickHelpWindow() const { return m_quickHelp; }
+    // The map window while it is open.
+    CMapWindow* MapWindow() const { return m_map; }
     const std::string& SettingsPath() const { return m_settingsPath; }
     // The text drawn at (x, y) on the panel; empty when none.
     QString PanelTextAt(int x, int y) const;
@@ -121,6 +124,8 @@ private:
     void UpdateModeButtons();
     void CreateQuickHelpWindow();
     void ContinueRequestedClose();
+    // Opens or closes the map window as MapWindowOpen says.
+    void ApplyMapWindow();
 
     std::string m_settingsPath;
     SystemCalendarClock m_calendar;
@@ -141,6 +146,7 @@ private:
     bool m_closed = false;
     int m_optionsStartPage = 0;
     CQuickHelp* m_quickHelp = nullptr;
+    CMapWindow* m_map = nullptr;
 };
 
 }  // namespace tolvex

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "sim/sim_fix.h"
 
@@ -13,6 +14,7 @@ namespace tolvex {
 inline constexpr int OutputCount = 4;        // output 0 is the OziExplorer link, 1..3 serial ports
 inline constexpr int FavoriteCount = 20;
 inline constexpr int MaxComPort = 30;
+inline constexpr std::string_view DefaultMapTileUrl = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
 
 enum class Sentence : int { RMC = 0, GGA = 1, GSA = 2, GSV = 3, GLL = 4, VTG = 5 };
 inline constexpr int SentenceCount = 6;
@@ -85,6 +87,12 @@ struct Settings {
     std::string VirtualPortDir;
     // Shared library of the OziExplorer API.
     std::string OziApiLibrary = "oziapi.so";
+
+    // The map window: tile URL pattern ({z}/{x}/{y}; empty: no online tiles), an MBTiles file that
+    // replaces it when set, and whether the window is open.
+    std::string MapTileUrl = std::string(DefaultMapTileUrl);
+    std::string MapTileFile;
+    bool MapWindowOpen = false;
 
     static std::array<OutputSettings, OutputCount> DefaultOutputs()
     {

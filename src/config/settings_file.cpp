@@ -296,6 +296,9 @@ void LoadSettings(const IniFile& ini, Settings& s, SimFix& fix)
         s.Outputs[n].Device = r.Text(OutputKey(n, "Device"), "", PathValueChars);
     s.VirtualPortDir = r.Text("VirtualPortDir", "", PathValueChars);
     s.OziApiLibrary = r.Text("OziApiLibrary", "oziapi.so", PathValueChars);
+    s.MapTileUrl = r.Text("MapTileUrl", DefaultMapTileUrl, PathValueChars);
+    s.MapTileFile = r.Text("MapTileFile", "", PathValueChars);
+    s.MapWindowOpen = r.Flag("MapWindowOpen", false);
 }
 
 void LoadSettings(const std::string& path, Settings& settings, SimFix& fix)
@@ -359,6 +362,7 @@ void SaveSettings(IniFile& ini, const Settings& s, const SimFix& fix, double spe
         w.Text(NumberedKey("FavoritePoint", n), FormatFavoritePoint(s.Favorites[n - 1]));
     w.Int("TimerWaits", s.TimerWaits);
     w.Int("ChangeWaits", s.ChangeWaits);
+    w.Flag("MapWindowOpen", s.MapWindowOpen);
 }
 
 bool SaveSettings(const std::string& path, const Settings& settings, const SimFix& fix, double speedToWrite,

@@ -54,6 +54,7 @@ constexpr MenuRow MenuTemplate[] = {
     {"", 0, nullptr},
     {"", MenuId::Options, "选项(&O)"},
     {"", MenuId::AlwaysOnTop, "总在最前(&T)"},
+    {"", MenuId::MapWindow, "地图(&D)"},
     {"", 0, nullptr},
     {Modes, MenuId::ModeFree, "自由驾驶(&F)"},
     {Modes, MenuId::ModeP, "逐点重放航迹(&P)", Enabling::Track},
@@ -155,6 +156,7 @@ std::vector<MenuItem> Operator::ContextMenu() const
         item.Enabled = MenuCommandEnabled(row.Id);
         switch (row.Id) {
         case MenuId::AlwaysOnTop: item.Checked = options.AlwaysOnTop; break;
+        case MenuId::MapWindow: item.Checked = options.MapWindowOpen; break;
         case MenuId::ModeFree: item.Checked = mode == TrackMode::Free; break;
         case MenuId::ModeP: item.Checked = mode == TrackMode::P; break;
         case MenuId::ModeM: item.Checked = mode == TrackMode::M; break;
@@ -173,6 +175,8 @@ std::vector<MenuItem> Operator::ContextMenu() const
 }
 
 void Operator::ToggleAlwaysOnTop() { m_engine.Options.AlwaysOnTop = !m_engine.Options.AlwaysOnTop; }
+
+void Operator::ToggleMapWindow() { m_engine.Options.MapWindowOpen = !m_engine.Options.MapWindowOpen; }
 
 MenuCommandResult Operator::RunMenuCommand(int id)
 {
@@ -204,6 +208,10 @@ MenuCommandResult Operator::RunMenuCommand(int id)
     case MenuId::AlwaysOnTop:
         ToggleAlwaysOnTop();
         result.Action = WindowAction::ApplyTopmost;
+        break;
+    case MenuId::MapWindow:
+        ToggleMapWindow();
+        result.Action = WindowAction::MapWindow;
         break;
     case MenuId::LoadTrack: result.Action = WindowAction::OpenTrackFile; break;
     case MenuId::SaveNmea: result.Action = WindowAction::SaveNmea; break;

@@ -34,6 +34,7 @@ inline constexpr int CopyLongitudeD = 32804;
 inline constexpr int CopyLongitudeDM = 32800;
 inline constexpr int CopyLongitudeDMS = 32801;
 inline constexpr int QuickHelp = 32805;
+inline constexpr int MapWindow = 32884;  // opens or closes the map window
 }  // namespace MenuId
 
 // FP1..FP9 are 32822..32830, FP10 32832, FP11..FP20 32843..32852; 0 outside 1..20.
@@ -74,6 +75,7 @@ enum class WindowAction {
     SaveNmea,         // the NMEA export dialog
     CopyToClipboard,  // place ClipboardText on the clipboard as 8-bit text
     QuickHelp,        // create the quick-help window (only when it was not open)
+    MapWindow,        // show or close the map window as MapWindowOpen now says
 };
 
 }  // namespace tolvex

@@ -19,6 +19,7 @@ enum class KeyAction {
     JumpLeft, JumpRight,
     Digit,      // Ctrl: favourite Amount (0 meaning 10); otherwise speed preset
     Preset,     // the grave accent: always the first preset
+    MapWindow,  // open or close the map window
 };
 
 enum class KeyCondition { None, FreeOnly, NotPaused };
@@ -83,6 +84,7 @@ constexpr KeyRow KeyTable[] = {
     {VkDigit(9), A::Digit, false, C::None, 9},
     {VkDigit(0), A::Digit, false, C::None, 0},
     {VK_OEM_3, A::Preset, false, C::NotPaused},
+    {VkLetter('D'), A::MapWindow, true, C::None},
 };
 
 const KeyRow* FindKey(int key)
@@ -116,6 +118,10 @@ bool Operator::HandleKeyDown(int virtualKey, bool repeat)
     switch (row->Action) {
     case KeyAction::QuickHelp:
         if (ShowQuickHelp() && QuickHelpOpened) QuickHelpOpened();
+        break;
+    case KeyAction::MapWindow:
+        ToggleMapWindow();
+        if (MapWindowToggled) MapWindowToggled();
         break;
     case KeyAction::HoldShift:
         m_engine.HeldKeys |= ShiftHeld;

@@ -61,6 +61,8 @@ public:
     bool MenuCommandEnabled(int id) const;
     MenuCommandResult RunMenuCommand(int id);
     void ToggleAlwaysOnTop();
+    // "地图(&D)" and the D key: MapWindowOpen flips; the window follows it.
+    void ToggleMapWindow();
 
     // "当前位置设为收藏点": the snapshot and the dialog's texts, then OK with the chosen 0-based slot
     // (-1 when none) and the typed name.
@@ -86,6 +88,8 @@ public:
     const QuickHelpState& QuickHelp() const { return m_quickHelp; }
     // Called when the Enter key opens the quick help, so the window creates it.
     std::function<void()> QuickHelpOpened;
+    // Called when the D key has flipped MapWindowOpen, so the window opens or closes the map.
+    std::function<void()> MapWindowToggled;
 
     // Display and input state of the main window.
     bool LeftButtonDown = false;

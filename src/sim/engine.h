@@ -16,6 +16,7 @@ class CalendarClock;
 class Host;
 class LogPlayer;
 class OziLink;
+struct OziClick;
 class PortFactory;
 class ReplayDriver;
 
@@ -43,6 +44,9 @@ public:
     void TimerTick();
     // OnOziMapClick and OnOziMapDblClick for every click the link has queued since the last tick.
     void ApplyPendingOziClicks();
+    // One map click, from OziExplorer or from our own map: a single click turns towards the place
+    // in free driving, a double click jumps there (in replay, to the nearest place on the track).
+    void ApplyMapClick(const OziClick& click);
     void RunCommand();
     void PauseCommand();
     void StopCommand();

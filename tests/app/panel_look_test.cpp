@@ -7,8 +7,10 @@
 #include <QPixmap>
 
 #include <cstdlib>
+#include <iomanip>
 #include <cmath>
 
+#include "app/map_window.h"
 #include "app/quick_help_window.h"
 #include "app_fixture.h"
 
@@ -140,6 +142,41 @@ TEST_F(WindowTest, DialogsForTheRecord)
     });
     window.ShowContextMenu(window.mapToGlobal(QPoint(10, 10)));
     SUCCEED();
+}
+
+class MapLookTest : public WindowTest {};
+
+TEST_F(MapLookTest, TrackFixAndTrailOnTheGrid)
+{
+    // Two segments of a winding drive; the second one is replayed.
+    const std::string plt = (m_dir / "drive.plt").string();
+    {
+        std::ofstream out(plt);
+        out << "OziExplorer Track Point File Version 2.1\nWGS 84\nAltitude is in Feet\nReserved 3\n"
+               "0,2,255,Drive,0,0,2,8421376\n0\n"
+            << std::fixed << std::setprecision(6);
+        for (int i = 0; i < 400; ++i) {
+            const double t = i / 399.0;
+            out << 31.22 + 0.01 * t + 0.002 * std::sin(t * 12) << "," << 121.46 + 0.02 * t << "," << (i == 0 || i == 200)
+                << ",10,40097.5,,\n";
+        }
+    }
+    CTolvexDlg& window = Open("LastTrackMode=2\nMapTileUrl=\nMapWindowOpen=1\n");
+    window.LoadTrack(plt);
+    window.RunMenuCommand(MenuId::NextSegment);
+    ASSERT_NE(window.MapWindow(), nullptr);
+    CMapWindow& map = *window.MapWindow();
+    map.resize(480, 360);
+    map.ShowWholeTrack();
+    map.Update();
+    const QPixmap shot = map.grab();
+    Save(shot, "map-track");
+    const QImage image = shot.toImage();
+    // The replayed segment in its own colour, the other one in the track colour, the fix in red.
+    EXPECT_GT(CountColour(image, image.rect(), QColor(220, 0, 110)), 100);
+    EXPECT_GT(CountColour(image, image.rect(), QColor(30, 60, 220)), 100);
+    EXPECT_GT(CountColour(image, image.rect(), QColor(230, 30, 30)), 20);
+    EXPECT_EQ(map.Track().SegmentCount(), 2);
 }
 
 }  // namespace

@@ -66,6 +66,9 @@ inline void ExpectSameSettings(const Settings& a, const Settings& b)
     EXPECT_EQ(a.ChangeWaits, b.ChangeWaits);
     EXPECT_EQ(a.VirtualPortDir, b.VirtualPortDir);
     EXPECT_EQ(a.OziApiLibrary, b.OziApiLibrary);
+    EXPECT_EQ(a.MapTileUrl, b.MapTileUrl);
+    EXPECT_EQ(a.MapTileFile, b.MapTileFile);
+    EXPECT_EQ(a.MapWindowOpen, b.MapWindowOpen);
 }
 
 }  // namespace tolvex

@@ -202,6 +202,9 @@ TEST(LoadSettings, LinuxOnlyKeys)
     EXPECT_EQ(s.Outputs[2].Device, longPath);  // a path is never cut to a Windows buffer
     EXPECT_EQ(s.VirtualPortDir, "/run/tolvex");
     EXPECT_EQ(s.OziApiLibrary, "oziapi.so");
+    EXPECT_EQ(s.MapTileUrl, "https://tile.openstreetmap.org/{z}/{x}/{y}.png");
+    EXPECT_EQ(s.MapTileFile, "");
+    EXPECT_FALSE(s.MapWindowOpen);
 }
 
 // --- favourite points ------------------------------------------------------------------------

@@ -52,6 +52,7 @@ std::vector<std::string> SavedKeyOrder()
     for (int n = 1; n <= 20; ++n) keys.push_back("FavoritePoint" + std::to_string(n));
     keys.push_back("TimerWaits");
     keys.push_back("ChangeWaits");
+    keys.push_back("MapWindowOpen");
     return keys;
 }
 
@@ -449,6 +450,9 @@ Output1Device=/dev/ttyUSB0
 Output3Device=/dev/pts/7
 VirtualPortDir=/run/user/1000/tolvex
 OziApiLibrary=/opt/ozi/liboziapi.so
+MapTileUrl=http://127.0.0.1:8080/{z}/{x}/{y}.png
+MapTileFile=/srv/maps/china.mbtiles
+MapWindowOpen=1
 )";
 
 TEST_F(SettingsFile, EveryKeyRoundTrips)
@@ -480,6 +484,8 @@ TEST_F(SettingsFile, EveryKeyRoundTrips)
     for (int n = 0; n < OutputCount; ++n) fromCopy.Outputs[n].Device = first.Outputs[n].Device;
     fromCopy.VirtualPortDir = first.VirtualPortDir;
     fromCopy.OziApiLibrary = first.OziApiLibrary;
+    fromCopy.MapTileUrl = first.MapTileUrl;
+    fromCopy.MapTileFile = first.MapTileFile;
     ExpectSameSettings(fromCopy, first);
 
     // Saving what was read back changes nothing more.

@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 
+#include "control/keyboard.h"
 #include "control/text_width.h"
 #include "fakes.h"
 
@@ -54,7 +55,7 @@ TEST_P(MenuEnablingTest, GreyEntries)
         EXPECT_EQ(item.Enabled, expected) << item.Text;
         EXPECT_EQ(s.op.MenuCommandEnabled(item.Id), expected) << item.Text;
     }
-    EXPECT_EQ(entries, 3 + 21 + 2 + 4 + 1 + 1 + 3 + 3 + 1 + 6 + 1);
+    EXPECT_EQ(entries, 3 + 21 + 3 + 4 + 1 + 1 + 3 + 3 + 1 + 6 + 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, MenuEnablingTest,
@@ -109,6 +110,19 @@ TEST(MenuTest, CheckMarksFollowModeLoopDirectionAndTopmost)
     s.op.RunMenuCommand(MenuId::AlwaysOnTop);
     EXPECT_FALSE(s.engine.Options.AlwaysOnTop);
     EXPECT_FALSE(Item(s.op.ContextMenu(), MenuId::AlwaysOnTop).Checked);
+
+    // The map entry and the D key flip the same flag, and the mark follows it.
+    EXPECT_EQ(Item(menu, MenuId::MapWindow).Text, "地图(&D)");
+    EXPECT_FALSE(Item(menu, MenuId::MapWindow).Checked);
+    EXPECT_EQ(s.op.RunMenuCommand(MenuId::MapWindow).Action, WindowAction::MapWindow);
+    EXPECT_TRUE(Item(s.op.ContextMenu(), MenuId::MapWindow).Checked);
+    int toggled = 0;
+    s.op.MapWindowToggled = [&] { ++toggled; };
+    EXPECT_TRUE(s.op.HandleKeyDown(VkLetter('D'), false));
+    EXPECT_TRUE(s.op.HandleKeyDown(VkLetter('D'), true));  // auto-repeat does not flicker it
+    EXPECT_EQ(toggled, 1);
+    EXPECT_FALSE(s.engine.Options.MapWindowOpen);
+    EXPECT_FALSE(Item(s.op.ContextMenu(), MenuId::MapWindow).Checked);
 }
 
 TEST(MenuTest, FavoriteEntriesShowNameAndPosition)

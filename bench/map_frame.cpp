@@ -1,0 +1,104 @@
+// One map frame of a million-point track, drawn as the window draws it: the whole track at the
+// zoom that fits it, and street level in its middle. Each must stay under 16 ms (60 frames a
+// second while panning); the simplified copies are made once per load and timed for the record.
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "app/map_painter.h"
+#include "map/map_track.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int Points = 1000000;
+constexpr double FrameBudgetMs = 16;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// A drive of 10 m steps whose heading wanders as a road's does, in ten segments (a fixed generator).
+void MakeDrive(std::vector<tolvex::TrackPoint>& points, std::vector<tolvex::TrackSegment>& segments)
+{
+    double lat = 31.2, lon = 121.4, heading = 0.3, turn = 0;
+    unsigned seed = 12345;
+    for (int i = 0; i < Points; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        // Bends every few kilometres, turns at junctions now and then, a general direction for days.
+        const double bend = 0.6 * std::sin(i / 700.0) + 0.3 * std::sin(i / 130.0);
+        if ((seed >> 8) % 5000 == 0) turn += ((seed >> 4) % 2 ? 1.57 : -1.57);
+        heading = 0.8 + std::sin(i / 200000.0) + bend + turn * 0.3;
+        lat += 10 * std::cos(heading) / 111320;
+        lon += 10 * std::sin(heading) / (111320 * std::cos(lat * 0.017453292519943295));
+        points.push_back({lat, lon, 0, 0, 0});
+    }
+    for (int s = 0; s < 10; ++s) segments.push_back({s * Points / 10 + 1, Points / 10, 0, {}});
+}
+
+// Median of a number of frames, in ms.
+double FrameMs(const tolvex::MapScene& scene, QImage& image)
+{
+    std::vector<double> times;
+    for (int i = 0; i < 31; ++i) {
+        const auto start = Clock::now();
+        QPainter painter(&image);
+        tolvex::PaintMap(painter, scene);
+        painter.end();
+        times.push_back(Ms(Clock::now() - start));
+    }
+    std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
+    return times[times.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+
+    std::vector<tolvex::TrackPoint> points;
+    std::vector<tolvex::TrackSegment> segments;
+    MakeDrive(points, segments);
+    tolvex::MapTrack track;
+    const auto buildStart = Clock::now();
+    track.Build(points, segments);
+    std::printf("map track of %d points: simplified copies built in %.0f ms\n", Points, Ms(Clock::now() - buildStart));
+
+    QImage image(1024, 768, QImage::Format_ARGB32_Premultiplied);
+    tolvex::MapView view;
+    view.Resize(image.width(), image.height());
+    tolvex::FixTrail trail;
+    for (int i = 0; i < 3000; ++i) trail.Add(i * 0.1, points[500000 + i].Latitude, points[500000 + i].Longitude, 30);
+    tolvex::MapScene scene;
+    scene.View = &view;
+    scene.Track = &track;
+    scene.ActiveSegment = 5;
+    scene.Trail = &trail;
+    scene.FixLatitude = points[503000].Latitude;
+    scene.FixLongitude = points[503000].Longitude;
+    scene.MouseText = QString::fromUtf8("纬度  31.230400°  经度  121.473700°");
+
+    const tolvex::UnitBox& b = track.Bounds();
+    view.SetZoom(track.ZoomToFit(image.width(), image.height()));
+    const tolvex::GeoPosition middle = tolvex::FromUnit({(b.Left + b.Right) / 2, (b.Top + b.Bottom) / 2});
+    view.CenterOn(middle.Latitude, middle.Longitude);
+    const double whole = FrameMs(scene, image);
+    std::printf("map frame, whole track (zoom %d, %d points drawn of %d): %.2f ms (target < %.0f ms)\n", view.Zoom(),
+                track.PointsAt(view.Zoom()), Points, whole, FrameBudgetMs);
+
+    view.SetZoom(17);
+    view.CenterOn(points[Points / 2].Latitude, points[Points / 2].Longitude);
+    const double street = FrameMs(scene, image);
+    std::printf("map frame, street level (zoom 17): %.2f ms (target < %.0f ms)\n", street, FrameBudgetMs);
+
+    const bool missed = whole >= FrameBudgetMs || street >= FrameBudgetMs;
+    if (missed) std::printf("map frame: MISSED the %.0f ms target\n", FrameBudgetMs);
+    return missed ? 1 : 0;
+}
