@@ -4,6 +4,7 @@
 
 #include "links/port_messages.h"
 #include "links/real_serial_port.h"
+#include "net/net_ports.h"
 #include "sim/host.h"
 
 namespace tolvex {
@@ -84,6 +85,7 @@ SystemPortFactory::SystemPortFactory(const std::string& virtualPortDir)
 
 std::unique_ptr<SerialPort> SystemPortFactory::Open(const SerialPortRequest& request, Host& host)
 {
+    if (!request.Net.empty()) return OpenNetworkPort(request.Net, host);
     if (request.Virtual) return OpenVirtualPort(m_table, request.Number, host);
     return RealSerialPort::Open(request, host);
 }

@@ -1,5 +1,6 @@
 #pragma once
-// A running serial output: a real device through termios or a virtual COM port (a pseudo-terminal).
+// A running output port: a real device through termios, a virtual COM port (a pseudo-terminal) or
+// a network endpoint (TCP server, TCP client, UDP).
 
 #include <cstddef>
 #include <memory>
@@ -27,7 +28,13 @@ public:
     // CloseSerialPort: closes a real port or removes a virtual one.
     virtual void Close() = 0;
     // A virtual port: another program has it open now (the panel and the options page show it).
+    // A network port: a client is connected (TCP), or always (UDP).
     virtual bool IsPeerOpen() { return false; }
+    // A network port: its kind and real address for the operator ("TCP服务器 127.0.0.1:10110");
+    // empty for a serial port.
+    virtual std::string NetworkLabel() const { return {}; }
+    // Between ticks: accept, flush and reconnect without blocking. Serial ports have nothing to do.
+    virtual void Service() {}
 };
 
 struct SerialPortRequest {
@@ -37,6 +44,7 @@ struct SerialPortRequest {
     int ParityIndex = 0;      // 0 none, 1 odd, 2 even
     int StopBitsIndex = 0;    // 0 one, 1 one and a half (two on Linux), 2 two
     std::string Device;       // explicit device path of a real port; empty gives /dev/ttyS<Number-1>
+    std::string Net;          // a network output ("tcp-listen:10110"); empty for a serial or virtual port
 };
 
 // OpenSerialPort and the process-wide virtual port table behind it.
