@@ -92,6 +92,10 @@ NetSpecResult ParseNetSpec(std::string_view text)
         const std::string_view rest = text.substr(close + 1);
         if (rest.size() < 2 || rest.front() != ':') return Fail("the port is missing after the address");
         port = rest.substr(1);
+    } else if (text.starts_with("::") && text.size() > 2 &&
+               text.find_first_not_of("0123456789", 2) == std::string_view::npos) {
+        host = "::";  // "tcp-listen:::10110": every IPv6 (and IPv4) address
+        port = text.substr(2);
     } else if (const auto colon = text.rfind(':'); colon != std::string_view::npos) {
         host = text.substr(0, colon);
         port = text.substr(colon + 1);

@@ -38,7 +38,9 @@ public:
     std::string NetworkLabel() const override;
     void Service() override;
 
-    std::chrono::steady_clock::duration RetryDelay() const { return m_delay; }
+    // Disconnected, waiting for the next attempt, which is made at NextAttempt.
+    bool IsWaiting() const { return m_state == State::Waiting; }
+    std::chrono::steady_clock::time_point NextAttempt() const { return m_deadline; }
 
 private:
     enum class State { Waiting, Connecting, Connected, Closed };
