@@ -248,7 +248,7 @@ void AddRunCommand(CLI::App& app)
     run->add_flag("--reverse", options->Reverse, "Replay the track backwards");
     run->add_option("--output", options->Outputs,
                     "Set output N (1..3) for this run only: N=off, N=virtual:COMn, N=serial:COMn, "
-                    "N=serial:/dev/PATH[@BAUD], N=tcp-listen:[ADDR:]PORT, N=tcp:HOST:PORT or N=udp:HOST:PORT[?ttl=N]; "
+                    "N=serial:/dev/PATH[@BAUD], N=tcp-listen:[ADDR:]PORT[?clients=N], N=tcp:HOST:PORT or N=udp:HOST:PORT[?ttl=N]; "
                     "repeatable")
         ->take_all();
     run->add_option("--ratio", options->Ratio, "Speed ratio of mode S")->check(CLI::NonNegativeNumber);

@@ -76,11 +76,17 @@ NetSpecResult ParseNetSpec(std::string_view text)
     if (const auto query = text.find('?'); query != std::string_view::npos) {
         const std::string_view option = text.substr(query + 1);
         text = text.substr(0, query);
-        if (endpoint.Kind != NetKind::Udp || option.substr(0, 4) != "ttl=")
-            return Fail("only a udp address takes an option, ?ttl=N");
-        const auto ttl = SmallNumber(option.substr(4), 1, 255);
-        if (!ttl) return Fail("the ttl must be a number from 1 to 255");
-        endpoint.Ttl = *ttl;
+        if (endpoint.Kind == NetKind::Udp && option.starts_with("ttl=")) {
+            const auto ttl = SmallNumber(option.substr(4), 1, 255);
+            if (!ttl) return Fail("the ttl must be a number from 1 to 255");
+            endpoint.Ttl = *ttl;
+        } else if (endpoint.Kind == NetKind::TcpListen && option.starts_with("clients=")) {
+            const auto clients = SmallNumber(option.substr(8), 1, 4096);
+            if (!clients) return Fail("clients must be a number from 1 to 4096");
+            endpoint.MaxClients = *clients;
+        } else {
+            return Fail("the options are ?clients=N for tcp-listen and ?ttl=N for udp");
+        }
     }
 
     std::string_view host;
@@ -129,6 +135,8 @@ std::string FormatNetSpec(const NetEndpoint& endpoint)
         text += endpoint.Host;
     text += ":" + std::to_string(endpoint.Port);
     if (endpoint.Kind == NetKind::Udp && endpoint.Ttl != 1) text += "?ttl=" + std::to_string(endpoint.Ttl);
+    if (endpoint.Kind == NetKind::TcpListen && endpoint.MaxClients != NetEndpoint{}.MaxClients)
+        text += "?clients=" + std::to_string(endpoint.MaxClients);
     return text;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The address of a network output as the settings file and the command line write it:
-// "tcp-listen:[ADDR:]PORT", "tcp:HOST:PORT" or "udp:HOST:PORT[?ttl=N]". IPv6 addresses may be
+// "tcp-listen:[ADDR:]PORT[?clients=N]", "tcp:HOST:PORT" or "udp:HOST:PORT[?ttl=N]". IPv6 addresses may be
 // written in brackets ("tcp-listen:[::1]:10110"); the port is always after the last colon.
 
 #include <optional>
@@ -18,6 +18,7 @@ struct NetEndpoint {
     std::string Host;  // a name or a numeric address, without brackets
     int Port = 0;      // 1..65535; 0 only for a server (the system picks one)
     int Ttl = 1;       // udp: multicast hop limit 1..255
+    int MaxClients = 64;  // tcp-listen: clients served at once, 1..4096
 };
 
 inline constexpr std::string_view DefaultListenAddress = "127.0.0.1";

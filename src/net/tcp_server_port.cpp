@@ -40,7 +40,8 @@ std::unique_ptr<TcpServerPort> TcpServerPort::Open(const NetEndpoint& endpoint, 
         }
         // A restart right after a stop must not wait for the old connections' TIME_WAIT.
         SetOption(fd, SOL_SOCKET, SO_REUSEADDR, 1);
-        if (::bind(fd, reinterpret_cast<const sockaddr*>(&a.Address), a.Length) != 0 || ::listen(fd, 64) != 0) {
+        // A long backlog: clients are taken only between ticks, and a burst of them must not be refused.
+        if (::bind(fd, reinterpret_cast<const sockaddr*>(&a.Address), a.Length) != 0 || ::listen(fd, SOMAXCONN) != 0) {
             error = std::strerror(errno);
             ::close(fd);
             continue;
@@ -60,9 +61,11 @@ std::unique_ptr<TcpServerPort> TcpServerPort::Open(const NetEndpoint& endpoint, 
         event.events = EPOLLIN;
         event.data.u64 = ListenMark;
         ::epoll_ctl(pollFd, EPOLL_CTL_ADD, fd, &event);
-        return std::unique_ptr<TcpServerPort>(
+        std::unique_ptr<TcpServerPort> server(
             new TcpServerPort(fd, pollFd, FormatSocketAddress(reinterpret_cast<sockaddr*>(&bound), length), port,
                               IsLoopbackAddress(reinterpret_cast<sockaddr*>(&bound))));
+        server->SetMaxClients(endpoint.MaxClients);
+        return server;
     }
     return nullptr;
 }

@@ -16,8 +16,6 @@ namespace tolvex {
 
 class Announcer;
 
-inline constexpr int DefaultMaxClients = 64;
-
 class TcpServerPort final : public SerialPort {
 public:
     // Binds and listens; null with the system's reason in error.
@@ -56,7 +54,7 @@ private:
     std::string m_bound;
     int m_port;
     bool m_loopback;
-    int m_maxClients = DefaultMaxClients;
+    int m_maxClients = NetEndpoint{}.MaxClients;
     std::vector<std::unique_ptr<Client>> m_clients;
     std::unique_ptr<Announcer> m_announcer;
 };

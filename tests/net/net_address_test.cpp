@@ -16,6 +16,7 @@ struct SpecCase {
     int Port = 0;
     int Ttl = 1;
     const char* Written = "";  // FormatNetSpec of the result
+    int MaxClients = 64;
 };
 
 class NetSpec : public ::testing::TestWithParam<SpecCase> {};
@@ -33,6 +34,7 @@ TEST_P(NetSpec, ParsesOrNamesTheFault)
     EXPECT_EQ(r.Endpoint->Host, c.Host);
     EXPECT_EQ(r.Endpoint->Port, c.Port);
     EXPECT_EQ(r.Endpoint->Ttl, c.Ttl);
+    EXPECT_EQ(r.Endpoint->MaxClients, c.MaxClients);
     EXPECT_EQ(FormatNetSpec(*r.Endpoint), c.Written);
 }
 
@@ -49,6 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "tcp-listen:[::1]:2947"},
         SpecCase{"ServerOnAPortTheSystemPicks", "tcp-listen:0", true, NetKind::TcpListen, "127.0.0.1", 0, 1,
                  "tcp-listen:127.0.0.1:0"},
+        SpecCase{"ServerForMoreClients", "tcp-listen:10110?clients=1000", true, NetKind::TcpListen, "127.0.0.1", 10110,
+                 1, "tcp-listen:127.0.0.1:10110?clients=1000", 1000},
         SpecCase{"ClientToAName", "tcp:tracker.example:5000", true, NetKind::TcpClient, "tracker.example", 5000, 1,
                  "tcp:tracker.example:5000"},
         SpecCase{"UdpMulticastWithItsHopLimit", "udp:239.1.2.3:10110?ttl=4", true, NetKind::Udp, "239.1.2.3", 10110, 4,
@@ -65,7 +69,9 @@ INSTANTIATE_TEST_SUITE_P(
         SpecCase{"BadIPv6", "tcp:fe80::zz:5000", false},
         SpecCase{"SpaceInName", "tcp:bad host:5000", false},
         SpecCase{"TtlOnAServer", "tcp-listen:10110?ttl=2", false},
-        SpecCase{"TtlOutOfRange", "udp:239.1.2.3:10110?ttl=256", false}),
+        SpecCase{"TtlOutOfRange", "udp:239.1.2.3:10110?ttl=256", false},
+        SpecCase{"ClientsOnAUdpOutput", "udp:239.1.2.3:10110?clients=2", false},
+        SpecCase{"NoClientsAtAll", "tcp-listen:10110?clients=0", false}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 struct OutputSpecCase {
