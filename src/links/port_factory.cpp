@@ -78,6 +78,11 @@ std::unique_ptr<SerialPort> OpenVirtualPort(VirtualPortTable& table, int number,
     return std::make_unique<VirtualSerialPort>(table, number);
 }
 
+std::unique_ptr<SerialPort> PortFactory::OpenNetwork(const std::string& spec, Host& host)
+{
+    return OpenNetworkPort(spec, host);
+}
+
 SystemPortFactory::SystemPortFactory(const std::string& virtualPortDir)
     : m_table(virtualPortDir.empty() ? DefaultVirtualPortDir() : virtualPortDir)
 {
@@ -85,7 +90,6 @@ SystemPortFactory::SystemPortFactory(const std::string& virtualPortDir)
 
 std::unique_ptr<SerialPort> SystemPortFactory::Open(const SerialPortRequest& request, Host& host)
 {
-    if (!request.Net.empty()) return OpenNetworkPort(request.Net, host);
     if (request.Virtual) return OpenVirtualPort(m_table, request.Number, host);
     return RealSerialPort::Open(request, host);
 }

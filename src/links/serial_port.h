@@ -44,7 +44,6 @@ struct SerialPortRequest {
     int ParityIndex = 0;      // 0 none, 1 odd, 2 even
     int StopBitsIndex = 0;    // 0 one, 1 one and a half (two on Linux), 2 two
     std::string Device;       // explicit device path of a real port; empty gives /dev/ttyS<Number-1>
-    std::string Net;          // a network output ("tcp-listen:10110"); empty for a serial or virtual port
 };
 
 // OpenSerialPort and the process-wide virtual port table behind it.
@@ -53,6 +52,8 @@ public:
     virtual ~PortFactory() = default;
     // Reports its own failures through the host ("无法打开串口 %s " and the rest); null on failure.
     virtual std::unique_ptr<SerialPort> Open(const SerialPortRequest& request, Host& host) = 0;
+    // A network output ("tcp-listen:10110"), reporting its failures the same way; null on failure.
+    virtual std::unique_ptr<SerialPort> OpenNetwork(const std::string& spec, Host& host);
     // Close step: removes every virtual port still in the table (kept for a reader or after a failed
     // removal), warning once per port whose link cannot be removed.
     virtual void RemoveLeftoverPorts(Host& host) = 0;

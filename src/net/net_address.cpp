@@ -4,6 +4,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -36,22 +37,30 @@ std::optional<int> SmallNumber(std::string_view text, int lo, int hi)
     return value;
 }
 
-// A name or an IPv4 address: letters, digits, '-', '_' and '.'; an IPv6 address must parse as one
-// (a zone after '%' is left to the resolver).
+bool NameChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+           c == '.';
+}
+
+// A name or an IPv4 address: letters, digits, '-', '_' and '.'; an IPv6 address must parse as one,
+// and its zone after '%' must be an interface name.
 bool ValidHost(std::string_view host)
 {
     if (host.empty() || host.size() > MaxHostNameChars) return false;
     if (host.find(':') != std::string_view::npos) {
-        const std::string address(host.substr(0, host.find('%')));
+        const auto percent = host.find('%');
+        if (percent != std::string_view::npos) {
+            const std::string_view zone = host.substr(percent + 1);
+            if (zone.empty() || zone.size() > 15 || !std::all_of(zone.begin(), zone.end(), NameChar)) return false;
+        }
+        const std::string address(host.substr(0, percent));
+        // inet_pton stops at a NUL; nothing but these may hide behind it.
+        if (address.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos) return false;
         in6_addr parsed{};
         return ::inet_pton(AF_INET6, address.c_str(), &parsed) == 1;
     }
-    for (const char c : host) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-                        c == '_' || c == '.';
-        if (!ok) return false;
-    }
-    return true;
+    return std::all_of(host.begin(), host.end(), NameChar);
 }
 
 NetSpecResult Fail(std::string error) { return {std::nullopt, std::move(error)}; }

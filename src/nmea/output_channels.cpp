@@ -97,9 +97,7 @@ void OutputChannels::StartNetwork(int i)
         m_host.ShowMessage(Format(NetPortClashText, i, j, listen, i), "端口重复", MessageIcon::Error);
         return;
     }
-    SerialPortRequest request;
-    request.Net = s.Net;
-    m_table[i].OpenPort = m_ports.Open(request, m_host);
+    m_table[i].OpenPort = m_ports.OpenNetwork(s.Net, m_host);
     m_table[i].StartFailed = m_table[i].OpenPort == nullptr;
     m_table[i].ListenPort = m_table[i].OpenPort ? listen : 0;
 }

@@ -9,7 +9,7 @@ namespace {
 
 struct SpecCase {
     const char* Name;
-    const char* Text;
+    std::string_view Text;
     bool Valid;
     NetKind Kind = NetKind::TcpListen;
     const char* Host = "";
@@ -66,7 +66,11 @@ INSTANTIATE_TEST_SUITE_P(
         SpecCase{"PortNotANumber", "tcp-listen:127.0.0.1:nmea", false},
         SpecCase{"PortMissingAfterBrackets", "tcp-listen:[::1]", false},
         SpecCase{"UnclosedBracket", "tcp:[::1:5000", false},
+        SpecCase{"IPv6WithItsZone", "tcp:[fe80::1%eth0]:5000", true, NetKind::TcpClient, "fe80::1%eth0", 5000, 1,
+                 "tcp:[fe80::1%eth0]:5000"},
         SpecCase{"BadIPv6", "tcp:fe80::zz:5000", false},
+        SpecCase{"ZoneThatIsNoInterfaceName", "udp:[e::%a]b]:5", false},
+        SpecCase{"NulInsideAnIPv6Address", std::string_view("udp:::\0]:5", 10), false},
         SpecCase{"SpaceInName", "tcp:bad host:5000", false},
         SpecCase{"TtlOnAServer", "tcp-listen:10110?ttl=2", false},
         SpecCase{"TtlOutOfRange", "udp:239.1.2.3:10110?ttl=256", false},
