@@ -18,10 +18,11 @@ declare -A seeds=(
   [plt]="$data/plt $data/reference/ref.plt"
   [nmea_log]="$data/nmea $data/reference/ref.nmea"
   [ini]=""
+  [netspec]=""
 )
 
 status=0
-for name in gpx kml gpssim trk plt nmea_log ini; do
+for name in gpx kml gpssim trk plt nmea_log ini netspec; do
   target="$build/fuzz/fuzz_$name"
   if [ ! -x "$target" ]; then
     echo "fuzz: $target is missing" >&2
@@ -32,6 +33,12 @@ for name in gpx kml gpssim trk plt nmea_log ini; do
   for seed in ${seeds[$name]}; do
     if [ -d "$seed" ]; then cp "$seed"/* "$corpus"/ 2>/dev/null || true; elif [ -f "$seed" ]; then cp "$seed" "$corpus"/; fi
   done
+  if [ "$name" = netspec ]; then
+    for seed in 'tcp-listen:10110?clients=1000' 'tcp:[::1]:5000' 'udp:239.1.2.3:10110?ttl=4' 'tcp-listen:::10110' \
+        'serial:/dev/ttyUSB0@4800' 'virtual:COM3'; do
+      printf '%s' "$seed" >"$corpus/$(printf '%s' "$seed" | md5sum | cut -c1-8)"
+    done
+  fi
   if [ "$name" = ini ]; then
     printf '[Tolvex]\r\nOutput1Interval=1000\r\nFontFaceName=" Times "\r\nFavorite1=Home,31.2,121.5,0,0\r\n' >"$corpus/seed.ini"
   fi

@@ -7,7 +7,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   # libraries
-  qt6-base-dev libqt6svg6 libgl-dev libcli11-dev
+  qt6-base-dev libqt6svg6 libgl-dev libcli11-dev libavahi-client-dev
   # Qt's own dialog texts in Chinese, like the panel's
   qt6-translations-l10n
   # the map's MBTiles files, through Qt's SQLite driver
@@ -20,6 +20,8 @@ packages=(
   desktop-file-utils appstream dpkg-dev
   # black-box peers for the end-to-end tests
   gpsd gpsd-clients gpsbabel socat
+  # the announcement test runs its own avahi-daemon on a private bus, inside its own namespaces
+  avahi-daemon avahi-utils dbus-daemon util-linux iproute2
 )
 
 missing=()

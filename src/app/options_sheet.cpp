@@ -7,14 +7,18 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <cstring>
+
 #include "app/field_edit.h"
 #include "app/host_dialogs.h"
 #include "app/qt_text.h"
+#include "net/net_address.h"
 
 namespace tolvex {
 namespace {
@@ -23,6 +27,23 @@ constexpr const char* SentenceNames[SentenceCount] = {"RMC", "GGA", "GSA", "GSV"
 constexpr const char* ParityNames[] = {"无", "奇", "偶"};
 constexpr const char* StopBitNames[] = {"1", "1.5", "2"};
 constexpr const char* FormatNames[] = {"(d)dd.dddddd", "(d)ddmm.mmmm", "(d)ddmmss.ss"};
+
+// The kinds of an output, in list order; a network kind writes its address after its prefix.
+struct OutputKindRow {
+    const char* Text;
+    const char* NetPrefix;  // null for the serial kinds
+    const char* Example;
+};
+constexpr OutputKindRow OutputKinds[] = {
+    {"串口", nullptr, ""},
+    {"虚拟串口", nullptr, ""},
+    {"TCP服务器", "tcp-listen:", "10110"},
+    {"TCP客户端", "tcp:", "192.168.1.10:10110"},
+    {"UDP", "udp:", "192.168.1.255:10110"},
+};
+constexpr int SerialKind = 0;
+constexpr int VirtualKind = 1;
+constexpr int FirstNetKind = 2;
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
@@ -71,10 +92,11 @@ bool ReadInt(NumberEdit* edit, int& value, QWidget* page)
 
 COptionOutput::COptionOutput(int output, const OptionsRuntime& runtime, QWidget* parent)
     : OptionsPageBase(parent), m_output(output), m_runtime(runtime), m_active(new QCheckBox(Text("启用"), this)),
-      m_virtual(new QCheckBox(Text("虚拟串口"), this)), m_port(new QComboBox(this)), m_baud(new QComboBox(this)),
+      m_kind(new QComboBox(this)), m_address(new QLineEdit(this)), m_port(new QComboBox(this)), m_baud(new QComboBox(this)),
       m_parity(new QComboBox(this)), m_stopBits(new QComboBox(this)),
       m_interval(new NumberEdit(Text("输出%1 间隔(毫秒)").arg(output), -1, this)), m_status(new QLabel(this))
 {
+    for (const OutputKindRow& kind : OutputKinds) m_kind->addItem(Text(kind.Text));
     for (int n = 1; n <= MaxComPort; ++n) m_port->addItem(QString("COM%1").arg(n));
     for (int baud : BaudRates) m_baud->addItem(QString::number(baud));
     for (const char* name : ParityNames) m_parity->addItem(Text(name));
@@ -83,8 +105,10 @@ COptionOutput::COptionOutput(int output, const OptionsRuntime& runtime, QWidget*
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     top->addWidget(m_active);
-    top->addWidget(m_virtual);
-    top->addStretch();
+    top->addWidget(new QLabel(Text("类型"), this));
+    top->addWidget(m_kind);
+    top->addWidget(new QLabel(Text("地址"), this));
+    top->addWidget(m_address, 1);
     layout->addLayout(top);
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(Text("串口"), this), 0, 0);
@@ -109,20 +133,36 @@ COptionOutput::COptionOutput(int output, const OptionsRuntime& runtime, QWidget*
     layout->addWidget(m_status);
     layout->addStretch();
     connect(m_active, &QCheckBox::clicked, this, [this](bool checked) { ApplyLook(checked, false); });
+    connect(m_kind, &QComboBox::currentIndexChanged, this, [this] { ApplyKind(); });
+}
+
+void COptionOutput::ApplyKind()
+{
+    const int kind = m_kind->currentIndex();
+    const bool network = kind >= FirstNetKind;
+    const bool editable = m_kind->isEnabled();
+    for (QWidget* w : std::initializer_list<QWidget*>{m_port, m_baud, m_parity, m_stopBits})
+        w->setEnabled(editable && !network);
+    m_address->setEnabled(editable && network);
+    m_address->setPlaceholderText(network ? QString::fromUtf8(OutputKinds[kind].Example) : QString());
 }
 
 void COptionOutput::ApplyLook(bool active, bool atInit)
 {
     const bool running = m_runtime.Running[m_output];
-    OutputPageLook look = OutputPageLookOf(active, running, m_virtual->isChecked(), m_runtime.PeerOpen[m_output]);
+    const bool network = m_kind->currentIndex() >= FirstNetKind;
+    OutputPageLook look =
+        OutputPageLookOf(active, running, m_kind->currentIndex() == VirtualKind, m_runtime.PeerOpen[m_output]);
+    // A running network output tells whether a peer is there (a UDP output always has one).
+    if (running && network) look.Status = m_runtime.PeerOpen[m_output] ? "运行中,已连接" : "运行中,未连接";
     if (!atInit) {
         // A click on "启用" switches the whole page with it.
         look.PortFields = active;
         look.IntervalAndSentences = active;
     }
     m_active->setEnabled(look.ActiveBox);
-    for (QWidget* w : std::initializer_list<QWidget*>{m_virtual, m_port, m_baud, m_parity, m_stopBits})
-        w->setEnabled(look.PortFields);
+    m_kind->setEnabled(look.PortFields);
+    ApplyKind();
     m_interval->setEnabled(look.IntervalAndSentences);
     for (QCheckBox* box : m_sentences) box->setEnabled(look.IntervalAndSentences);
     if (atInit) m_status->setText(FromUtf8(look.Status));
@@ -132,7 +172,22 @@ void COptionOutput::Load(const OptionsForm& form)
 {
     const OutputSettings& o = form.Outputs[m_output];
     m_active->setChecked(o.Active);
-    m_virtual->setChecked(o.Virtual);
+    int kind = o.Virtual ? VirtualKind : SerialKind;
+    QString address;
+    if (!o.Net.empty()) {
+        // A malformed address from the file is shown as written, under the kind its prefix names.
+        kind = FirstNetKind;
+        address = FromUtf8(o.Net);
+        for (int k = FirstNetKind; k < static_cast<int>(std::size(OutputKinds)); ++k) {
+            if (o.Net.starts_with(OutputKinds[k].NetPrefix)) {
+                kind = k;
+                address = FromUtf8(o.Net.substr(std::strlen(OutputKinds[k].NetPrefix)));
+                break;
+            }
+        }
+    }
+    m_kind->setCurrentIndex(kind);
+    m_address->setText(address);
     m_port->setCurrentIndex(o.Port);
     m_baud->setCurrentIndex(o.BaudRateIndex);
     m_parity->setCurrentIndex(o.ParityIndex);
@@ -145,9 +200,23 @@ void COptionOutput::Load(const OptionsForm& form)
 bool COptionOutput::Save(OptionsForm& form)
 {
     OutputSettings& o = form.Outputs[m_output];
+    const int kind = m_kind->currentIndex();
+    std::string net;
+    if (kind >= FirstNetKind) {
+        net = OutputKinds[kind].NetPrefix + m_address->text().trimmed().toStdString();
+        if (!ParseNetSpec(net).Endpoint) {
+            WarnAboutField(this, Text("地址“%1”无效。TCP服务器写作 [地址:]端口，如 10110 或 0.0.0.0:10110；"
+                                      "TCP客户端和UDP写作 主机:端口，如 %2")
+                                     .arg(m_address->text(), Text(OutputKinds[3].Example)));
+            m_address->setFocus();
+            m_address->selectAll();
+            return false;
+        }
+    }
     if (!ReadInt(m_interval, o.Interval, this)) return false;
     o.Active = m_active->isChecked();
-    o.Virtual = m_virtual->isChecked();
+    if (kind < FirstNetKind) o.Virtual = kind == VirtualKind;
+    o.Net = net;
     o.Port = m_port->currentIndex();
     o.BaudRateIndex = m_baud->currentIndex();
     o.ParityIndex = m_parity->currentIndex();

@@ -13,6 +13,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QSpinBox;
+class QLineEdit;
 class QTabWidget;
 
 namespace tolvex {
@@ -44,17 +45,22 @@ public:
     bool Save(OptionsForm& form) override;
 
     QCheckBox* ActiveBox() const { return m_active; }
+    QComboBox* KindList() const { return m_kind; }
+    QLineEdit* AddressEdit() const { return m_address; }
     QComboBox* PortList() const { return m_port; }
     NumberEdit* IntervalEdit() const { return m_interval; }
     QLabel* Status() const { return m_status; }
 
 private:
     void ApplyLook(bool active, bool atInit);
+    // Serial fields for the two serial kinds, the address for the network kinds.
+    void ApplyKind();
 
     int m_output;
     OptionsRuntime m_runtime;
     QCheckBox* m_active;
-    QCheckBox* m_virtual;
+    QComboBox* m_kind;       // 串口, 虚拟串口, TCP服务器, TCP客户端, UDP
+    QLineEdit* m_address;
     QComboBox* m_port;
     QComboBox* m_baud;
     QComboBox* m_parity;

@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QProgressDialog>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -336,6 +337,18 @@ bool CTolvexDlg::event(QEvent* e)
             if (e->type() == QEvent::KeyPress) keyPressEvent(key);
             return true;
         }
+    }
+    if (e->type() == QEvent::ToolTip) {
+        // A network output's column names its full address.
+        auto* help = static_cast<QHelpEvent*>(e);
+        for (const OutputColumn& column : m_frame.Outputs) {
+            const QRect area(column.PictureX, column.Port.Y, 27, column.PictureY + 24 - column.Port.Y);
+            if (!column.ToolTip.empty() && area.contains(help->pos())) {
+                QToolTip::showText(help->globalPos(), FromUtf8(column.ToolTip), this);
+                return true;
+            }
+        }
+        QToolTip::hideText();
     }
     return QWidget::event(e);
 }

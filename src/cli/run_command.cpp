@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/console_host.h"
@@ -20,6 +21,7 @@
 #include "links/ozi_api_link.h"
 #include "links/port_factory.h"
 #include "nmea/log_player.h"
+#include "net/output_spec.h"
 #include "sim/clock.h"
 #include "sim/engine_simulator.h"
 #include "tracks/track_loader.h"
@@ -51,7 +53,27 @@ struct RunOptions {
     std::optional<double> Ratio;
     std::string PlayPath;  // a recorded log sent instead of the simulated fix
     double Rate = 1;
+    std::vector<std::string> Outputs;  // "N=SPEC", for this run only
 };
+
+// --output N=SPEC into the settings of this run; false after naming the fault.
+bool ApplyOutputOptions(const std::vector<std::string>& specs, Settings& settings)
+{
+    for (const std::string& option : specs) {
+        const auto equals = option.find('=');
+        const std::string number = option.substr(0, equals);
+        if (equals == std::string::npos || number.size() != 1 || number[0] < '1' || number[0] > '3') {
+            Event("--output %s: write N=SPEC with N 1, 2 or 3", option.c_str());
+            return false;
+        }
+        const std::string error = ApplyOutputSpec(option.substr(equals + 1), settings.Outputs[number[0] - '0']);
+        if (!error.empty()) {
+            Event("--output %s: %s", option.c_str(), error.c_str());
+            return false;
+        }
+    }
+    return true;
+}
 
 // Loads the track as the window does and applies the replay options as the menu would.
 bool StartReplay(const RunOptions& options, Simulator& sim, Host& host)
@@ -86,9 +108,11 @@ void ReportOutputs(const Engine& engine)
     if (engine.Outputs[0].StartFailed) Event("output 0 failed to start");
     for (int k = 1; k < OutputCount; ++k) {
         const OutputRuntime& output = engine.Outputs[k];
-        // A virtual port's line names the link other programs open and the terminal behind it.
-        if (output.OpenPort && output.OpenPort->IsVirtual()) std::fprintf(stderr, "%s\n", output.OpenPort->Describe().c_str());
-        if (output.OpenPort && !output.OpenPort->IsVirtual()) Event("output %d %s", k, output.OpenPort->Describe().c_str());
+        // A virtual port's line names the link other programs open and the terminal behind it; a
+        // network output's its real address ("TCP 127.0.0.1:10110 listening").
+        const bool bare = output.OpenPort && (output.OpenPort->IsVirtual() || !output.OpenPort->NetworkLabel().empty());
+        if (bare) std::fprintf(stderr, "%s\n", output.OpenPort->Describe().c_str());
+        if (output.OpenPort && !bare) Event("output %d %s", k, output.OpenPort->Describe().c_str());
         if (output.StartFailed) Event("output %d failed to start", k);
     }
 }
@@ -117,6 +141,9 @@ int Run(const RunOptions& options)
     SimFix fix;
     const std::string path = options.ConfigPath.empty() ? DefaultSettingsPath() : options.ConfigPath;
     LoadSettings(path, settings, fix);
+    // The settings file keeps its own outputs: what --output changed is put back before saving.
+    const std::array<OutputSettings, OutputCount> fileOutputs = settings.Outputs;
+    if (!ApplyOutputOptions(options.Outputs, settings)) return 2;
     const std::string virtualDir = options.VirtualDir.empty() ? settings.VirtualPortDir : options.VirtualDir;
 
     SystemPortFactory ports(virtualDir);
@@ -178,7 +205,12 @@ int Run(const RunOptions& options)
 
     int code = 0;
     std::string error;
-    if (SaveSettings(path, engine.Options, engine.Fix, engine.SpeedToSave(), error)) {
+    Settings toSave = engine.Options;
+    for (const std::string& option : options.Outputs) {
+        const int n = option[0] - '0';
+        toSave.Outputs[n] = fileOutputs[n];
+    }
+    if (SaveSettings(path, toSave, engine.Fix, engine.SpeedToSave(), error)) {
         Event("settings saved to %s", path.c_str());
     } else {
         host.ShowMessage(error, "错误", MessageIcon::Error);
@@ -214,6 +246,11 @@ void AddRunCommand(CLI::App& app)
             ->expected(0, 1)
             ->check(CLI::IsMember({"", "none", "file", "segment"}));
     run->add_flag("--reverse", options->Reverse, "Replay the track backwards");
+    run->add_option("--output", options->Outputs,
+                    "Set output N (1..3) for this run only: N=off, N=virtual:COMn, N=serial:COMn, "
+                    "N=serial:/dev/PATH[@BAUD], N=tcp-listen:[ADDR:]PORT[?clients=N], N=tcp:HOST:PORT or N=udp:HOST:PORT[?ttl=N]; "
+                    "repeatable")
+        ->take_all();
     run->add_option("--ratio", options->Ratio, "Speed ratio of mode S")->check(CLI::NonNegativeNumber);
     CLI::Option* play = run->add_option("--play", options->PlayPath,
                                         "Send this NMEA log's own lines instead, paced by its time stamps")

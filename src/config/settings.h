@@ -33,6 +33,7 @@ struct OutputSettings {
     int ParityIndex = 0;     // 0 none, 1 odd, 2 even
     int StopBitsIndex = 0;   // 0 one, 1 one and a half, 2 two
     std::string Device;      // Output%dDevice: a device path that replaces /dev/ttyS<Port> when set
+    std::string Net;         // Output%dNet: "tcp-listen:10110", "tcp:HOST:PORT", "udp:HOST:PORT"; empty for a serial port
 };
 
 struct FavoritePoint {

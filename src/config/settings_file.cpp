@@ -23,6 +23,7 @@ constexpr int IntervalMin = 100;
 constexpr int IntervalMax = 60000;
 constexpr std::size_t BufferOf(std::size_t chars) { return chars + 1; }
 constexpr std::size_t PathValueChars = 4095;  // Linux-only path keys: PATH_MAX, not a Windows buffer
+constexpr std::size_t NetValueChars = 300;    // "tcp-listen:" and a bracketed 253-character name with its port
 
 std::string NumberedKey(const char* prefix, int n, const char* suffix = "")
 {
@@ -267,6 +268,8 @@ void LoadSettings(const IniFile& ini, Settings& s, SimFix& fix)
         o.Interval = r.Interval(OutputKey(n, "Interval"), 1000);
         for (int k = 0; k < SentenceCount; ++k)
             o.Send[k] = r.Flag(OutputKey(n, SentenceKeys[k]), k < 4);
+        // A malformed address is kept as written: starting the output names the fault.
+        o.Net = r.Text(OutputKey(n, "Net"), "", NetValueChars);
     }
 
     s.GPSUpperSpeed = r.SpeedKmh("GPSUpperSpeed", 99999);
@@ -342,6 +345,9 @@ void SaveSettings(IniFile& ini, const Settings& s, const SimFix& fix, double spe
         w.Int(OutputKey(n, "Interval"), o.Interval);
         for (int k = 0; k < SentenceCount; ++k)
             w.Flag(OutputKey(n, SentenceKeys[k]), o.Send[k]);
+        // Written once an output has been a network output, so a file that never had one stays as it was.
+        const std::string netKey = OutputKey(n, "Net");
+        if (!o.Net.empty() || ini.Find(SettingsSection, netKey)) w.Text(netKey, o.Net, NetValueChars);
     }
 
     w.SpeedKmh("GPSUpperSpeed", s.GPSUpperSpeed);

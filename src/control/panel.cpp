@@ -108,7 +108,8 @@ int Operator::ClientMask()
     if (m_engine.State == RunState::Stopped) return mask;
     for (int i = 1; i < OutputCount; ++i) {
         auto& port = m_engine.Outputs[i].OpenPort;
-        if (m_engine.Options.Outputs[i].Virtual && port && port->IsPeerOpen()) mask |= 1 << i;
+        const OutputSettings& output = m_engine.Options.Outputs[i];
+        if ((output.Virtual || !output.Net.empty()) && port && port->IsPeerOpen()) mask |= 1 << i;
     }
     return mask;
 }
@@ -172,15 +173,19 @@ void Operator::FillStatus(PanelFrame& frame)
         OutputColumn& column = frame.Outputs[i];
         const int dx = 27 * i;
         column.Number = {Format("%d", i), 215 + dx, 68, TextGroup::Status};
-        const std::string port = i == 0 ? "OZI"
+        const bool network = i > 0 && !settings.Net.empty();
+        const std::string port = i == 0             ? "OZI"
+                                 : network          ? (settings.Net.starts_with("udp:") ? "UDP" : "TCP")
                                  : settings.Virtual ? Format("V%d  ", settings.Port + 1)
                                                     : Format("  %d  ", settings.Port + 1);
         column.Port = {port, 208 + dx, 88, TextGroup::Status};
+        if (network) column.ToolTip = runtime.OpenPort ? runtime.OpenPort->NetworkLabel() : settings.Net;
         OutputLook look;
         look.StartFailed = runtime.StartFailed;
         look.Active = settings.Active;
         look.Open = i == 0 ? runtime.LinkUp : runtime.OpenPort != nullptr;
-        look.Virtual = settings.Virtual;
+        // A network output waits like a virtual port until a client is there (UDP always has one).
+        look.Virtual = settings.Virtual || network;
         look.PeerOpen = runtime.OpenPort && runtime.OpenPort->IsPeerOpen();
         look.NoNMEA = settings.NoNMEA;
         column.Indicator = ChooseOutputIndicator(i, look);

@@ -31,15 +31,16 @@ struct OutputLook {
     bool StartFailed = false;
     bool Active = false;    // Active; OziActive for output 0
     bool Open = false;      // an OpenPort; the link up for output 0
-    bool Virtual = false;   // outputs 1..3
-    bool PeerOpen = false;  // another program has the virtual port open
+    bool Virtual = false;   // outputs 1..3: a virtual port, or a network output
+    bool PeerOpen = false;  // another program has the virtual port open, a client is connected
     bool NoNMEA = false;    // output 0
 };
 OutputIndicator ChooseOutputIndicator(int output, const OutputLook& look);
 
 struct OutputColumn {
     PanelText Number;  // "%d" at (215 + 27i, 68)
-    PanelText Port;    // "OZI", "V%d  " or "  %d  " at (208 + 27i, 88)
+    PanelText Port;    // "OZI", "V%d  ", "  %d  ", "TCP" or "UDP" at (208 + 27i, 88)
+    std::string ToolTip;  // a network output's kind and full address
     OutputIndicator Indicator = OutputIndicator::Off;
     int PictureX = 0;  // 206 + 27i
     int PictureY = 104;

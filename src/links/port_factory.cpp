@@ -4,6 +4,7 @@
 
 #include "links/port_messages.h"
 #include "links/real_serial_port.h"
+#include "net/net_ports.h"
 #include "sim/host.h"
 
 namespace tolvex {
@@ -75,6 +76,11 @@ std::unique_ptr<SerialPort> OpenVirtualPort(VirtualPortTable& table, int number,
         }
     }
     return std::make_unique<VirtualSerialPort>(table, number);
+}
+
+std::unique_ptr<SerialPort> PortFactory::OpenNetwork(const std::string& spec, Host& host)
+{
+    return OpenNetworkPort(spec, host);
 }
 
 SystemPortFactory::SystemPortFactory(const std::string& virtualPortDir)

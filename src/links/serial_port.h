@@ -1,5 +1,6 @@
 #pragma once
-// A running serial output: a real device through termios or a virtual COM port (a pseudo-terminal).
+// A running output port: a real device through termios, a virtual COM port (a pseudo-terminal) or
+// a network endpoint (TCP server, TCP client, UDP).
 
 #include <cstddef>
 #include <memory>
@@ -27,7 +28,13 @@ public:
     // CloseSerialPort: closes a real port or removes a virtual one.
     virtual void Close() = 0;
     // A virtual port: another program has it open now (the panel and the options page show it).
+    // A network port: a client is connected (TCP), or always (UDP).
     virtual bool IsPeerOpen() { return false; }
+    // A network port: its kind and real address for the operator ("TCP服务器 127.0.0.1:10110");
+    // empty for a serial port.
+    virtual std::string NetworkLabel() const { return {}; }
+    // Between ticks: accept, flush and reconnect without blocking. Serial ports have nothing to do.
+    virtual void Service() {}
 };
 
 struct SerialPortRequest {
@@ -45,6 +52,8 @@ public:
     virtual ~PortFactory() = default;
     // Reports its own failures through the host ("无法打开串口 %s " and the rest); null on failure.
     virtual std::unique_ptr<SerialPort> Open(const SerialPortRequest& request, Host& host) = 0;
+    // A network output ("tcp-listen:10110"), reporting its failures the same way; null on failure.
+    virtual std::unique_ptr<SerialPort> OpenNetwork(const std::string& spec, Host& host);
     // Close step: removes every virtual port still in the table (kept for a reader or after a failed
     // removal), warning once per port whose link cannot be removed.
     virtual void RemoveLeftoverPorts(Host& host) = 0;

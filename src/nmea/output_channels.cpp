@@ -6,6 +6,7 @@
 #include "links/ozi_link.h"
 #include "links/real_serial_port.h"
 #include "links/serial_port.h"
+#include "net/net_ports.h"
 #include "sim/host.h"
 
 namespace tolvex {
@@ -44,7 +45,11 @@ void OutputChannels::Start(bool open)
     }
 
     for (int i = 1; i < OutputCount; ++i) {
-        if (m_settings.Outputs[i].Active && m_table[i].OpenPort == nullptr) StartSerial(i);
+        if (!m_settings.Outputs[i].Active || m_table[i].OpenPort != nullptr) continue;
+        if (m_settings.Outputs[i].Net.empty())
+            StartSerial(i);
+        else
+            StartNetwork(i);
     }
 }
 
@@ -81,6 +86,22 @@ void OutputChannels::StartSerial(int i)
     m_table[i].PortDevice = m_table[i].OpenPort ? device : std::string();
 }
 
+void OutputChannels::StartNetwork(int i)
+{
+    const OutputSettings& s = m_settings.Outputs[i];
+    // Servers clash by their TCP port alone; clients and UDP senders share destinations freely.
+    const int listen = ListeningPortOf(s.Net);
+    for (int j = 1; j < OutputCount; ++j) {
+        if (j == i || m_table[j].OpenPort == nullptr || listen == 0 || m_table[j].ListenPort != listen) continue;
+        m_table[i].StartFailed = true;
+        m_host.ShowMessage(Format(NetPortClashText, i, j, listen, i), "端口重复", MessageIcon::Error);
+        return;
+    }
+    m_table[i].OpenPort = m_ports.OpenNetwork(s.Net, m_host);
+    m_table[i].StartFailed = m_table[i].OpenPort == nullptr;
+    m_table[i].ListenPort = m_table[i].OpenPort ? listen : 0;
+}
+
 void OutputChannels::CloseSerial(int i)
 {
     if (m_table[i].OpenPort) {
@@ -89,6 +110,7 @@ void OutputChannels::CloseSerial(int i)
     }
     m_table[i].PortNumber = 0;
     m_table[i].PortDevice.clear();
+    m_table[i].ListenPort = 0;
 }
 
 bool OutputChannels::Stop(bool ask)
@@ -103,8 +125,12 @@ bool OutputChannels::Stop(bool ask)
         for (int n = 1; n < OutputCount; ++n) {
             const SerialPort* port = m_table[n].OpenPort.get();
             entries[n].Enabled = port != nullptr;
-            entries[n].Label = port ? Format("输出%d：%sCOM%d", n, port->IsVirtual() ? "虚拟" : "", port->Number())
-                                    : Format("输出%d：未启动", n);
+            if (port == nullptr)
+                entries[n].Label = Format("输出%d：未启动", n);
+            else if (!port->NetworkLabel().empty())
+                entries[n].Label = Format("输出%d：%s", n, port->NetworkLabel().c_str());
+            else
+                entries[n].Label = Format("输出%d：%sCOM%d", n, port->IsVirtual() ? "虚拟" : "", port->Number());
         }
         for (auto& entry : entries) entry.Checked = entry.Enabled;
         const auto chosen = m_host.ChooseOutputsToStop(entries);
@@ -122,6 +148,12 @@ bool OutputChannels::Stop(bool ask)
         m_table[i].StartFailed = false;
     }
     return true;
+}
+
+void OutputChannels::Service()
+{
+    for (auto& output : m_table)
+        if (output.OpenPort) output.OpenPort->Service();
 }
 
 void OutputChannels::RemoveLeftoverPorts() { m_ports.RemoveLeftoverPorts(m_host); }

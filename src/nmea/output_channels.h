@@ -24,8 +24,10 @@ public:
     // Close step: virtual ports whose removal failed are tried once more, with a warning each.
     void RemoveLeftoverPorts();
 
-    // One sentence to serial output k (1..3). A vanished device closes the output and marks it failed.
+    // One sentence to output k (1..3). A vanished device closes the output and marks it failed.
     void Write(int k, const char* bytes, int length);
+    // Between ticks: network outputs accept, flush and reconnect, none of it waiting on a peer.
+    void Service();
 
     OutputTable& Table() { return m_table; }
     const OutputTable& Table() const { return m_table; }
@@ -35,6 +37,7 @@ public:
 
 private:
     void StartSerial(int i);
+    void StartNetwork(int i);
     void CloseSerial(int i);
 
     Settings& m_settings;

@@ -15,6 +15,7 @@ struct OutputRuntime {
     bool LinkUp = false;                   // output 0: the OziExplorer link is up
     int PortNumber = 0;                    // the COM number of the running port, for the clash check
     std::string PortDevice;                // its device path when real, for the clash check
+    int ListenPort = 0;                    // the TCP port of a running network server, for the clash check
     int TickCounter = 0;
     bool StartFailed = false;
 

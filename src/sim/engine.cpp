@@ -79,7 +79,14 @@ void Engine::TurnForHeldKeys()
 
 void Engine::TimerTick()
 {
-    if (TickInProgress || ExportRunning) return;
+    if (TickInProgress) return;
+    if (!ExportRunning) Tick();
+    // After the group was queued, so that network peers get it within this tick.
+    Outputs.Service();
+}
+
+void Engine::Tick()
+{
     ApplyPendingOziClicks();
     TickInProgress = true;
     if (ChangeInProgress) {

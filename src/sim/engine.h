@@ -80,6 +80,7 @@ public:
     bool ExportRunning = false;
 
 private:
+    void Tick();
     void TurnForHeldKeys();
     void PlayTick();
     bool SomeoneListens() const;

@@ -2,12 +2,17 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSpinBox>
 #include <QTabWidget>
 
 #include <sstream>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "app/field_edit.h"
 #include "app/options_sheet.h"
@@ -179,6 +184,58 @@ TEST_F(WindowTest, OkAfterVisitingEveryPageChangesNothing)
     const std::string saved = ReadIni();
     std::istringstream lines(values);
     for (std::string line; std::getline(lines, line);) EXPECT_NE(saved.find(line + "\n"), std::string::npos) << line;
+}
+
+// A UDP output set in the sheet: a malformed address is refused with its message, a good one is
+// taken, and after Run a program listening on that address receives the sentences.
+TEST_F(WindowTest, TheSheetSetsAUdpOutputThatReachesItsListener)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), length), 0);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
+    const QString address = QString("127.0.0.1:%1").arg(ntohs(a.sin_port));
+
+    CTolvexDlg& window = Open();
+    QString message;
+    bool serialFieldsLocked = false;
+    WhenModalShown([&](QWidget* dialog) {
+        auto* sheet = static_cast<COptions*>(dialog);
+        auto* output1 = static_cast<COptionOutput*>(sheet->Page(OptionsPage::Output1));
+        output1->KindList()->setCurrentIndex(output1->KindList()->findText(QString::fromUtf8("UDP")));
+        serialFieldsLocked = !output1->PortList()->isEnabled() && output1->AddressEdit()->isEnabled();
+        output1->AddressEdit()->setText("127.0.0.1");
+        WhenModalShown([&, sheet, output1](QWidget* box) {
+            message = static_cast<QMessageBox*>(box)->text();
+            static_cast<QDialog*>(box)->accept();
+            output1->AddressEdit()->setText(address);
+            sheet->accept();
+        });
+        sheet->accept();
+    });
+    window.OptionsCommand();
+    EXPECT_TRUE(serialFieldsLocked);
+    EXPECT_TRUE(message.contains(QString::fromUtf8("无效"))) << message.toStdString();
+    EXPECT_EQ(window.Sim().Core.Options.Outputs[1].Net, "udp:" + address.toStdString());
+
+    window.PressButton(PanelControl::Run);
+    ASSERT_TRUE(window.Sim().Core.Outputs[1].OpenPort);
+    // The panel's column names the kind, its tooltip the address; UDP always counts as sending.
+    const OutputColumn& column = window.Frame().Outputs[1];
+    EXPECT_EQ(column.Port.Text, "UDP");
+    EXPECT_EQ(column.ToolTip, "UDP " + address.toStdString());
+    EXPECT_EQ(column.Indicator, OutputIndicator::Sending);
+    for (int tick = 0; tick < 50; ++tick) window.Sim().Core.TimerTick();
+    char datagram[256];
+    const ssize_t n = ::recv(fd, datagram, sizeof datagram, 0);
+    ::close(fd);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(std::string(datagram, 7), "$GPRMC,");
+    EXPECT_EQ(std::string(datagram + n - 2, 2), "\r\n");
+    window.PressButton(PanelControl::Stop);
 }
 
 }  // namespace

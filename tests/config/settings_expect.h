@@ -39,6 +39,7 @@ inline void ExpectSameSettings(const Settings& a, const Settings& b)
         EXPECT_EQ(x.ParityIndex, y.ParityIndex);
         EXPECT_EQ(x.StopBitsIndex, y.StopBitsIndex);
         EXPECT_EQ(x.Device, y.Device);
+        EXPECT_EQ(x.Net, y.Net);
     }
     EXPECT_EQ(a.GPSUpperSpeed, b.GPSUpperSpeed);
     EXPECT_EQ(a.GPSLowerSpeed, b.GPSLowerSpeed);

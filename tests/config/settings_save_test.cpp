@@ -448,6 +448,7 @@ TimerWaits=17
 ChangeWaits=4
 Output1Device=/dev/ttyUSB0
 Output3Device=/dev/pts/7
+Output2Net=tcp-listen:[::]:10110
 VirtualPortDir=/run/user/1000/tolvex
 OziApiLibrary=/opt/ozi/liboziapi.so
 MapTileUrl=http://127.0.0.1:8080/{z}/{x}/{y}.png
@@ -462,6 +463,7 @@ TEST_F(SettingsFile, EveryKeyRoundTrips)
     SimFix firstFix;
     LoadSettings(m_path, first, firstFix);
     EXPECT_EQ(first.Outputs[2].Port, 29);
+    EXPECT_EQ(first.Outputs[2].Net, "tcp-listen:[::]:10110");
     EXPECT_EQ(first.Favorites[0].Name, "家");
 
     const std::string copy = m_dir + "/copy.ini";  // a new file: BackColorRGB is not carried

@@ -123,6 +123,50 @@ std::optional<double> Number(const std::string& line, const std::string& key)
     return std::strtod(line.c_str() + at + tag.size(), nullptr);
 }
 
+// The first gpsd report with a 3-D fix and the altitude of GGA; empty, after saying why, when
+// none came.
+std::string FirstFullTpv(int gpsdPort, const fs::path& dir)
+{
+    // gpsd may not listen yet on the first attempt.
+    std::string reports;
+    for (int attempt = 0; attempt < 20 && reports.find("\"class\":\"TPV\"") == std::string::npos; ++attempt) {
+        std::this_thread::sleep_for(250ms);
+        reports = Capture("timeout 15 gpspipe -w -n 10 127.0.0.1:" + std::to_string(gpsdPort) + " 2>/dev/null");
+    }
+    std::istringstream lines(reports);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("\"class\":\"TPV\"") != std::string::npos && Number(line, "mode") == 3.0 &&
+            Number(line, "altMSL").has_value())
+            return line;
+    }
+    ADD_FAILURE() << "gpspipe gave:\n" << reports << "\ngpsd said:\n" << ReadFile(dir / "gpsd.err")
+                  << "\ntolvex said:\n" << ReadFile(dir / "tolvex.err");
+    return {};
+}
+
+void ExpectConfiguredFix(const std::string& tpv)
+{
+    // Resolution of the sentences: 0.0001 minute of arc, 0.1 m, 0.01 knot, 0.1 degree.
+    const double latitude = Number(tpv, "lat").value_or(NAN);
+    const double longitude = Number(tpv, "lon").value_or(NAN);
+    EXPECT_NEAR(latitude, Latitude, 2e-6) << tpv;
+    // Driving east at 10 m/s for at most the whole run moves the fix by less than this.
+    const double drift = 10.0 * RunSeconds / (111320.0 * std::cos(Latitude * M_PI / 180));
+    EXPECT_GE(longitude, Longitude - 2e-6) << tpv;
+    EXPECT_LE(longitude, Longitude + drift) << tpv;
+    EXPECT_NEAR(Number(tpv, "altMSL").value_or(NAN), Altitude, 0.05) << tpv;
+    EXPECT_NEAR(Number(tpv, "speed").value_or(NAN), SpeedKmh / 3.6, 0.01) << tpv;
+    EXPECT_NEAR(Number(tpv, "track").value_or(NAN), Course, 0.05) << tpv;
+}
+
+void WriteFixSettings(const fs::path& ini)
+{
+    std::ofstream out(ini, std::ios::binary);
+    out << "[Tolvex]\r\nLatitude=" << Latitude << "\r\nLongitude=" << Longitude << "\r\nAltitude=" << Altitude
+        << "\r\nSpeed=" << SpeedKmh << "\r\nCourse=" << Course
+        << "\r\nOutput1Active=1\r\nOutput1Virtual=1\r\nOutput1Port=3\r\nOutput1Interval=1000\r\n";
+}
+
 class GpsdPeer : public ::testing::Test {
 protected:
     void SetUp() override
@@ -140,12 +184,7 @@ protected:
 TEST_F(GpsdPeer, ReportsTheConfiguredFixFromTheVirtualPort)
 {
     const fs::path ini = dir / "Tolvex.ini";
-    {
-        std::ofstream out(ini, std::ios::binary);
-        out << "[Tolvex]\r\nLatitude=" << Latitude << "\r\nLongitude=" << Longitude << "\r\nAltitude=" << Altitude
-            << "\r\nSpeed=" << SpeedKmh << "\r\nCourse=" << Course
-            << "\r\nOutput1Active=1\r\nOutput1Virtual=1\r\nOutput1Port=3\r\nOutput1Interval=1000\r\n";
-    }
+    WriteFixSettings(ini);
     const fs::path ports = dir / "ports";
     const fs::path link = ports / "COM3";
     Child tolvex({TOLVEX_BINARY, "run", "--config", ini.string(), "--virtual-dir", ports.string(), "--seconds",
@@ -160,39 +199,54 @@ TEST_F(GpsdPeer, ReportsTheConfiguredFixFromTheVirtualPort)
                 link.string()},
                dir / "gpsd.err");
 
-    // gpsd may not listen yet on the first attempt.
-    std::string reports;
-    for (int attempt = 0; attempt < 20 && reports.find("\"class\":\"TPV\"") == std::string::npos; ++attempt) {
-        std::this_thread::sleep_for(250ms);
-        reports = Capture("timeout 15 gpspipe -w -n 10 127.0.0.1:" + std::to_string(port) + " 2>/dev/null");
-    }
-
-    std::string tpv;  // the first report with a 3-D fix and the altitude of GGA
-    std::istringstream lines(reports);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.find("\"class\":\"TPV\"") != std::string::npos && Number(line, "mode") == 3.0 &&
-            Number(line, "altMSL").has_value()) {
-            tpv = line;
-            break;
-        }
-    }
-    ASSERT_FALSE(tpv.empty()) << "gpspipe gave:\n" << reports << "\ngpsd said:\n" << ReadFile(dir / "gpsd.err");
-
-    // Resolution of the sentences: 0.0001 minute of arc, 0.1 m, 0.01 knot, 0.1 degree.
-    const double latitude = Number(tpv, "lat").value_or(NAN);
-    const double longitude = Number(tpv, "lon").value_or(NAN);
-    EXPECT_NEAR(latitude, Latitude, 2e-6) << tpv;
-    // Driving east at 10 m/s for at most the whole run moves the fix by less than this.
-    const double drift = 10.0 * RunSeconds / (111320.0 * std::cos(Latitude * M_PI / 180));
-    EXPECT_GE(longitude, Longitude - 2e-6) << tpv;
-    EXPECT_LE(longitude, Longitude + drift) << tpv;
-    EXPECT_NEAR(Number(tpv, "altMSL").value_or(NAN), Altitude, 0.05) << tpv;
-    EXPECT_NEAR(Number(tpv, "speed").value_or(NAN), SpeedKmh / 3.6, 0.01) << tpv;
-    EXPECT_NEAR(Number(tpv, "track").value_or(NAN), Course, 0.05) << tpv;
+    const std::string tpv = FirstFullTpv(port, dir);
+    ASSERT_FALSE(tpv.empty());
+    ExpectConfiguredFix(tpv);
 
     gpsd.Stop();
     EXPECT_EQ(tolvex.Stop(), 0) << ReadFile(dir / "tolvex.err");
     EXPECT_FALSE(fs::is_symlink(link)) << "closing must remove the virtual port";
 }
+
+// gpsd as the client of a TCP server output and as the listener of a UDP output, each set for
+// this run only: the settings file still names the virtual port afterwards.
+class GpsdNetwork : public GpsdPeer, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(GpsdNetwork, ReportsTheConfiguredFix)
+{
+    const std::string kind = GetParam();
+    const fs::path ini = dir / "Tolvex.ini";
+    WriteFixSettings(ini);
+    const int nmeaPort = FreeTcpPort();
+    const int gpsdPort = FreeTcpPort();
+    ASSERT_GT(nmeaPort, 0);
+    ASSERT_NE(nmeaPort, gpsdPort);
+    const std::string address = "127.0.0.1:" + std::to_string(nmeaPort);
+    const std::string output = kind == "udp" ? "udp:" + address : "tcp-listen:" + address;
+    const std::string source = kind == "udp" ? "udp://" + address : "tcp://" + address;
+
+    Child tolvex({TOLVEX_BINARY, "run", "--config", ini.string(), "--virtual-dir", (dir / "ports").string(),
+                  "--seconds", std::to_string(RunSeconds), "--output", "1=" + output},
+                 dir / "tolvex.err");
+    // The start-up line names the real address before any client comes.
+    const std::string line = (kind == "udp" ? "UDP " : "TCP ") + address + (kind == "udp" ? " sending" : " listening");
+    for (int i = 0; i < 500 && ReadFile(dir / "tolvex.err").find(line) == std::string::npos; ++i)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_NE(ReadFile(dir / "tolvex.err").find(line), std::string::npos) << ReadFile(dir / "tolvex.err");
+
+    Child gpsd({"gpsd", "-N", "-n", "-b", "-S", std::to_string(gpsdPort), "-F", (dir / "gpsd.sock").string(), source},
+               dir / "gpsd.err");
+    const std::string tpv = FirstFullTpv(gpsdPort, dir);
+    ASSERT_FALSE(tpv.empty());
+    ExpectConfiguredFix(tpv);
+
+    gpsd.Stop();
+    EXPECT_EQ(tolvex.Stop(), 0) << ReadFile(dir / "tolvex.err");
+    const std::string saved = ReadFile(ini);
+    EXPECT_EQ(saved.find("Output1Net"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("Output1Virtual=1"), std::string::npos) << saved;
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, GpsdNetwork, ::testing::Values("tcp-listen", "udp"));
 
 }  // namespace

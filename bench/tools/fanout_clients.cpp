@@ -1,0 +1,167 @@
+// Connects many TCP clients to a server output and reads them all through one epoll set. Each
+// group is known by its RMC sentence; prints how many groups every client received, the CPU the
+// server process used, and how late the slowest client got a group against the 200 ms grid the
+// groups follow, and whether the targets are met.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/epoll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::time_point t, Clock::time_point origin)
+{
+    return std::chrono::duration<double, std::milli>(t - origin).count();
+}
+
+// utime + stime of a process, in seconds.
+double CpuSeconds(int pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    if (close == std::string::npos) return NAN;
+    std::istringstream fields(text.substr(close + 2));
+    std::string skip;
+    for (int i = 0; i < 11; ++i) fields >> skip;  // state .. cmajflt
+    double user = 0, system = 0;
+    fields >> user >> system;
+    return (user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+struct Group {
+    int Index = 0;
+    double First = 0;  // ms, earliest arrival at any client
+    double Last = 0;   // ms, arrival at the slowest client
+    int Clients = 0;
+};
+
+struct Client {
+    int Fd = -1;
+    std::string Pending;
+    int LastIndex = -1;
+    bool OutOfOrder = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 6) {
+        std::fprintf(stderr, "usage: fanout_clients PORT CLIENTS SECONDS INTERVAL_MS SERVER_PID\n");
+        return 2;
+    }
+    const int port = std::atoi(argv[1]);
+    const int count = std::atoi(argv[2]);
+    const double seconds = std::atof(argv[3]);
+    const double interval = std::atof(argv[4]);
+    const int serverPid = std::atoi(argv[5]);
+
+    const int poll = epoll_create1(0);
+    std::vector<Client> clients(static_cast<std::size_t>(count));
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (int i = 0; i < count; ++i) {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+            std::perror("fanout: connect");
+            return 2;
+        }
+        clients[static_cast<std::size_t>(i)].Fd = fd;
+        epoll_event e{};
+        e.events = EPOLLIN;
+        e.data.u32 = static_cast<uint32_t>(i);
+        epoll_ctl(poll, EPOLL_CTL_ADD, fd, &e);
+    }
+
+    // The server takes the clients between its ticks; the measurement starts once all are served.
+    const Clock::time_point origin = Clock::now();
+    const double settle = 2000;
+    const double end = settle + seconds * 1000;
+    double cpuStart = NAN;
+    std::map<std::string, Group> groups;
+    int nextIndex = 0;
+    std::vector<epoll_event> events(static_cast<std::size_t>(count));
+    char buffer[65536];
+    bool closed = false;
+    for (;;) {
+        const double now = Ms(Clock::now(), origin);
+        if (std::isnan(cpuStart) && now >= settle) cpuStart = CpuSeconds(serverPid);
+        if (now >= end + 500) break;
+        const int n = epoll_wait(poll, events.data(), count, 50);
+        const double at = Ms(Clock::now(), origin);
+        for (int k = 0; k < n; ++k) {
+            Client& c = clients[events[static_cast<std::size_t>(k)].data.u32];
+            const ssize_t got = recv(c.Fd, buffer, sizeof buffer, 0);
+            if (got <= 0) {
+                closed = true;
+                epoll_ctl(poll, EPOLL_CTL_DEL, c.Fd, nullptr);
+                continue;
+            }
+            c.Pending.append(buffer, static_cast<std::size_t>(got));
+            for (std::size_t eol; (eol = c.Pending.find("\r\n")) != std::string::npos;) {
+                const std::string line = c.Pending.substr(0, eol);
+                c.Pending.erase(0, eol + 2);
+                if (line.rfind("$GPRMC", 0) != 0) continue;
+                auto [it, added] = groups.try_emplace(line);
+                Group& g = it->second;
+                if (added) {
+                    g.Index = nextIndex++;
+                    g.First = at;
+                }
+                g.Last = std::max(g.Last, at);
+                ++g.Clients;
+                if (c.LastIndex >= 0 && g.Index != c.LastIndex + 1) c.OutOfOrder = true;
+                c.LastIndex = g.Index;
+            }
+        }
+    }
+    const double cpuEnd = CpuSeconds(serverPid);
+
+    // Groups wholly inside the window; the grid's phase is the one the most punctual group shows.
+    std::vector<Group> measured;
+    for (const auto& [line, g] : groups)
+        if (g.First >= settle && g.First <= end) measured.push_back(g);
+    std::sort(measured.begin(), measured.end(), [](const Group& x, const Group& y) { return x.Index < y.Index; });
+    if (measured.size() < 2) {
+        std::printf("fanout: %zu groups received\n", measured.size());
+        return 1;
+    }
+    double phase = INFINITY;
+    for (const Group& g : measured) phase = std::min(phase, g.First - g.Index * interval);
+    int missed = 0;
+    double worstLate = 0, worstSpread = 0;
+    for (const Group& g : measured) {
+        if (g.Clients < count) ++missed;
+        worstLate = std::max(worstLate, g.Last - (phase + g.Index * interval));
+        worstSpread = std::max(worstSpread, g.Last - g.First);
+    }
+    int disordered = 0;
+    for (const Client& c : clients) disordered += c.OutOfOrder ? 1 : 0;
+    const double cpu = 100 * (cpuEnd - cpuStart) / (seconds + 0.5);
+    const long expected = std::lround(seconds * 1000 / interval);
+    const bool ok = !closed && missed == 0 && disordered == 0 && static_cast<long>(measured.size()) >= expected - 1 &&
+                    cpu < 5.0 && worstLate <= 5.0;
+    std::printf("fanout: %d clients, %zu groups in %.0f s (target %ld), %d groups missed by some client, %d clients "
+                "out of order%s; server CPU %.2f %% of one core (target < 5 %%); slowest client's worst lateness "
+                "%.3f ms (target <= 5 ms), widest spread across clients %.3f ms: %s\n",
+                count, measured.size(), seconds, expected, missed, disordered, closed ? ", a client was dropped" : "",
+                cpu, worstLate, worstSpread, ok ? "meets the targets" : "MISSES the targets");
+    return ok ? 0 : 1;
+}

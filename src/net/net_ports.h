@@ -1,0 +1,22 @@
+#pragma once
+// OpenSerialPort for network outputs: the spec of Output%dNet becomes a TCP server, a TCP client
+// or a UDP sender. A failure is shown through the host with the system's reason.
+
+#include <memory>
+#include <string>
+
+#include "links/serial_port.h"
+
+namespace tolvex {
+
+inline constexpr char CannotOpenNetPortText[] = "无法打开网络端口 %s：%s";
+inline constexpr char NetPortClashText[] = "输出%d与输出%d均监听TCP端口%d，无法启动输出%d ";
+
+// Null after the message when the spec is malformed, the name does not resolve or the socket
+// cannot be bound. A server not bound to loopback is announced on the local network.
+std::unique_ptr<SerialPort> OpenNetworkPort(const std::string& spec, Host& host);
+
+// The TCP port a "tcp-listen:" spec listens on; 0 for any other spec or when the system picks it.
+int ListeningPortOf(const std::string& spec);
+
+}  // namespace tolvex
