@@ -19,7 +19,6 @@
 namespace tolvex {
 namespace {
 
-constexpr const char* SentenceNames[SentenceCount] = {"RMC", "GGA", "GSA", "GSV", "GLL", "VTG"};
 constexpr const char* ParityNames[] = {"无", "奇", "偶"};
 constexpr const char* StopBitNames[] = {"1", "1.5", "2"};
 constexpr const char* FormatNames[] = {"(d)dd.dddddd", "(d)ddmm.mmmm", "(d)ddmmss.ss"};
