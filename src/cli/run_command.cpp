@@ -20,6 +20,7 @@
 #include "links/ozi_api_link.h"
 #include "links/port_factory.h"
 #include "nmea/log_player.h"
+#include "sky/almanac.h"
 #include "sim/clock.h"
 #include "sim/engine_simulator.h"
 #include "tracks/track_loader.h"
@@ -51,7 +52,42 @@ struct RunOptions {
     std::optional<double> Ratio;
     std::string PlayPath;  // a recorded log sent instead of the simulated fix
     double Rate = 1;
+    // The receiver's realism; any of these turns it on.
+    bool SkyGiven = false;
+    std::string Sky;  // empty or "nominal": the nominal constellations; otherwise a YUMA or SEM file
+    std::string Systems;
+    std::optional<double> Mask, Noise;
+    std::optional<std::uint32_t> Seed;
 };
+
+// The sky options over the settings; false with a message when they cannot be used.
+bool ApplySkyOptions(const RunOptions& options, SkySettings& sky)
+{
+    const bool any = options.SkyGiven || !options.Systems.empty() || options.Mask || options.Noise || options.Seed;
+    if (!any) return true;
+    sky.Enabled = true;
+    if (options.SkyGiven) sky.AlmanacFile = options.Sky == "nominal" ? std::string() : options.Sky;
+    if (!sky.AlmanacFile.empty()) {
+        const AlmanacResult almanac = ReadAlmanacFile(sky.AlmanacFile);
+        if (!almanac) {
+            Event("cannot use the almanac %s", almanac.Error.c_str());
+            return false;
+        }
+        Event("almanac %s: %zu satellites", sky.AlmanacFile.c_str(), almanac.Satellites.size());
+    }
+    if (!options.Systems.empty()) {
+        const std::optional<unsigned> systems = ParseGnssSystems(options.Systems);
+        if (!systems) {
+            Event("--systems: \"%s\" is not a list of gps, glonass, galileo, beidou", options.Systems.c_str());
+            return false;
+        }
+        sky.Systems = *systems;
+    }
+    if (options.Mask) sky.MaskDeg = *options.Mask;
+    if (options.Noise) sky.Uere = *options.Noise;
+    if (options.Seed) sky.Seed = *options.Seed;
+    return true;
+}
 
 // Loads the track as the window does and applies the replay options as the menu would.
 bool StartReplay(const RunOptions& options, Simulator& sim, Host& host)
@@ -117,6 +153,7 @@ int Run(const RunOptions& options)
     SimFix fix;
     const std::string path = options.ConfigPath.empty() ? DefaultSettingsPath() : options.ConfigPath;
     LoadSettings(path, settings, fix);
+    if (!ApplySkyOptions(options, settings.Sky)) return 1;
     const std::string virtualDir = options.VirtualDir.empty() ? settings.VirtualPortDir : options.VirtualDir;
 
     SystemPortFactory ports(virtualDir);
@@ -221,8 +258,18 @@ void AddRunCommand(CLI::App& app)
     run->add_option("--rate", options->Rate, "With --play: play this many times as fast")
         ->check(CLI::PositiveNumber)
         ->needs(play);
-    run->callback([options, loop] {
+    CLI::Option* sky = run->add_option("--sky", options->Sky,
+                    "Realistic receiver: moving satellites, DOP from geometry, fix loss; nominal constellations, "
+                    "or a YUMA or SEM almanac file for GPS")
+        ->expected(0, 1);
+    run->add_option("--systems", options->Systems, "Satellite systems for --sky: gps,glonass,galileo,beidou");
+    run->add_option("--mask", options->Mask, "Elevation mask for --sky, degrees (default 5)")->check(CLI::Range(0.0, 90.0));
+    run->add_option("--noise", options->Noise, "Position noise for --sky: UERE in metres (0: none)")
+        ->check(CLI::Range(0.0, MaxUere));
+    run->add_option("--seed", options->Seed, "Seed of the noise for --sky: the same seed gives the same sentences");
+    run->callback([options, loop, sky] {
         if (loop->count() > 0 && options->Loop.empty()) options->Loop = "file";
+        options->SkyGiven = sky->count() > 0;
         SetCommandExitCode(Run(*options));
     });
 }
