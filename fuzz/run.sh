@@ -18,10 +18,11 @@ declare -A seeds=(
   [plt]="$data/plt $data/reference/ref.plt"
   [nmea_log]="$data/nmea $data/reference/ref.nmea"
   [ini]=""
+  [almanac]="$data/almanac"
 )
 
 status=0
-for name in gpx kml gpssim trk plt nmea_log ini; do
+for name in gpx kml gpssim trk plt nmea_log ini almanac; do
   target="$build/fuzz/fuzz_$name"
   if [ ! -x "$target" ]; then
     echo "fuzz: $target is missing" >&2

@@ -311,7 +311,7 @@ void NmeaBuilder::BuildSentences(const SimFix& fix, RunState runState, const Set
                 gsa.Fixed(Dop(view->Dop.PDOP), 1).Put(',').Fixed(Dop(view->Dop.HDOP), 1).Put(',');
                 gsa.Fixed(Dop(view->Dop.VDOP), 1);
             } else {
-                gsa.Put(',');
+                gsa.Put(",,");  // three empty DOP fields
             }
             if (several) gsa.Put(',').Digits(Systems[static_cast<std::size_t>(i)].NmeaId, 1);
             gsa.Put('*');
