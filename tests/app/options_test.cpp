@@ -84,6 +84,34 @@ TEST_F(WindowTest, OkRoundsIntervalsConvertsLimitsAndRemembersThePage)
     EXPECT_EQ(shown, "50.00");
 }
 
+TEST_F(WindowTest, SkyPageAndTheAddedSentenceBoxesReachTheSettings)
+{
+    CTolvexDlg& window = Open();
+    WhenModalShown([](QWidget* dialog) {
+        auto* sheet = static_cast<COptions*>(dialog);
+        for (QCheckBox* box : sheet->Page(OptionsPage::Output1)->findChildren<QCheckBox*>())
+            if (box->text() == "ZDA" || box->text() == "HDT") box->click();
+        sheet->SetCurrentPage(OptionsPage::Sky);
+        QWidget* sky = sheet->Page(OptionsPage::Sky);
+        for (QCheckBox* box : sky->findChildren<QCheckBox*>())
+            if (box->text() == "Galileo" || box->text().startsWith(QString::fromUtf8("模拟真实接收机"))) box->click();
+        Edit(sky, "截止高度角（度）")->setText("20");
+        Edit(sky, "用户等效距离误差（米）")->setText("3");
+        Edit(sky, "随机种子")->setText("42");
+        sheet->accept();
+    });
+    window.OptionsCommand();
+    const Settings& s = window.Sim().Core.Options;
+    EXPECT_TRUE(s.Outputs[1].Send[static_cast<int>(Sentence::ZDA)]);
+    EXPECT_TRUE(s.Outputs[1].Send[static_cast<int>(Sentence::HDT)]);
+    EXPECT_FALSE(s.Outputs[1].Send[static_cast<int>(Sentence::GST)]);
+    EXPECT_TRUE(s.Sky.Enabled);
+    EXPECT_EQ(s.Sky.Systems, SystemBit(GnssSystem::Gps) | SystemBit(GnssSystem::Galileo));
+    EXPECT_EQ(s.Sky.MaskDeg, 20);
+    EXPECT_EQ(s.Sky.Uere, 3);
+    EXPECT_EQ(s.Sky.Seed, 42u);
+}
+
 TEST_F(WindowTest, AnIntervalOutOfRangeKeepsThePageOpen)
 {
     CTolvexDlg& window = Open();
