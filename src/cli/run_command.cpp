@@ -1,5 +1,6 @@
 // tolvex run: the simulator without a window. Run is pressed at start; SIGINT or SIGTERM closes it
-// the way the window closes (settings saved, Stopped, outputs closed).
+// the way the window closes (settings saved, Stopped, outputs closed). With realism on, SIGUSR1
+// loses the fix and SIGUSR2 restores it.
 
 #include <CLI/CLI.hpp>
 #include <unistd.h>
@@ -31,6 +32,12 @@ namespace {
 std::atomic<bool> g_closeRequested{false};
 
 extern "C" void RequestClose(int) { g_closeRequested = true; }
+
+// Scripts lose and restore the fix with SIGUSR1 and SIGUSR2; applied between ticks.
+enum FixCommand : int { FixUnchanged = 0, FixLose = 1, FixRestore = 2 };
+std::atomic<int> g_fixCommand{FixUnchanged};
+
+extern "C" void RequestFixLoss(int signal) { g_fixCommand = signal == SIGUSR1 ? FixLose : FixRestore; }
 
 void Event(const char* format, auto... args)
 {
@@ -177,6 +184,8 @@ int Run(const RunOptions& options)
     std::signal(SIGINT, RequestClose);
     std::signal(SIGTERM, RequestClose);
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGUSR1, RequestFixLoss);
+    std::signal(SIGUSR2, RequestFixLoss);
 
     std::optional<LogPlayer> player;
     if (!options.PlayPath.empty()) {
@@ -206,6 +215,13 @@ int Run(const RunOptions& options)
     for (long long n = 1; totalTicks < 0 || n <= totalTicks; ++n) {
         std::this_thread::sleep_until(start + n * TickPeriod);
         if (g_closeRequested) break;
+        if (const int command = g_fixCommand.exchange(FixUnchanged); command != FixUnchanged) {
+            engine.SetFixLost(command == FixLose);
+            if (!engine.Options.Sky.Enabled)
+                Event("fix loss on request needs --sky: the receiver without realism always has its fix");
+            else
+                Event(command == FixLose ? "fix lost on request" : "fix restored on request");
+        }
         engine.TimerTick();
         if (showStatus && n % 25 == 0) PrintStatus(engine);
         if (player && player->Finished()) break;
