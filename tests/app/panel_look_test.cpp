@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cmath>
 
+#include "app/options_sheet.h"
 #include "app/quick_help_window.h"
 #include "app_fixture.h"
 
@@ -109,6 +110,13 @@ TEST_F(WindowTest, DialogsForTheRecord)
         static_cast<QDialog*>(dialog)->reject();
     });
     window.OptionsCommand(1);
+    testing_app::WhenModalShown([](QWidget* dialog) {
+        auto* sheet = static_cast<COptions*>(dialog);
+        sheet->SetCurrentPage(OptionsPage::Sky);
+        Save(dialog->grab(), "dialog-options-sky");
+        sheet->reject();
+    });
+    window.OptionsCommand();
     testing_app::WhenModalShown([](QWidget* dialog) {
         Save(dialog->grab(), "dialog-position-dms");
         static_cast<QDialog*>(dialog)->reject();
