@@ -149,6 +149,13 @@ void PrintStatus(const Engine& engine)
     std::fprintf(stderr, "\r%-7s %11.6f %12.6f  %8.1f km/h  course %5.1f  alt %.1f m   ",
                  StateNames[static_cast<int>(engine.State) & 3], f.Latitude, f.Longitude, f.Speed * KmhPerMps,
                  f.Course, f.Altitude);
+    if (engine.Options.Sky.Enabled) {
+        const SkyView& sky = engine.Sky().View();
+        if (sky.FixValid)
+            std::fprintf(stderr, " %2d/%-2zu sats  HDOP %.1f   ", sky.UsedCount, sky.Satellites.size(), sky.Dop.HDOP);
+        else
+            std::fprintf(stderr, " no fix (%zu sats)   ", sky.Satellites.size());
+    }
     std::fflush(stderr);
 }
 
