@@ -219,7 +219,8 @@ public:
             ::dup2(null, 2);
             ::close(fds[0]);
             const std::string server = "127.0.0.1:" + std::to_string(port);
-            ::execlp("gpspipe", "gpspipe", "-w", server.c_str(), static_cast<char*>(nullptr));
+            // Bounded, so that a peer that stops reporting fails the test instead of hanging it.
+            ::execlp("timeout", "timeout", "30", "gpspipe", "-w", server.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(fds[1]);
@@ -303,7 +304,8 @@ TEST_F(GpsdPeer, ReadsTheSkyAndTheLossAndRecoveryOfTheFix)
     std::string log;
     std::optional<std::int64_t> time;
     bool skyChecked = false;
-    for (int attempt = 0; attempt < 20 && phase != Done; ++attempt) {
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    for (int attempt = 0; attempt < 20 && phase != Done && std::chrono::steady_clock::now() < deadline; ++attempt) {
         std::this_thread::sleep_for(250ms);
         ReportStream reports(port);
         while (phase != Done) {
