@@ -189,7 +189,7 @@ TEST_F(WindowTest, OkAfterVisitingEveryPageChangesNothing)
         // Output 0 is off: its interval and sentences are grey, "不输出NMEA" is not.
         QWidget* ozi = sheet->Page(OptionsPage::Output0);
         const QList<QCheckBox*> boxes = ozi->findChildren<QCheckBox*>();
-        oziLook = boxes.size() == 8 && boxes[1]->isEnabled() && !boxes[2]->isEnabled() &&
+        oziLook = boxes.size() == 2 + SentenceCount && boxes[1]->isEnabled() && !boxes[2]->isEnabled() &&
                   !Edit(ozi, "输出0 间隔(毫秒)")->isEnabled();
         if (auto* spin = sheet->Page(OptionsPage::Track)->findChild<QSpinBox*>(QString::fromUtf8("航迹段最少点数"))) {
             spinMin = spin->minimum();
