@@ -19,10 +19,11 @@ declare -A seeds=(
   [nmea_log]="$data/nmea $data/reference/ref.nmea"
   [ini]=""
   [netspec]=""
+  [almanac]="$data/almanac"
 )
 
 status=0
-for name in gpx kml gpssim trk plt nmea_log ini netspec; do
+for name in gpx kml gpssim trk plt nmea_log ini netspec almanac; do
   target="$build/fuzz/fuzz_$name"
   if [ ! -x "$target" ]; then
     echo "fuzz: $target is missing" >&2

@@ -3,12 +3,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -19,11 +21,14 @@
 #include "app/host_dialogs.h"
 #include "app/qt_text.h"
 #include "net/net_address.h"
+#include "sky/almanac.h"
+
+#include <climits>
+#include <cstdint>
 
 namespace tolvex {
 namespace {
 
-constexpr const char* SentenceNames[SentenceCount] = {"RMC", "GGA", "GSA", "GSV", "GLL", "VTG"};
 constexpr const char* ParityNames[] = {"无", "奇", "偶"};
 constexpr const char* StopBitNames[] = {"1", "1.5", "2"};
 constexpr const char* FormatNames[] = {"(d)dd.dddddd", "(d)ddmm.mmmm", "(d)ddmmss.ss"};
@@ -54,7 +59,7 @@ QLabel* Hint(const char* utf8, QWidget* parent)
     return label;
 }
 
-// The six sentence boxes in one row.
+// The sentence boxes in one row.
 QHBoxLayout* SentenceRow(std::array<QCheckBox*, SentenceCount>& boxes, QWidget* parent)
 {
     auto* row = new QHBoxLayout;
@@ -402,6 +407,94 @@ bool COptionTrack::Save(OptionsForm& form)
     return ReadNumber(m_minLength, form.MinTrackLength, this);
 }
 
+// --- Sky ---
+
+constexpr const char* SystemBoxTexts[GnssSystemCount] = {"GPS", "GLONASS", "Galileo", "北斗"};
+
+COptionSky::COptionSky(QWidget* parent)
+    : OptionsPageBase(parent), m_enabled(new QCheckBox(Text("模拟真实接收机（卫星运动、精度因子、定位噪声、失锁）"), this)),
+      m_almanac(new QLineEdit(this)), m_mask(new NumberEdit(Text("截止高度角（度）"), 1, this)),
+      m_uere(new NumberEdit(Text("用户等效距离误差（米）"), 2, this)),
+      m_correlation(new NumberEdit(Text("噪声相关时间（秒）"), 1, this)), m_seed(new NumberEdit(Text("随机种子"), -1, this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_enabled);
+    auto* systems = new QGroupBox(Text("卫星系统"), this);
+    auto* systemRow = new QHBoxLayout(systems);
+    for (int i = 0; i < GnssSystemCount; ++i) {
+        m_systems[i] = new QCheckBox(Text(SystemBoxTexts[i]), systems);
+        systemRow->addWidget(m_systems[i]);
+    }
+    layout->addWidget(systems);
+    auto* almanacRow = new QHBoxLayout;
+    auto* browse = new QPushButton(Text("浏览..."), this);
+    almanacRow->addWidget(m_almanac);
+    almanacRow->addWidget(browse);
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, Text("选择历书文件"), m_almanac->text(),
+                                                          Text("历书文件 (*.alm *.al3 *.txt);;所有文件 (*)"));
+        if (!path.isEmpty()) m_almanac->setText(path);
+    });
+    auto* form = new QFormLayout;
+    form->addRow(Text("GPS历书文件"), almanacRow);
+    form->addRow(Hint("YUMA或SEM格式；为空时使用标准星座", this));
+    form->addRow(Text("截止高度角（度）"), m_mask);
+    form->addRow(Hint("高于此角度的卫星少于4颗时失去定位（可模拟城市峡谷）", this));
+    form->addRow(Text("用户等效距离误差（米）"), m_uere);
+    form->addRow(Hint("0：无定位噪声", this));
+    form->addRow(Text("噪声相关时间（秒）"), m_correlation);
+    form->addRow(Text("随机种子"), m_seed);
+    form->addRow(Hint("0：每次运行不同；相同的种子产生相同的语句", this));
+    layout->addLayout(form);
+    layout->addStretch();
+}
+
+void COptionSky::Load(const OptionsForm& form)
+{
+    m_enabled->setChecked(form.Sky.Enabled);
+    for (int i = 0; i < GnssSystemCount; ++i) m_systems[i]->setChecked((form.Sky.Systems & (1u << i)) != 0);
+    m_almanac->setText(FromUtf8(form.Sky.AlmanacFile));
+    m_mask->SetValue(form.Sky.MaskDeg);
+    m_uere->SetValue(form.Sky.Uere);
+    m_correlation->SetValue(form.Sky.CorrelationTime);
+    m_seed->SetValue(form.Sky.Seed);
+}
+
+bool COptionSky::Save(OptionsForm& form)
+{
+    double seed = 0;
+    if (!ReadNumber(m_mask, form.Sky.MaskDeg, this) || !ReadNumber(m_uere, form.Sky.Uere, this) ||
+        !ReadNumber(m_correlation, form.Sky.CorrelationTime, this) || !ReadNumber(m_seed, seed, this))
+        return false;
+    if (!(seed >= 0 && seed <= UINT32_MAX)) {
+        WarnAboutField(this, OutOfRangeText(m_seed->Label(), 0, UINT32_MAX, true));
+        m_seed->setFocus();
+        return false;
+    }
+    unsigned systems = 0;
+    for (int i = 0; i < GnssSystemCount; ++i)
+        if (m_systems[i]->isChecked()) systems |= 1u << i;
+    if (systems == 0) {
+        WarnAboutField(this, Text("请至少选择一个卫星系统"));
+        return false;
+    }
+    const std::string almanac = m_almanac->text().trimmed().toStdString();
+    if (!almanac.empty()) {
+        // Refused here, where it can be corrected, rather than at every run.
+        const AlmanacResult read = ReadAlmanacFile(almanac);
+        if (!read) {
+            WarnAboutField(this, Text("无法使用此历书文件：") + FromUtf8(read.Error));
+            m_almanac->setFocus();
+            return false;
+        }
+    }
+    form.Sky.Enabled = m_enabled->isChecked();
+    form.Sky.Systems = systems;
+    form.Sky.AlmanacFile = almanac;
+    form.Sky.Seed = static_cast<std::uint32_t>(seed);
+    return true;
+}
+
 // --- The sheet ---
 
 COptions::COptions(Settings& settings, const OptionsRuntime& runtime, int startPage, QWidget* parent)
@@ -412,7 +505,7 @@ COptions::COptions(Settings& settings, const OptionsRuntime& runtime, int startP
     m_pages = {new COptionOutput(1, runtime, this), new COptionOutput(2, runtime, this),
                new COptionOutput(3, runtime, this), new COptionOzi(runtime, this),
                new COptionGPS(this),                new COptionMisc(runtime, this),
-               new COptionTrack(this)};
+               new COptionTrack(this),              new COptionSky(this)};
     for (int page = 0; page < OptionsPageCount; ++page) {
         m_pages[page]->Load(m_form);
         m_tabs->addTab(m_pages[page], Text(OptionsTabText(page)));

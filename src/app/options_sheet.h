@@ -12,6 +12,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QSpinBox;
 class QLineEdit;
 class QTabWidget;
@@ -126,6 +127,24 @@ public:
 private:
     QSpinBox* m_minPoints;
     NumberEdit* m_minLength;
+};
+
+// The receiver's realism: satellites, mask, noise.
+class COptionSky : public OptionsPageBase {
+    Q_OBJECT
+public:
+    explicit COptionSky(QWidget* parent);
+    void Load(const OptionsForm& form) override;
+    bool Save(OptionsForm& form) override;
+
+private:
+    QCheckBox* m_enabled;
+    std::array<QCheckBox*, GnssSystemCount> m_systems{};
+    QLineEdit* m_almanac;
+    NumberEdit* m_mask;
+    NumberEdit* m_uere;
+    NumberEdit* m_correlation;
+    NumberEdit* m_seed;
 };
 
 class COptions : public QDialog {

@@ -20,7 +20,6 @@
 
 namespace tolvex {
 namespace {
-constexpr const char* SentenceNames[SentenceCount] = {"RMC", "GGA", "GSA", "GSV", "GLL", "VTG"};
 }
 
 CSaveNMEA::CSaveNMEA(Simulator& sim, NmeaExport& exporter, QWidget* parent)

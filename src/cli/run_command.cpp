@@ -1,5 +1,6 @@
 // tolvex run: the simulator without a window. Run is pressed at start; SIGINT or SIGTERM closes it
-// the way the window closes (settings saved, Stopped, outputs closed).
+// the way the window closes (settings saved, Stopped, outputs closed). With realism on, SIGUSR1
+// loses the fix and SIGUSR2 restores it.
 
 #include <CLI/CLI.hpp>
 #include <unistd.h>
@@ -22,6 +23,7 @@
 #include "links/port_factory.h"
 #include "nmea/log_player.h"
 #include "net/output_spec.h"
+#include "sky/almanac.h"
 #include "sim/clock.h"
 #include "sim/engine_simulator.h"
 #include "tracks/track_loader.h"
@@ -32,6 +34,12 @@ namespace {
 std::atomic<bool> g_closeRequested{false};
 
 extern "C" void RequestClose(int) { g_closeRequested = true; }
+
+// Scripts lose and restore the fix with SIGUSR1 and SIGUSR2; applied between ticks.
+enum FixCommand : int { FixUnchanged = 0, FixLose = 1, FixRestore = 2 };
+std::atomic<int> g_fixCommand{FixUnchanged};
+
+extern "C" void RequestFixLoss(int signal) { g_fixCommand = signal == SIGUSR1 ? FixLose : FixRestore; }
 
 void Event(const char* format, auto... args)
 {
@@ -54,6 +62,12 @@ struct RunOptions {
     std::string PlayPath;  // a recorded log sent instead of the simulated fix
     double Rate = 1;
     std::vector<std::string> Outputs;  // "N=SPEC", for this run only
+    // The receiver's realism; any of these turns it on.
+    bool SkyGiven = false;
+    std::string Sky;  // empty or "nominal": the nominal constellations; otherwise a YUMA or SEM file
+    std::string Systems;
+    std::optional<double> Mask, Noise;
+    std::optional<std::uint32_t> Seed;
 };
 
 // --output N=SPEC into the settings of this run; false after naming the fault.
@@ -72,6 +86,35 @@ bool ApplyOutputOptions(const std::vector<std::string>& specs, Settings& setting
             return false;
         }
     }
+    return true;
+}
+
+// The sky options over the settings; false with a message when they cannot be used.
+bool ApplySkyOptions(const RunOptions& options, SkySettings& sky)
+{
+    const bool any = options.SkyGiven || !options.Systems.empty() || options.Mask || options.Noise || options.Seed;
+    if (!any) return true;
+    sky.Enabled = true;
+    if (options.SkyGiven) sky.AlmanacFile = options.Sky == "nominal" ? std::string() : options.Sky;
+    if (!sky.AlmanacFile.empty()) {
+        const AlmanacResult almanac = ReadAlmanacFile(sky.AlmanacFile);
+        if (!almanac) {
+            Event("cannot use the almanac %s", almanac.Error.c_str());
+            return false;
+        }
+        Event("almanac %s: %zu satellites", sky.AlmanacFile.c_str(), almanac.Satellites.size());
+    }
+    if (!options.Systems.empty()) {
+        const std::optional<unsigned> systems = ParseGnssSystems(options.Systems);
+        if (!systems) {
+            Event("--systems: \"%s\" is not a list of gps, glonass, galileo, beidou", options.Systems.c_str());
+            return false;
+        }
+        sky.Systems = *systems;
+    }
+    if (options.Mask) sky.MaskDeg = *options.Mask;
+    if (options.Noise) sky.Uere = *options.Noise;
+    if (options.Seed) sky.Seed = *options.Seed;
     return true;
 }
 
@@ -130,6 +173,13 @@ void PrintStatus(const Engine& engine)
     std::fprintf(stderr, "\r%-7s %11.6f %12.6f  %8.1f km/h  course %5.1f  alt %.1f m   ",
                  StateNames[static_cast<int>(engine.State) & 3], f.Latitude, f.Longitude, f.Speed * KmhPerMps,
                  f.Course, f.Altitude);
+    if (engine.Options.Sky.Enabled) {
+        const SkyView& sky = engine.Sky().View();
+        if (sky.FixValid)
+            std::fprintf(stderr, " %2d/%-2zu sats  HDOP %.1f   ", sky.UsedCount, sky.Satellites.size(), sky.Dop.HDOP);
+        else
+            std::fprintf(stderr, " no fix (%zu sats)   ", sky.Satellites.size());
+    }
     std::fflush(stderr);
 }
 
@@ -144,6 +194,7 @@ int Run(const RunOptions& options)
     // The settings file keeps its own outputs: what --output changed is put back before saving.
     const std::array<OutputSettings, OutputCount> fileOutputs = settings.Outputs;
     if (!ApplyOutputOptions(options.Outputs, settings)) return 2;
+    if (!ApplySkyOptions(options, settings.Sky)) return 1;
     const std::string virtualDir = options.VirtualDir.empty() ? settings.VirtualPortDir : options.VirtualDir;
 
     SystemPortFactory ports(virtualDir);
@@ -167,6 +218,8 @@ int Run(const RunOptions& options)
     std::signal(SIGINT, RequestClose);
     std::signal(SIGTERM, RequestClose);
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGUSR1, RequestFixLoss);
+    std::signal(SIGUSR2, RequestFixLoss);
 
     std::optional<LogPlayer> player;
     if (!options.PlayPath.empty()) {
@@ -196,6 +249,13 @@ int Run(const RunOptions& options)
     for (long long n = 1; totalTicks < 0 || n <= totalTicks; ++n) {
         std::this_thread::sleep_until(start + n * TickPeriod);
         if (g_closeRequested) break;
+        if (const int command = g_fixCommand.exchange(FixUnchanged); command != FixUnchanged) {
+            engine.SetFixLost(command == FixLose);
+            if (!engine.Options.Sky.Enabled)
+                Event("fix loss on request needs --sky: the receiver without realism always has its fix");
+            else
+                Event(command == FixLose ? "fix lost on request" : "fix restored on request");
+        }
         engine.TimerTick();
         if (showStatus && n % 25 == 0) PrintStatus(engine);
         if (player && player->Finished()) break;
@@ -258,8 +318,18 @@ void AddRunCommand(CLI::App& app)
     run->add_option("--rate", options->Rate, "With --play: play this many times as fast")
         ->check(CLI::PositiveNumber)
         ->needs(play);
-    run->callback([options, loop] {
+    CLI::Option* sky = run->add_option("--sky", options->Sky,
+                    "Realistic receiver: moving satellites, DOP from geometry, fix loss; nominal constellations, "
+                    "or a YUMA or SEM almanac file for GPS")
+        ->expected(0, 1);
+    run->add_option("--systems", options->Systems, "Satellite systems for --sky: gps,glonass,galileo,beidou");
+    run->add_option("--mask", options->Mask, "Elevation mask for --sky, degrees (default 5)")->check(CLI::Range(0.0, 90.0));
+    run->add_option("--noise", options->Noise, "Position noise for --sky: UERE in metres (0: none)")
+        ->check(CLI::Range(0.0, MaxUere));
+    run->add_option("--seed", options->Seed, "Seed of the noise for --sky: the same seed gives the same sentences");
+    run->callback([options, loop, sky] {
         if (loop->count() > 0 && options->Loop.empty()) options->Loop = "file";
+        options->SkyGiven = sky->count() > 0;
         SetCommandExitCode(Run(*options));
     });
 }

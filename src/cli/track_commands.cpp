@@ -48,7 +48,6 @@ struct InfoCommandOptions : TrackCommandOptions {
     std::optional<int> Format;
 };
 
-constexpr std::array<std::string_view, SentenceCount> SentenceNames = {"RMC", "GGA", "GSA", "GSV", "GLL", "VTG"};
 
 void Complain(const std::string& text)
 {

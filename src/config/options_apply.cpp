@@ -3,7 +3,7 @@
 namespace tolvex {
 namespace {
 
-constexpr const char* TabTexts[OptionsPageCount] = {"输出1", "输出2", "输出3", "输出0(Ozi)", "GPS", "杂项", "航迹"};
+constexpr const char* TabTexts[OptionsPageCount] = {"输出1", "输出2", "输出3", "输出0(Ozi)", "GPS", "杂项", "航迹", "卫星"};
 
 // One range check of a page.
 struct RangeRow {
@@ -36,6 +36,9 @@ constexpr RangeRow RangeTable[] = {
      [](const OptionsForm& f) { return static_cast<double>(f.MinTrackPoints); }},
     {OptionsPage::Track, "航迹段最短长度（米）", 0, 999999.99, false,
      [](const OptionsForm& f) { return f.MinTrackLength; }},
+    {OptionsPage::Sky, "截止高度角（度）", 0, 90, false, [](const OptionsForm& f) { return f.Sky.MaskDeg; }},
+    {OptionsPage::Sky, "用户等效距离误差（米）", 0, 1000, false, [](const OptionsForm& f) { return f.Sky.Uere; }},
+    {OptionsPage::Sky, "噪声相关时间（秒）", 1, 86400, false, [](const OptionsForm& f) { return f.Sky.CorrelationTime; }},
 };
 
 }  // namespace
@@ -72,6 +75,7 @@ OptionsForm OptionsFormOf(const Settings& s)
     f.WheelSensitivity = s.WheelSensitivity;
     f.MinTrackPoints = s.MinTrackPoints;
     f.MinTrackLength = s.MinTrackLength;
+    f.Sky = s.Sky;
     return f;
 }
 
@@ -120,6 +124,9 @@ void StoreOptionsPage(const OptionsForm& form, int page, Settings& s)
         s.MinTrackPoints = form.MinTrackPoints;
         s.MinTrackLength = form.MinTrackLength;
         break;
+    case OptionsPage::Sky:
+        s.Sky = form.Sky;
+        break;
     default: break;
     }
 }
@@ -150,6 +157,7 @@ void RestoreOptions(const Settings& saved, Settings& s)
     s.WheelSensitivity = saved.WheelSensitivity;
     s.MinTrackPoints = saved.MinTrackPoints;
     s.MinTrackLength = saved.MinTrackLength;
+    s.Sky = saved.Sky;
 }
 
 OutputPageLook OutputPageLookOf(bool active, bool running, bool isVirtual, bool peerOpen)

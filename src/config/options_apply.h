@@ -11,7 +11,7 @@
 namespace tolvex {
 
 // Tab order of the pages.
-inline constexpr int OptionsPageCount = 7;
+inline constexpr int OptionsPageCount = 8;
 namespace OptionsPage {
 inline constexpr int Output1 = 0;
 inline constexpr int Output2 = 1;
@@ -20,9 +20,10 @@ inline constexpr int Output0 = 3;
 inline constexpr int Gps = 4;
 inline constexpr int Misc = 5;
 inline constexpr int Track = 6;
+inline constexpr int Sky = 7;
 }  // namespace OptionsPage
 
-// "输出1", "输出2", "输出3", "输出0(Ozi)", "GPS", "杂项", "航迹"; null outside 0..6.
+// "输出1", "输出2", "输出3", "输出0(Ozi)", "GPS", "杂项", "航迹", "卫星"; null outside 0..7.
 const char* OptionsTabText(int page);
 // The page of output 0..3 (3 for output 0, 0..2 for outputs 1..3); -1 for any other number.
 int OptionsPageOfOutput(int output);
@@ -56,6 +57,7 @@ struct OptionsForm {
     double WheelSensitivity = 5;
     int MinTrackPoints = 2;
     double MinTrackLength = 0;
+    SkySettings Sky;
 };
 OptionsForm OptionsFormOf(const Settings& settings);
 

@@ -16,8 +16,31 @@ inline constexpr int FavoriteCount = 20;
 inline constexpr int MaxComPort = 30;
 inline constexpr std::string_view DefaultMapTileUrl = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
 
-enum class Sentence : int { RMC = 0, GGA = 1, GSA = 2, GSV = 3, GLL = 4, VTG = 5 };
-inline constexpr int SentenceCount = 6;
+enum class Sentence : int { RMC = 0, GGA = 1, GSA = 2, GSV = 3, GLL = 4, VTG = 5, ZDA = 6, GST = 7, HDT = 8 };
+inline constexpr int SentenceCount = 9;
+// The first six are the receiver's classic set; ZDA, GST and HDT came later and are off unless ticked.
+inline constexpr int ClassicSentenceCount = 6;
+inline constexpr std::array<const char*, SentenceCount> SentenceNames = {"RMC", "GGA", "GSA", "GSV", "GLL",
+                                                                         "VTG", "ZDA", "GST", "HDT"};
+
+// Satellite systems the sky model can fly, as bits of SkySettings::Systems.
+enum class GnssSystem : int { Gps = 0, Glonass = 1, Galileo = 2, Beidou = 3 };
+inline constexpr int GnssSystemCount = 4;
+inline constexpr std::array<const char*, GnssSystemCount> GnssSystemNames = {"gps", "glonass", "galileo", "beidou"};
+inline constexpr unsigned SystemBit(GnssSystem s) { return 1u << static_cast<int>(s); }
+
+// The receiver's realism: moving satellites, DOP from geometry, noise, fix loss. Off by default, and
+// then every sentence is the fixed text of a receiver with four satellites.
+struct SkySettings {
+    bool Enabled = false;
+    unsigned Systems = SystemBit(GnssSystem::Gps);
+    std::string AlmanacFile;         // YUMA or SEM for GPS; empty: the nominal constellation
+    double MaskDeg = 5;              // elevation mask, degrees
+    double Uere = 0;                 // metres; 0: no noise
+    double CorrelationTime = 60;     // seconds of the noise process
+    std::uint32_t Seed = 0;          // 0: a new seed each run
+    bool operator==(const SkySettings&) const = default;
+};
 
 inline constexpr std::array<int, 12> BaudRates = {1200, 2400, 4800, 9600, 14400, 19200,
                                                   38400, 56000, 57600, 115200, 128000, 256000};
@@ -94,6 +117,7 @@ struct Settings {
     std::string MapTileUrl = std::string(DefaultMapTileUrl);
     std::string MapTileFile;
     bool MapWindowOpen = false;
+    SkySettings Sky;
 
     static std::array<OutputSettings, OutputCount> DefaultOutputs()
     {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cctype>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -17,7 +19,7 @@ namespace tolvex {
 
 namespace {
 
-constexpr std::array<const char*, SentenceCount> SentenceKeys = {"RMC", "GGA", "GSA", "GSV", "GLL", "VTG"};
+constexpr const std::array<const char*, SentenceCount>& SentenceKeys = SentenceNames;
 
 constexpr int IntervalMin = 100;
 constexpr int IntervalMax = 60000;
@@ -99,6 +101,12 @@ public:
     void Int(std::string_view key, long long v) { Text(key, FormatInt(v)); }
     void Flag(std::string_view key, bool v) { Int(key, v ? 1 : 0); }
     void Color(std::string_view key, ColorRef c) { Text(key, FormatColor(c)); }
+    // Keys added after the classic set are written once they leave their default or the file has
+    // them, so a file that never used them stays as it was.
+    bool Wanted(std::string_view key, bool isDefault) const
+    {
+        return !isDefault || m_ini.Find(SettingsSection, key).has_value();
+    }
 
 private:
     IniFile& m_ini;
@@ -135,6 +143,37 @@ std::string RunningExecutable()
 }
 
 }  // namespace
+
+std::optional<unsigned> ParseGnssSystems(std::string_view text)
+{
+    unsigned systems = 0;
+    for (std::string_view name : SplitAtCommas(text)) {
+        while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+        while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+        int found = -1;
+        for (int i = 0; i < GnssSystemCount; ++i) {
+            const std::string_view known = GnssSystemNames[static_cast<std::size_t>(i)];
+            if (name.size() == known.size() &&
+                std::equal(name.begin(), name.end(), known.begin(),
+                           [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; }))
+                found = i;
+        }
+        if (found < 0) return std::nullopt;
+        systems |= 1u << found;
+    }
+    return systems;
+}
+
+std::string FormatGnssSystems(unsigned systems)
+{
+    std::string text;
+    for (int i = 0; i < GnssSystemCount; ++i) {
+        if ((systems & (1u << i)) == 0) continue;
+        if (!text.empty()) text += ',';
+        text += GnssSystemNames[static_cast<std::size_t>(i)];
+    }
+    return text;
+}
 
 ColorRef SwapRedBlue(std::uint32_t value)
 {
@@ -302,6 +341,17 @@ void LoadSettings(const IniFile& ini, Settings& s, SimFix& fix)
     s.MapTileUrl = r.Text("MapTileUrl", DefaultMapTileUrl, PathValueChars);
     s.MapTileFile = r.Text("MapTileFile", "", PathValueChars);
     s.MapWindowOpen = r.Flag("MapWindowOpen", false);
+
+    // The receiver's realism; every key absent means off.
+    SkySettings& sky = s.Sky;
+    sky.Enabled = r.Flag("SkyRealism", false);
+    sky.Systems = ParseGnssSystems(r.Text("SkySystems", "gps")).value_or(SystemBit(GnssSystem::Gps));
+    sky.AlmanacFile = r.Text("SkyAlmanac", "", PathValueChars);
+    sky.MaskDeg = std::clamp(r.Real("SkyMask", 5), 0.0, 90.0);
+    sky.Uere = std::clamp(r.Real("SkyUERE", 0), 0.0, MaxUere);
+    sky.CorrelationTime = std::clamp(r.Real("SkyCorrelationTime", 60), MinCorrelationTime, MaxCorrelationTime);
+    sky.Seed = static_cast<std::uint32_t>(std::clamp<long long>(
+        static_cast<long long>(LeadingReal(r.Text("SkySeed", "0"))), 0, UINT32_MAX));
 }
 
 void LoadSettings(const std::string& path, Settings& settings, SimFix& fix)
@@ -331,8 +381,10 @@ void SaveSettings(IniFile& ini, const Settings& s, const SimFix& fix, double spe
     w.Flag("OziActive", ozi.Active);
     w.Flag("OziNoNMEA", ozi.NoNMEA);
     w.Int("OziInterval", ozi.Interval);
-    for (int k = 0; k < SentenceCount; ++k)
-        w.Flag(std::string("Ozi") + SentenceKeys[k], ozi.Send[k]);
+    for (int k = 0; k < SentenceCount; ++k) {
+        const std::string key = std::string("Ozi") + SentenceKeys[k];
+        if (k < ClassicSentenceCount || w.Wanted(key, !ozi.Send[k])) w.Flag(key, ozi.Send[k]);
+    }
 
     for (int n = 1; n < OutputCount; ++n) {
         const OutputSettings& o = s.Outputs[n];
@@ -343,8 +395,10 @@ void SaveSettings(IniFile& ini, const Settings& s, const SimFix& fix, double spe
         w.Int(OutputKey(n, "ParityIndex"), o.ParityIndex);
         w.Int(OutputKey(n, "StopBitsIndex"), o.StopBitsIndex);
         w.Int(OutputKey(n, "Interval"), o.Interval);
-        for (int k = 0; k < SentenceCount; ++k)
-            w.Flag(OutputKey(n, SentenceKeys[k]), o.Send[k]);
+        for (int k = 0; k < SentenceCount; ++k) {
+            const std::string key = OutputKey(n, SentenceKeys[k]);
+            if (k < ClassicSentenceCount || w.Wanted(key, !o.Send[k])) w.Flag(key, o.Send[k]);
+        }
         // Written once an output has been a network output, so a file that never had one stays as it was.
         const std::string netKey = OutputKey(n, "Net");
         if (!o.Net.empty() || ini.Find(SettingsSection, netKey)) w.Text(netKey, o.Net, NetValueChars);
@@ -369,6 +423,17 @@ void SaveSettings(IniFile& ini, const Settings& s, const SimFix& fix, double spe
     w.Int("TimerWaits", s.TimerWaits);
     w.Int("ChangeWaits", s.ChangeWaits);
     w.Flag("MapWindowOpen", s.MapWindowOpen);
+
+    const SkySettings& sky = s.Sky;
+    const SkySettings off;
+    if (w.Wanted("SkyRealism", !sky.Enabled)) w.Flag("SkyRealism", sky.Enabled);
+    if (w.Wanted("SkySystems", sky.Systems == off.Systems)) w.Text("SkySystems", FormatGnssSystems(sky.Systems));
+    if (w.Wanted("SkyAlmanac", sky.AlmanacFile.empty())) w.Text("SkyAlmanac", sky.AlmanacFile, PathValueChars);
+    if (w.Wanted("SkyMask", sky.MaskDeg == off.MaskDeg)) w.Real("SkyMask", sky.MaskDeg);
+    if (w.Wanted("SkyUERE", sky.Uere == off.Uere)) w.Real("SkyUERE", sky.Uere);
+    if (w.Wanted("SkyCorrelationTime", sky.CorrelationTime == off.CorrelationTime))
+        w.Real("SkyCorrelationTime", sky.CorrelationTime);
+    if (w.Wanted("SkySeed", sky.Seed == off.Seed)) w.Int("SkySeed", sky.Seed);
 }
 
 bool SaveSettings(const std::string& path, const Settings& settings, const SimFix& fix, double speedToWrite,

@@ -3,6 +3,7 @@
 // close. Keys, value forms, defaults and load checks are those the Windows build used, so a file
 // moved between the two reads the same.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -61,6 +62,16 @@ std::string FormatSettingReal(double value);
 // A speed in m/s as the file keeps it, in km/h: the shortest value that reads back as the same
 // speed, in the form of FormatSettingReal.
 std::string FormatSettingSpeed(double mps);
+
+// Ranges the settings load and the options keep the noise settings in.
+inline constexpr double MaxUere = 1000;  // metres
+inline constexpr double MinCorrelationTime = 1;
+inline constexpr double MaxCorrelationTime = 86400;  // seconds
+
+// "gps,galileo" as bits of SkySettings::Systems (names in any case, blanks around them allowed);
+// nothing when a name is unknown or the list is empty.
+std::optional<unsigned> ParseGnssSystems(std::string_view text);
+std::string FormatGnssSystems(unsigned systems);
 
 // Swaps the red and blue bytes: RRGGBB as written <-> COLORREF 0x00BBGGRR; bits 24..31 are 0.
 ColorRef SwapRedBlue(std::uint32_t value);

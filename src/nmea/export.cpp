@@ -6,7 +6,10 @@
 #include <cstdlib>
 
 #include <memory>
+#include <optional>
 #include <vector>
+
+#include "sky/sky_model.h"
 
 namespace tolvex {
 namespace {
@@ -70,16 +73,20 @@ long long NmeaExport::ExportNmea(std::FILE* file, const ExportOptions& options)
     m_replay.GoToTrackPoint(startSegment, 1);
 
     NmeaBuilder builder;
+    // The export's own sky, started afresh: with a seed the same file comes out every time.
+    std::optional<SkyModel> sky;
+    if (m_settings.Sky.Enabled) sky.emplace().Configure(m_settings.Sky);
     m_cancelled = false;
     long long records = 0;
     bool finished = false;
     while (!finished) {
         m_replay.ReplayStep(finished, singleSegment);
-        builder.BuildSentences(m_fix, m_runState, m_settings, m_clock, m_calendar, true);
+        builder.BuildSentences(m_fix, m_runState, m_settings, m_clock, m_calendar, true, sky ? &*sky : nullptr);
         builder.AppendLineEnds();
         for (int i = 0; i < SentenceCount; ++i) {
-            if (options.Sentences[i])
-                std::fwrite(builder.Text(i), 1, static_cast<std::size_t>(builder.Length(i)), file);
+            if (!options.Sentences[i]) continue;
+            for (int line = 0; line < builder.LineCount(i); ++line)
+                std::fwrite(builder.Text(i, line), 1, static_cast<std::size_t>(builder.Length(i, line)), file);
         }
         ++records;
         if (Progress && records % ProgressEvery == 0 && !Progress(m_replay.Point(), m_replay.Store().PointCountTotal())) {

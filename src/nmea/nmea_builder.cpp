@@ -1,12 +1,15 @@
 #include "nmea/nmea_builder.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <string_view>
 
+#include "sim/geodesy.h"
 #include "sim/lat_lon_format.h"
+#include "sky/sky_model.h"
 
 namespace tolvex {
 namespace {
@@ -90,6 +93,56 @@ void FormatCoordinate(TextBuilder& out, double value, double limit, int degreeDi
     out.Put(',').Put(shown.Negative ? negative : positive).Put(',');
 }
 
+struct SystemTalker {
+    const char* Talker;
+    int NmeaId;  // the system id field of an NMEA 4.10 GSA
+};
+// Indexed by GnssSystem.
+constexpr std::array<SystemTalker, GnssSystemCount> Systems = {{{"GP", 1}, {"GL", 2}, {"GA", 3}, {"GB", 4}}};
+
+// A GSV message count is one digit: nine messages of four.
+constexpr int MaxGsvSatellites = 36;
+
+int SystemsIn(unsigned systems) { return std::popcount(systems & ((1u << GnssSystemCount) - 1)); }
+
+// RMC, GGA and the other position sentences: the one system's talker, or GN for several.
+const char* PositionTalker(const SkyView* view)
+{
+    if (view == nullptr) return "GP";
+    if (SystemsIn(view->Systems) != 1) return "GN";
+    return Systems[static_cast<std::size_t>(std::countr_zero(view->Systems))].Talker;
+}
+
+double Dop(double value) { return std::min(Finite(value), 99.9); }
+
+// A system's used satellites, highest first, as GSA lists them.
+struct UsedList {
+    std::array<const SatelliteView*, MaxUsedPerSystem> Items{};
+    std::size_t Count = 0;
+    auto begin() const { return Items.begin(); }
+    auto end() const { return Items.begin() + static_cast<std::ptrdiff_t>(Count); }
+};
+UsedList UsedByElevation(const SkyView& view, GnssSystem system)
+{
+    UsedList used;
+    for (const SatelliteView& sat : view.Satellites)
+        if (sat.System == system && sat.Used && used.Count < used.Items.size()) used.Items[used.Count++] = &sat;
+    std::sort(used.Items.begin(), used.Items.begin() + static_cast<std::ptrdiff_t>(used.Count),
+              [](const SatelliteView* a, const SatelliteView* b) { return a->Elevation > b->Elevation; });
+    return used;
+}
+
+// The noise moves the reported position off the true one: metres north, east and up.
+void ApplyError(SimFix& fix, const SkyView& view)
+{
+    fix.Latitude += view.NorthError / PolarRadius / DegToRad;
+    const double c = std::max(std::cos(fix.Latitude * DegToRad), 1e-6);
+    fix.Longitude += view.EastError / (EquatorialRadius * c) / DegToRad;
+    if (fix.Longitude > 180) fix.Longitude -= 360;
+    if (fix.Longitude < -180) fix.Longitude += 360;
+    fix.Altitude += view.UpError;
+}
+
 }  // namespace
 
 UtcTime BreakUtc(std::int64_t t)
@@ -153,7 +206,7 @@ int NmeaChecksum(char* text, int bufferSize)
 }
 
 void NmeaBuilder::BuildSentences(const SimFix& fix, RunState runState, const Settings& settings, FixClock& clock,
-                                 const CalendarClock& calendar, bool exportRunning)
+                                 const CalendarClock& calendar, bool exportRunning, SkyModel* sky)
 {
     if (!clock.FixClockStart) {
         clock.FixClockStart = calendar.Now();
@@ -168,7 +221,8 @@ void NmeaBuilder::BuildSentences(const SimFix& fix, RunState runState, const Set
     } else {
         elapsed = TruncSeconds(static_cast<double>(calendar.Now() - start) * settings.GPSTimeFactor);
     }
-    const UtcTime utc = BreakUtc(std::clamp(start + elapsed + offset, EarliestFixTime, LatestFixTime));
+    const std::int64_t fixTime = std::clamp(start + elapsed + offset, EarliestFixTime, LatestFixTime);
+    const UtcTime utc = BreakUtc(fixTime);
 
     char fieldText[4][32];
     TextBuilder time(fieldText[0], sizeof fieldText[0]);
@@ -177,50 +231,168 @@ void NmeaBuilder::BuildSentences(const SimFix& fix, RunState runState, const Set
     TextBuilder lon(fieldText[3], sizeof fieldText[3]);
     time.Digits(utc.Hour, 2).Digits(utc.Minute, 2).Digits(utc.Second, 2).Put(".000,");
     date.Digits(utc.Day, 2).Digits(utc.Month, 2).Digits(utc.Year % 100, 2).Put(',');
-    FormatCoordinate(lat, fix.Latitude, 90, 2, 'N', 'S');
-    FormatCoordinate(lon, fix.Longitude, 180, 3, 'E', 'W');
 
     const double kmh = ReportedSpeed(fix, runState, settings) * KmhPerMps;
     const double knots = kmh / KmhPerKnot;
     const double course = std::clamp(Finite(fix.Course), -360.0, 720.0);
-    const double altitude = std::clamp(Finite(fix.Altitude), -MaxAltitude, MaxAltitude);
 
-    auto sentence = [this](int i) { return TextBuilder(m_text[i].data(), SentenceBufferSize); };
-    auto finish = [this](int i, TextBuilder& text) {
-        text.Finish();
-        m_length[i] = WriteChecksum(m_text[i].data(), text.View().size(), SentenceBufferSize);
+    // Without a sky: the receiver of four fixed satellites. With one: what it sees at the fix time.
+    const SkyView* view = sky ? &sky->Observe(fix, static_cast<double>(fixTime)) : nullptr;
+    const bool valid = view == nullptr || view->FixValid;
+    const char* talker = PositionTalker(view);
+
+    SimFix reported = fix;
+    if (view && valid) ApplyError(reported, *view);
+    FormatCoordinate(lat, reported.Latitude, 90, 2, 'N', 'S');
+    FormatCoordinate(lon, reported.Longitude, 180, 3, 'E', 'W');
+    const double altitude = std::clamp(Finite(reported.Altitude), -MaxAltitude, MaxAltitude);
+
+    m_lines = 0;
+    auto begin = [this](Sentence s) {
+        m_first[static_cast<int>(s)] = m_lines;
+        m_count[static_cast<int>(s)] = 0;
     };
-    // $GPRMC,time,A,lat,N,lon,E,knots,course,date,,,A*hh
-    TextBuilder rmc = sentence(0);
-    rmc.Put("$GPRMC,").Put(time.View()).Put("A,").Put(lat.View()).Put(lon.View());
-    rmc.Fixed(knots, 2).Put(',').Fixed(course, 1).Put(',').Put(date.View()).Put(",,A*");
-    finish(0, rmc);
-    // $GPGGA,time,lat,N,lon,E,1,04,1.0,alt,M,,,,0000*hh
-    TextBuilder gga = sentence(1);
-    gga.Put("$GPGGA,").Put(time.View()).Put(lat.View()).Put(lon.View()).Put("1,04,1.0,");
-    gga.Fixed(altitude, 1).Put(",M,,,,0000*");
-    finish(1, gga);
-    // $GPGSA,A,3,01,02,03,04,,,,,,,,,1.5,1.0,1.1*hh
-    TextBuilder gsa = sentence(2);
-    gsa.Put(GsaText);
-    finish(2, gsa);
-    // $GPGSV,1,1,04,(prn,elevation,azimuth,snr)x4*hh
-    TextBuilder gsv = sentence(3);
-    gsv.Put(GsvText);
-    finish(3, gsv);
-    // $GPGLL,lat,N,lon,E,time,A*hh
-    TextBuilder gll = sentence(4);
-    gll.Put("$GPGLL,").Put(lat.View()).Put(lon.View()).Put(time.View()).Put("A*");
-    finish(4, gll);
-    // $GPVTG,course,T,,M,knots,N,kmh,K*hh
-    TextBuilder vtg = sentence(5);
-    vtg.Put("$GPVTG,").Fixed(course, 1).Put(",T,,M,").Fixed(knots, 2).Put(",N,").Fixed(kmh, 2).Put(",K*");
-    finish(5, vtg);
+    // A new line of the sentence last started, opened with "$", the talker and the sentence name.
+    auto line = [this](Sentence s, const char* lineTalker) {
+        TextBuilder text(m_text[static_cast<std::size_t>(m_lines)].data(), SentenceBufferSize);
+        text.Put('$').Put(lineTalker).Put(SentenceNames[static_cast<std::size_t>(s)]).Put(',');
+        return text;
+    };
+    auto finish = [this](Sentence s, TextBuilder& text) {
+        text.Finish();
+        m_length[static_cast<std::size_t>(m_lines)] =
+            WriteChecksum(m_text[static_cast<std::size_t>(m_lines)].data(), text.View().size(), SentenceBufferSize);
+        ++m_count[static_cast<int>(s)];
+        if (m_lines + 1 < MaxSentenceLines) ++m_lines;
+    };
+
+    // $GPRMC,time,A,lat,N,lon,E,knots,course,date,,,A*hh  (no fix: time,V,,,,,,,date,,,N)
+    begin(Sentence::RMC);
+    TextBuilder rmc = line(Sentence::RMC, talker);
+    if (valid) {
+        rmc.Put(time.View()).Put("A,").Put(lat.View()).Put(lon.View());
+        rmc.Fixed(knots, 2).Put(',').Fixed(course, 1).Put(',').Put(date.View()).Put(",,A*");
+    } else {
+        rmc.Put(time.View()).Put("V,,,,,,,").Put(date.View()).Put(",,N*");
+    }
+    finish(Sentence::RMC, rmc);
+    // $GPGGA,time,lat,N,lon,E,quality,used,hdop,alt,M,,,,0000*hh
+    begin(Sentence::GGA);
+    TextBuilder gga = line(Sentence::GGA, talker);
+    gga.Put(time.View());
+    if (!view) {
+        gga.Put(lat.View()).Put(lon.View()).Put("1,04,1.0,").Fixed(altitude, 1).Put(",M,,,,0000*");
+    } else if (valid) {
+        gga.Put(lat.View()).Put(lon.View()).Put("1,").Digits(std::min(view->UsedCount, 99), 2).Put(',');
+        gga.Fixed(Dop(view->Dop.HDOP), 1).Put(',').Fixed(altitude, 1).Put(",M,,,,0000*");
+    } else {
+        gga.Put(",,,,0,00,,,,,,,0000*");
+    }
+    finish(Sentence::GGA, gga);
+    // $GPGSA,A,3,prn x12,pdop,hdop,vdop*hh; several systems: $GNGSA per system with its system id
+    begin(Sentence::GSA);
+    if (!view) {
+        TextBuilder gsa(m_text[static_cast<std::size_t>(m_lines)].data(), SentenceBufferSize);
+        gsa.Put(GsaText);
+        finish(Sentence::GSA, gsa);
+    } else {
+        const bool several = SystemsIn(view->Systems) > 1;
+        for (int i = 0; i < GnssSystemCount; ++i) {
+            if ((view->Systems & (1u << i)) == 0) continue;
+            TextBuilder gsa = line(Sentence::GSA, talker);
+            gsa.Put(valid ? "A,3," : "A,1,");
+            int slots = 0;
+            for (const SatelliteView* sat : UsedByElevation(*view, static_cast<GnssSystem>(i))) {
+                gsa.Digits(sat->Prn, 2).Put(',');
+                ++slots;
+            }
+            for (; slots < MaxUsedPerSystem; ++slots) gsa.Put(',');
+            if (valid) {
+                gsa.Fixed(Dop(view->Dop.PDOP), 1).Put(',').Fixed(Dop(view->Dop.HDOP), 1).Put(',');
+                gsa.Fixed(Dop(view->Dop.VDOP), 1);
+            } else {
+                gsa.Put(",,");  // three empty DOP fields
+            }
+            if (several) gsa.Put(',').Digits(Systems[static_cast<std::size_t>(i)].NmeaId, 1);
+            gsa.Put('*');
+            finish(Sentence::GSA, gsa);
+        }
+    }
+    // $GPGSV,count,index,in view,(prn,elevation,azimuth,snr) x up to 4*hh, per system with its talker
+    begin(Sentence::GSV);
+    if (!view) {
+        TextBuilder gsv(m_text[static_cast<std::size_t>(m_lines)].data(), SentenceBufferSize);
+        gsv.Put(GsvText);
+        finish(Sentence::GSV, gsv);
+    } else {
+        for (int i = 0; i < GnssSystemCount; ++i) {
+            if ((view->Systems & (1u << i)) == 0) continue;
+            std::array<const SatelliteView*, MaxGsvSatellites> inView{};
+            int n = 0;
+            for (const SatelliteView& sat : view->Satellites)
+                if (static_cast<int>(sat.System) == i && n < MaxGsvSatellites) inView[static_cast<std::size_t>(n++)] = &sat;
+            const int messages = std::max(1, (n + 3) / 4);
+            for (int m = 0; m < messages; ++m) {
+                TextBuilder gsv = line(Sentence::GSV, Systems[static_cast<std::size_t>(i)].Talker);
+                gsv.Digits(messages, 1).Put(',').Digits(m + 1, 1).Put(',').Digits(n, 2);
+                for (int k = m * 4; k < std::min(n, m * 4 + 4); ++k) {
+                    const SatelliteView& sat = *inView[static_cast<std::size_t>(k)];
+                    const int azimuth = static_cast<int>(std::lround(sat.Azimuth)) % 360;
+                    gsv.Put(',').Digits(sat.Prn, 2).Put(',').Digits(static_cast<int>(std::lround(sat.Elevation)), 2);
+                    gsv.Put(',').Digits(azimuth, 3).Put(',').Digits(sat.Snr, 2);
+                }
+                gsv.Put('*');
+                finish(Sentence::GSV, gsv);
+            }
+        }
+    }
+    // $GPGLL,lat,N,lon,E,time,A*hh  (no fix: ,,,,time,V)
+    begin(Sentence::GLL);
+    TextBuilder gll = line(Sentence::GLL, talker);
+    if (valid)
+        gll.Put(lat.View()).Put(lon.View()).Put(time.View()).Put("A*");
+    else
+        gll.Put(",,,,").Put(time.View()).Put("V*");
+    finish(Sentence::GLL, gll);
+    // $GPVTG,course,T,,M,knots,N,kmh,K*hh  (no fix: every value empty)
+    begin(Sentence::VTG);
+    TextBuilder vtg = line(Sentence::VTG, talker);
+    if (valid)
+        vtg.Fixed(course, 1).Put(",T,,M,").Fixed(knots, 2).Put(",N,").Fixed(kmh, 2).Put(",K*");
+    else
+        vtg.Put(",T,,M,,N,,K*");
+    finish(Sentence::VTG, vtg);
+    // $GPZDA,time,day,month,year,zone hours,zone minutes*hh: the fix time is UTC, its zone 00,00
+    begin(Sentence::ZDA);
+    TextBuilder zda = line(Sentence::ZDA, talker);
+    zda.Put(time.View()).Digits(utc.Day, 2).Put(',').Digits(utc.Month, 2).Put(',').Digits(utc.Year, 4).Put(",00,00*");
+    finish(Sentence::ZDA, zda);
+    // $GPGST,time,rms,major,minor,orientation,lat sigma,lon sigma,alt sigma*hh, metres, the noise's own
+    begin(Sentence::GST);
+    TextBuilder gst = line(Sentence::GST, talker);
+    gst.Put(time.View());
+    if (valid) {
+        const double sn = view ? view->SigmaNorth : 0, se = view ? view->SigmaEast : 0, su = view ? view->SigmaUp : 0;
+        gst.Fixed(view ? view->Uere : 0, 1).Put(',').Fixed(std::max(sn, se), 1).Put(',').Fixed(std::min(sn, se), 1);
+        gst.Put(',').Fixed(sn >= se ? 0.0 : 90.0, 1).Put(',').Fixed(sn, 1).Put(',').Fixed(se, 1).Put(',');
+        gst.Fixed(su, 1).Put('*');
+    } else {
+        gst.Put(",,,,,,*");
+    }
+    finish(Sentence::GST, gst);
+    // $GPHDT,heading,T*hh: the course over ground stands in for the heading
+    begin(Sentence::HDT);
+    TextBuilder hdt = line(Sentence::HDT, talker);
+    if (valid)
+        hdt.Fixed(course, 1).Put(",T*");
+    else
+        hdt.Put(",T*");
+    finish(Sentence::HDT, hdt);
 }
 
 void NmeaBuilder::AppendLineEnds()
 {
-    for (int i = 0; i < SentenceCount; ++i) {
+    for (int i = 0; i < m_lines; ++i) {
         const int n = m_length[i];
         m_text[i][n] = '\r';
         m_text[i][n + 1] = '\n';

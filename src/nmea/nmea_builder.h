@@ -1,5 +1,6 @@
 #pragma once
-// The six sentences of a receiver with a 3-D fix from four satellites.
+// The sentences of the receiver: by default those of a 3-D fix from four satellites; with the sky
+// model, those of the satellites it sees, with their DOP, the noise and the loss of the fix.
 
 #include <array>
 #include <cstdint>
@@ -11,7 +12,11 @@
 
 namespace tolvex {
 
+class SkyModel;
+
 inline constexpr int SentenceBufferSize = 96;
+// Every line one build can make: GSV for four systems of up to nine messages each, GSA per system.
+inline constexpr int MaxSentenceLines = 48;
 
 // Shared by every builder for the life of the process: the live outputs and the file export.
 struct FixClock {
@@ -21,20 +26,29 @@ struct FixClock {
 
 class NmeaBuilder {
 public:
-    // Fills all six texts, each ending in "*" and its two checksum digits.
+    // Fills every sentence, each line ending in "*" and its two checksum digits. With a sky, GSA and
+    // GSV may take several lines and the sky is observed at the fix time.
     void BuildSentences(const SimFix& fix, RunState runState, const Settings& settings, FixClock& clock,
-                        const CalendarClock& calendar, bool exportRunning);
-    // Appends CR LF to all six texts.
+                        const CalendarClock& calendar, bool exportRunning, SkyModel* sky = nullptr);
+    // Appends CR LF to every line.
     void AppendLineEnds();
 
-    const char* Text(Sentence s) const { return m_text[static_cast<int>(s)].data(); }
-    const char* Text(int i) const { return m_text[i].data(); }
-    int Length(Sentence s) const { return m_length[static_cast<int>(s)]; }
-    int Length(int i) const { return m_length[i]; }
+    // The first (for most sentences the only) line of a sentence.
+    const char* Text(Sentence s) const { return Text(static_cast<int>(s)); }
+    const char* Text(int i) const { return m_text[m_first[i]].data(); }
+    int Length(Sentence s) const { return Length(static_cast<int>(s)); }
+    int Length(int i) const { return m_length[m_first[i]]; }
+    // Every line of a sentence.
+    int LineCount(int i) const { return m_count[i]; }
+    const char* Text(int i, int line) const { return m_text[m_first[i] + line].data(); }
+    int Length(int i, int line) const { return m_length[m_first[i] + line]; }
 
 private:
-    std::array<std::array<char, SentenceBufferSize>, SentenceCount> m_text{};
-    std::array<int, SentenceCount> m_length{};
+    std::array<std::array<char, SentenceBufferSize>, MaxSentenceLines> m_text{};
+    std::array<int, MaxSentenceLines> m_length{};
+    std::array<int, SentenceCount> m_first{};
+    std::array<int, SentenceCount> m_count{};
+    int m_lines = 0;
 };
 
 struct UtcTime {

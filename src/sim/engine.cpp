@@ -130,23 +130,27 @@ void Engine::Tick()
     bool finished = false;
     if (mode != TrackMode::Free && State == RunState::Running && !TrackBusy()) m_replay->ReplayStep(finished, false);
 
-    m_builder.BuildSentences(Fix, State, Options, Clock, m_calendar, ExportRunning);
+    m_builder.BuildSentences(Fix, State, Options, Clock, m_calendar, ExportRunning, PrepareSky());
 
     const OutputSettings& ozi = Options.Outputs[0];
     if (Outputs[0].TickCounter == 0 && Outputs[0].LinkUp && !ozi.NoNMEA && Outputs.Ozi() != nullptr) {
         for (int s = 0; s < SentenceCount; ++s)
-            if (ozi.Send[s]) Outputs.Ozi()->Send(m_builder.Text(s));
+            if (ozi.Send[s])
+                for (int line = 0; line < m_builder.LineCount(s); ++line) Outputs.Ozi()->Send(m_builder.Text(s, line));
     }
 
     m_builder.AppendLineEnds();
 
     for (int s = 0; s < SentenceCount; ++s) {
-        if (MirrorOutput1 && Outputs[1].TickCounter == 0 && Options.Outputs[1].Send[s])
-            MirrorOutput1(m_builder.Text(s), m_builder.Length(s));
-        for (int k = 1; k < OutputCount; ++k) {
-            if (Outputs[k].OpenPort && Outputs[k].TickCounter == 0 && Options.Outputs[k].Send[s]) {
-                Outputs.Write(k, m_builder.Text(s), m_builder.Length(s));
-                if (!Outputs[k].OpenPort) m_host.RefreshPanel(2);  // the device went away
+        for (int line = 0; line < m_builder.LineCount(s); ++line) {
+            const char* text = m_builder.Text(s, line);
+            const int length = m_builder.Length(s, line);
+            if (MirrorOutput1 && Outputs[1].TickCounter == 0 && Options.Outputs[1].Send[s]) MirrorOutput1(text, length);
+            for (int k = 1; k < OutputCount; ++k) {
+                if (Outputs[k].OpenPort && Outputs[k].TickCounter == 0 && Options.Outputs[k].Send[s]) {
+                    Outputs.Write(k, text, length);
+                    if (!Outputs[k].OpenPort) m_host.RefreshPanel(2);  // the device went away
+                }
             }
         }
     }
@@ -154,6 +158,20 @@ void Engine::Tick()
     m_host.RefreshPanel(1);
     if (finished) PauseCommand();
     TickInProgress = false;
+}
+
+SkyModel* Engine::PrepareSky()
+{
+    if (!Options.Sky.Enabled) return nullptr;
+    if (Options.Sky != m_sky.Applied() || !m_skyReady) {
+        const bool almanacChanged = !m_skyReady || Options.Sky.AlmanacFile != m_sky.Applied().AlmanacFile;
+        const std::string error = m_sky.Configure(Options.Sky);
+        m_skyReady = true;
+        // Told once per file, not on every tick while the setting stands.
+        if (!error.empty() && almanacChanged)
+            m_host.ShowMessage("无法读取历书文件，改用标准星座：" + error, "警告", MessageIcon::Warning);
+    }
+    return &m_sky;
 }
 
 void Engine::StartOutputs(bool open)

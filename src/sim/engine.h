@@ -9,6 +9,7 @@
 #include "nmea/nmea_builder.h"
 #include "nmea/output_channels.h"
 #include "sim/sim_fix.h"
+#include "sky/sky_model.h"
 
 namespace tolvex {
 
@@ -60,6 +61,10 @@ public:
     Host& GetHost() const { return m_host; }
     const CalendarClock& Calendar() const { return m_calendar; }
     const NmeaBuilder& Builder() const { return m_builder; }
+    // The satellites and the fix state of the last build (when realism is on).
+    const SkyModel& Sky() const { return m_sky; }
+    // The fix lost on command (a script, the user) until told otherwise; with realism only.
+    void SetFixLost(bool lost) { m_sky.SetFixLost(lost); }
 
     SimFix Fix;
     Settings Options;
@@ -86,6 +91,8 @@ private:
     bool SomeoneListens() const;
     void SendPlayedLine(std::string_view line);
     void StartOutputs(bool open);
+    // The sky for this build: none with realism off; otherwise configured from the options.
+    SkyModel* PrepareSky();
 
     Host& m_host;
     const CalendarClock& m_calendar;
@@ -93,6 +100,8 @@ private:
     NmeaBuilder m_builder;
     LogPlayer* m_player = nullptr;
     bool m_playStarted = false;
+    SkyModel m_sky;
+    bool m_skyReady = false;
 };
 
 // One free-driving step of 0.02 s: the pole rule, the advance and the wraps.

@@ -89,6 +89,34 @@ TEST_F(WindowTest, OkRoundsIntervalsConvertsLimitsAndRemembersThePage)
     EXPECT_EQ(shown, "50.00");
 }
 
+TEST_F(WindowTest, SkyPageAndTheAddedSentenceBoxesReachTheSettings)
+{
+    CTolvexDlg& window = Open();
+    WhenModalShown([](QWidget* dialog) {
+        auto* sheet = static_cast<COptions*>(dialog);
+        for (QCheckBox* box : sheet->Page(OptionsPage::Output1)->findChildren<QCheckBox*>())
+            if (box->text() == "ZDA" || box->text() == "HDT") box->click();
+        sheet->SetCurrentPage(OptionsPage::Sky);
+        QWidget* sky = sheet->Page(OptionsPage::Sky);
+        for (QCheckBox* box : sky->findChildren<QCheckBox*>())
+            if (box->text() == "Galileo" || box->text().startsWith(QString::fromUtf8("模拟真实接收机"))) box->click();
+        Edit(sky, "截止高度角（度）")->setText("20");
+        Edit(sky, "用户等效距离误差（米）")->setText("3");
+        Edit(sky, "随机种子")->setText("42");
+        sheet->accept();
+    });
+    window.OptionsCommand();
+    const Settings& s = window.Sim().Core.Options;
+    EXPECT_TRUE(s.Outputs[1].Send[static_cast<int>(Sentence::ZDA)]);
+    EXPECT_TRUE(s.Outputs[1].Send[static_cast<int>(Sentence::HDT)]);
+    EXPECT_FALSE(s.Outputs[1].Send[static_cast<int>(Sentence::GST)]);
+    EXPECT_TRUE(s.Sky.Enabled);
+    EXPECT_EQ(s.Sky.Systems, SystemBit(GnssSystem::Gps) | SystemBit(GnssSystem::Galileo));
+    EXPECT_EQ(s.Sky.MaskDeg, 20);
+    EXPECT_EQ(s.Sky.Uere, 3);
+    EXPECT_EQ(s.Sky.Seed, 42u);
+}
+
 TEST_F(WindowTest, AnIntervalOutOfRangeKeepsThePageOpen)
 {
     CTolvexDlg& window = Open();
@@ -166,7 +194,7 @@ TEST_F(WindowTest, OkAfterVisitingEveryPageChangesNothing)
         // Output 0 is off: its interval and sentences are grey, "不输出NMEA" is not.
         QWidget* ozi = sheet->Page(OptionsPage::Output0);
         const QList<QCheckBox*> boxes = ozi->findChildren<QCheckBox*>();
-        oziLook = boxes.size() == 8 && boxes[1]->isEnabled() && !boxes[2]->isEnabled() &&
+        oziLook = boxes.size() == 2 + SentenceCount && boxes[1]->isEnabled() && !boxes[2]->isEnabled() &&
                   !Edit(ozi, "输出0 间隔(毫秒)")->isEnabled();
         if (auto* spin = sheet->Page(OptionsPage::Track)->findChild<QSpinBox*>(QString::fromUtf8("航迹段最少点数"))) {
             spinMin = spin->minimum();

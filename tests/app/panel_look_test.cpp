@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "app/map_window.h"
+#include "app/options_sheet.h"
 #include "app/quick_help_window.h"
 #include "app_fixture.h"
 
@@ -111,6 +112,13 @@ TEST_F(WindowTest, DialogsForTheRecord)
         static_cast<QDialog*>(dialog)->reject();
     });
     window.OptionsCommand(1);
+    testing_app::WhenModalShown([](QWidget* dialog) {
+        auto* sheet = static_cast<COptions*>(dialog);
+        sheet->SetCurrentPage(OptionsPage::Sky);
+        Save(dialog->grab(), "dialog-options-sky");
+        sheet->reject();
+    });
+    window.OptionsCommand();
     testing_app::WhenModalShown([](QWidget* dialog) {
         Save(dialog->grab(), "dialog-position-dms");
         static_cast<QDialog*>(dialog)->reject();

@@ -39,6 +39,10 @@ const RangeCase RangeCases[] = {
     {"wheel 91 refused", OptionsPage::Misc, [](OptionsForm& f) { f.WheelSensitivity = 91; }, true},
     {"one point per segment refused", OptionsPage::Track, [](OptionsForm& f) { f.MinTrackPoints = 1; }, true},
     {"length not a number refused", OptionsPage::Track, [](OptionsForm& f) { f.MinTrackLength = std::nan(""); }, true},
+    {"mask 91 refused", OptionsPage::Sky, [](OptionsForm& f) { f.Sky.MaskDeg = 91; }, true},
+    {"mask 90 taken", OptionsPage::Sky, [](OptionsForm& f) { f.Sky.MaskDeg = 90; }, false},
+    {"negative UERE refused", OptionsPage::Sky, [](OptionsForm& f) { f.Sky.Uere = -0.1; }, true},
+    {"correlation time 0 refused", OptionsPage::Sky, [](OptionsForm& f) { f.Sky.CorrelationTime = 0; }, true},
 };
 
 class OptionsRangeTest : public ::testing::TestWithParam<RangeCase> {};
@@ -204,7 +208,8 @@ TEST(OptionsApplyTest, PagesAndOutputsMapBothWays)
 {
     EXPECT_STREQ(OptionsTabText(OptionsPage::Output0), "输出0(Ozi)");
     EXPECT_STREQ(OptionsTabText(OptionsPage::Track), "航迹");
-    EXPECT_EQ(OptionsTabText(7), nullptr);
+    EXPECT_STREQ(OptionsTabText(OptionsPage::Sky), "卫星");
+    EXPECT_EQ(OptionsTabText(8), nullptr);
     for (int output = 0; output < OutputCount; ++output)
         EXPECT_EQ(OutputOfOptionsPage(OptionsPageOfOutput(output)), output);
     EXPECT_EQ(OptionsPageOfOutput(0), 3);

@@ -55,6 +55,13 @@ inline void ExpectSameSettings(const Settings& a, const Settings& b)
     EXPECT_EQ(a.MinTrackPoints, b.MinTrackPoints);
     EXPECT_EQ(a.MinTrackLength, b.MinTrackLength);
     EXPECT_EQ(a.LastTrackMode, b.LastTrackMode);
+    EXPECT_EQ(a.Sky.Enabled, b.Sky.Enabled);
+    EXPECT_EQ(a.Sky.Systems, b.Sky.Systems);
+    EXPECT_EQ(a.Sky.AlmanacFile, b.Sky.AlmanacFile);
+    EXPECT_EQ(a.Sky.MaskDeg, b.Sky.MaskDeg);
+    EXPECT_EQ(a.Sky.Uere, b.Sky.Uere);
+    EXPECT_EQ(a.Sky.CorrelationTime, b.Sky.CorrelationTime);
+    EXPECT_EQ(a.Sky.Seed, b.Sky.Seed);
     for (int n = 0; n < FavoriteCount; ++n) {
         SCOPED_TRACE("favourite " + std::to_string(n + 1));
         EXPECT_EQ(a.Favorites[n].Name, b.Favorites[n].Name);

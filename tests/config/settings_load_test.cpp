@@ -56,6 +56,12 @@ constexpr Getter Wheel = [](const Settings& s, const SimFix&) { return s.WheelSe
 constexpr Getter Key3 = [](const Settings& s, const SimFix&) { return s.KeySensitivity3; };
 constexpr Getter MinPoints = [](const Settings& s, const SimFix&) -> double { return s.MinTrackPoints; };
 constexpr Getter LastMode = [](const Settings& s, const SimFix&) -> double { return s.LastTrackMode; };
+constexpr Getter SkyOn = [](const Settings& s, const SimFix&) -> double { return s.Sky.Enabled; };
+constexpr Getter SkySystems = [](const Settings& s, const SimFix&) -> double { return s.Sky.Systems; };
+constexpr Getter SkyMask = [](const Settings& s, const SimFix&) { return s.Sky.MaskDeg; };
+constexpr Getter SkyUere = [](const Settings& s, const SimFix&) { return s.Sky.Uere; };
+constexpr Getter SkySeed = [](const Settings& s, const SimFix&) -> double { return s.Sky.Seed; };
+constexpr Getter Out1Zda = [](const Settings& s, const SimFix&) -> double { return s.Outputs[1].Send[6]; };
 constexpr Getter TimerWaits = [](const Settings& s, const SimFix&) -> double { return s.TimerWaits; };
 
 constexpr auto CaseName = [](const auto& info) { return std::string(info.param.Name); };
@@ -134,6 +140,22 @@ INSTANTIATE_TEST_SUITE_P(Outputs, LoadKey, ::testing::Values(
     LoadCase{"BaudIndex9", "Output1BaudRateIndex=9", Out1Baud, 9},
     LoadCase{"ParityLimited", "Output2ParityIndex=3", Out2Parity, 2},
     LoadCase{"StopBitsLimited", "Output3StopBitsIndex=-1", Out3Stop, 0}),
+    CaseName);
+
+INSTANTIATE_TEST_SUITE_P(Sky, LoadKey, ::testing::Values(
+    LoadCase{"RealismAbsentIsOff", "", SkyOn, 0},
+    LoadCase{"RealismOn", "SkyRealism=1", SkyOn, 1},
+    LoadCase{"ZdaAbsentIsOff", "", Out1Zda, 0},
+    LoadCase{"ZdaOn", "Output1ZDA=1", Out1Zda, 1},
+    LoadCase{"SystemsDefaultGps", "", SkySystems, 1},
+    LoadCase{"SystemsAnyCaseAndBlanks", "SkySystems=GPS, beidou", SkySystems, 9},
+    LoadCase{"SystemsUnknownNameGivesGps", "SkySystems=gps,compass", SkySystems, 1},
+    LoadCase{"MaskDefault", "", SkyMask, 5},
+    LoadCase{"MaskLimited", "SkyMask=120", SkyMask, 90},
+    LoadCase{"NoiseAbsentIsOff", "", SkyUere, 0},
+    LoadCase{"NoiseNegativeIsOff", "SkyUERE=-3", SkyUere, 0},
+    LoadCase{"SeedLargest", "SkySeed=4294967295", SkySeed, 4294967295.0},
+    LoadCase{"SeedBeyondLimited", "SkySeed=99999999999", SkySeed, 4294967295.0}),
     CaseName);
 
 INSTANTIATE_TEST_SUITE_P(Misc, LoadKey, ::testing::Values(

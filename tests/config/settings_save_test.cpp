@@ -547,6 +547,16 @@ TEST(SaveSettings, RandomSettingsRoundTrip)
             p = {"点" + std::to_string(integer(0, 99)), real(-90, 90), real(-180, 180), real(-1000, 9000), real(0, 360)};
         s.TimerWaits = integer(0, 1 << 30);
         s.ChangeWaits = integer(0, 1 << 30);
+        // Half the rounds keep the realism at its defaults, whose keys then stay out of the file.
+        if (integer(0, 1)) {
+            s.Sky.Enabled = integer(0, 1);
+            s.Sky.Systems = static_cast<unsigned>(integer(1, 15));
+            s.Sky.AlmanacFile = integer(0, 1) ? "/srv/almanac/" + std::to_string(integer(0, 999)) + ".alm" : "";
+            s.Sky.MaskDeg = real(0, 90);
+            s.Sky.Uere = real(0, 1000);
+            s.Sky.CorrelationTime = real(1, 86400);
+            s.Sky.Seed = static_cast<std::uint32_t>(integer(0, 1 << 30)) * 4u;
+        }
 
         IniFile ini;
         SaveSettings(ini, s, fix, fix.Speed);

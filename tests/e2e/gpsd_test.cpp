@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "sky/sky_model.h"
 
 namespace {
 
@@ -77,6 +81,7 @@ public:
         }
     }
     ~Child() { Stop(); }
+    pid_t Pid() const { return m_pid; }
     // SIGTERM and wait; the exit code, or -1 when it did not exit normally.
     int Stop()
     {
@@ -250,3 +255,161 @@ TEST_P(GpsdNetwork, ReportsTheConfiguredFix)
 INSTANTIATE_TEST_SUITE_P(Outputs, GpsdNetwork, ::testing::Values("tcp-listen", "udp"));
 
 }  // namespace
+
+namespace tolvex {
+namespace {
+
+// gpspipe's report stream, line by line, while the test acts on the programs it watches.
+class ReportStream {
+public:
+    explicit ReportStream(int port)
+    {
+        int fds[2];
+        if (::pipe(fds) != 0) return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::dup2(fds[1], 1);
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 2);
+            ::close(fds[0]);
+            const std::string server = "127.0.0.1:" + std::to_string(port);
+            // Bounded, so that a peer that stops reporting fails the test instead of hanging it.
+            ::execlp("timeout", "timeout", "30", "gpspipe", "-w", server.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        m_in = ::fdopen(fds[0], "r");
+    }
+    ~ReportStream()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        if (m_in) std::fclose(m_in);
+    }
+    std::optional<std::string> Next()
+    {
+        char line[8192];
+        if (!m_in || !std::fgets(line, sizeof line, m_in)) return std::nullopt;
+        return std::string(line);
+    }
+
+private:
+    pid_t m_pid = -1;
+    std::FILE* m_in = nullptr;
+};
+
+std::optional<std::int64_t> ReportTime(const std::string& line)
+{
+    const std::size_t at = line.find("\"time\":\"");
+    if (at == std::string::npos) return std::nullopt;
+    std::tm tm{};
+    if (!::strptime(line.c_str() + at + 8, "%Y-%m-%dT%H:%M:%S", &tm)) return std::nullopt;
+    return static_cast<std::int64_t>(::timegm(&tm));
+}
+
+// Each {...} of the "satellites" list of a SKY report.
+std::vector<std::string> SkySatellites(const std::string& line)
+{
+    std::vector<std::string> satellites;
+    std::size_t at = line.find("\"satellites\":[");
+    while (at != std::string::npos) {
+        const std::size_t open = line.find('{', at);
+        if (open == std::string::npos) break;
+        const std::size_t close = line.find('}', open);
+        satellites.push_back(line.substr(open, close - open + 1));
+        at = close;
+    }
+    return satellites;
+}
+
+// gpsd reads the realistic receiver: its SKY report holds the satellites the sky model puts over
+// the fix, with their signal strengths and used flags; the fix lost on request and restored shows
+// as TPV mode 1 and then 3 again.
+TEST_F(GpsdPeer, ReadsTheSkyAndTheLossAndRecoveryOfTheFix)
+{
+    const fs::path ini = dir / "Tolvex.ini";
+    {
+        std::ofstream out(ini, std::ios::binary);
+        out << "[Tolvex]\r\nOutput1Active=1\r\nOutput1Virtual=1\r\nOutput1Port=3\r\nOutput1Interval=1000\r\n";
+    }
+    const fs::path link = dir / "ports" / "COM3";
+    Child runner({TOLVEX_BINARY, "run", "--config", ini.string(), "--virtual-dir", (dir / "ports").string(),
+                  "--seconds", "90", "--lat", std::to_string(Latitude), "--lon", std::to_string(Longitude), "--alt",
+                  "0", "--speed", "0", "--sky", "--systems", "gps,glonass", "--noise", "3", "--seed", "5"},
+                 dir / "tolvex.err");
+    for (int i = 0; i < 500 && !fs::is_symlink(link); ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(fs::is_symlink(link)) << ReadFile(dir / "tolvex.err");
+    const int port = FreeTcpPort();
+    Child gpsd({"gpsd", "-N", "-n", "-b", "-S", std::to_string(port), "-F", (dir / "gpsd.sock").string(), link.string()},
+               dir / "gpsd.err");
+
+    SkySettings settings;
+    settings.Enabled = true;
+    settings.Systems = SystemBit(GnssSystem::Gps) | SystemBit(GnssSystem::Glonass);
+    SkyModel model;
+    model.Configure(settings);
+    SimFix fix;
+    fix.Latitude = Latitude;
+    fix.Longitude = Longitude;
+
+    enum Phase { WaitFix, WaitLoss, WaitRecovery, Done } phase = WaitFix;
+    std::string log;
+    std::optional<std::int64_t> time;
+    bool skyChecked = false;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    for (int attempt = 0; attempt < 20 && phase != Done && std::chrono::steady_clock::now() < deadline; ++attempt) {
+        std::this_thread::sleep_for(250ms);
+        ReportStream reports(port);
+        while (phase != Done) {
+            const std::optional<std::string> line = reports.Next();
+            if (!line) break;
+            log += *line;
+            const bool tpv = line->find("\"class\":\"TPV\"") != std::string::npos;
+            if (tpv && ReportTime(*line)) time = ReportTime(*line);
+            const double mode = tpv ? Number(*line, "mode").value_or(-1) : -1;
+            if (phase == WaitFix && line->find("\"class\":\"SKY\"") != std::string::npos && time &&
+                Number(*line, "uSat").value_or(0) > 0 && !skyChecked) {
+                const SkyView& view = model.Observe(fix, static_cast<double>(*time));
+                const std::vector<std::string> satellites = SkySatellites(*line);
+                // gpsd may report before every GSV of the cycle arrived; the whole sky comes in the next ones.
+                if (satellites.size() < view.Satellites.size()) continue;
+                EXPECT_EQ(satellites.size(), view.Satellites.size()) << *line;
+                for (const std::string& sat : satellites) {
+                    const int prn = static_cast<int>(Number(sat, "PRN").value_or(-1));
+                    const auto ours = std::find_if(view.Satellites.begin(), view.Satellites.end(), [&](auto& s) {
+                        return s.Prn == prn && (s.System == GnssSystem::Glonass) == (prn >= 65);
+                    });
+                    ASSERT_NE(ours, view.Satellites.end()) << sat;
+                    EXPECT_NEAR(Number(sat, "el").value_or(NAN), ours->Elevation, 1.0) << sat;
+                    EXPECT_LT(std::fabs(std::remainder(Number(sat, "az").value_or(NAN) - ours->Azimuth, 360.0)), 1.0)
+                        << sat;
+                    // C/N0 rises with elevation, within the model's spread.
+                    EXPECT_NEAR(Number(sat, "ss").value_or(NAN), 28 + 22 * std::sin(ours->Elevation * M_PI / 180), 3.5)
+                        << sat;
+                    EXPECT_NE(sat.find("\"used\":true"), std::string::npos) << sat;
+                }
+                EXPECT_NEAR(Number(*line, "hdop").value_or(NAN), view.Dop.HDOP, 0.11) << *line;
+                EXPECT_NEAR(Number(*line, "vdop").value_or(NAN), view.Dop.VDOP, 0.11) << *line;
+                skyChecked = true;
+            }
+            if (phase == WaitFix && skyChecked && mode == 3.0) {
+                ::kill(runner.Pid(), SIGUSR1);
+                phase = WaitLoss;
+            } else if (phase == WaitLoss && mode == 1.0) {
+                ::kill(runner.Pid(), SIGUSR2);
+                phase = WaitRecovery;
+            } else if (phase == WaitRecovery && mode == 3.0) {
+                phase = Done;
+            }
+        }
+    }
+    EXPECT_TRUE(skyChecked);
+    EXPECT_EQ(phase, Done) << "gpspipe gave:\n" << log << "\ngpsd said:\n" << ReadFile(dir / "gpsd.err");
+    gpsd.Stop();
+    EXPECT_EQ(runner.Stop(), 0) << ReadFile(dir / "tolvex.err");
+}
+
+}  // namespace
+}  // namespace tolvex

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -419,6 +420,56 @@ TEST_F(EngineTest, LongDriveMatchesTheAnalyticResult)
     const double perTick = 1.1459155902616465 / (std::cos(45 * DegToRad) * EquatorialRadius) * speed;
     EXPECT_NEAR(east.Latitude, 45, 1e-9);
     EXPECT_NEAR(east.Longitude, 10 + ticks * perTick, 1e-8);
+}
+
+}  // namespace
+}  // namespace tolvex
+
+namespace tolvex {
+namespace {
+
+// Realism in the tick: every GSV line reaches the port in order, a bad almanac is told once and
+// the nominal sky flies instead, a raised mask or a command loses the fix until undone.
+TEST_F(EngineTest, RealisticReceiverSendsEveryLineAndLosesAndRegainsItsFix)
+{
+    engine.Options.Outputs[1].Active = true;
+    engine.Options.Outputs[1].Send[static_cast<int>(Sentence::ZDA)] = true;
+    engine.Options.Sky.Enabled = true;
+    engine.Options.Sky.Systems = SystemBit(GnssSystem::Gps) | SystemBit(GnssSystem::Glonass);
+    engine.Options.Sky.AlmanacFile = "/nonexistent/current.alm";
+    engine.RunCommand();
+    Ticks(100);
+    ASSERT_EQ(host.Messages.size(), 1u);
+    EXPECT_THAT(host.Messages[0].Text, HasSubstr("/nonexistent/current.alm"));
+    EXPECT_EQ(host.Messages[0].Icon, MessageIcon::Warning);
+
+    // Each second: RMC, GGA, a GNGSA per system, the GSV lines of both systems, ZDA last.
+    EXPECT_GE(WritesStartingWith("COM3:$GPGSV,1,") + WritesStartingWith("COM3:$GPGSV,2,") +
+                  WritesStartingWith("COM3:$GPGSV,3,"),
+              2);
+    EXPECT_GE(WritesStartingWith("COM3:$GLGSV,"), 2);
+    EXPECT_EQ(WritesStartingWith("COM3:$GNRMC,"), 2);
+    EXPECT_EQ(WritesStartingWith("COM3:$GNGSA,A,3,"), 4);
+    EXPECT_EQ(WritesStartingWith("COM3:$GNZDA,"), 2);
+    EXPECT_THAT(ports.Log.Writes.back(), HasSubstr("$GNZDA,"));
+    EXPECT_TRUE(engine.Sky().View().FixValid);
+
+    engine.Options.Sky.MaskDeg = 89;
+    Ticks(50);
+    EXPECT_FALSE(engine.Sky().View().FixValid);
+    const auto lastRmc = std::find_if(ports.Log.Writes.rbegin(), ports.Log.Writes.rend(),
+                                      [](const std::string& w) { return w.rfind("COM3:$GNRMC,", 0) == 0; });
+    ASSERT_NE(lastRmc, ports.Log.Writes.rend());
+    EXPECT_THAT(*lastRmc, HasSubstr(",V,,,,,,,"));
+    EXPECT_EQ(WritesStartingWith("COM3:$GNGSA,A,1,"), 2);
+    engine.Options.Sky.MaskDeg = 5;
+    Ticks(50);
+    EXPECT_TRUE(engine.Sky().View().FixValid);
+    engine.SetFixLost(true);
+    Ticks(50);
+    EXPECT_FALSE(engine.Sky().View().FixValid);
+    EXPECT_THAT(ports.Log.Writes.back(), HasSubstr("$GNZDA,"));
+    EXPECT_EQ(host.Messages.size(), 1u) << "the almanac is not complained about again";
 }
 
 }  // namespace
