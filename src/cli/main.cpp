@@ -13,6 +13,7 @@ int main(int argc, char** argv)
     tolvex::AddRunCommand(app);
     tolvex::AddTrackCommands(app);
     tolvex::AddWindowCommand(app, argv[0]);
+    tolvex::AddCtlCommand(app);
     CLI11_PARSE(app, argc, argv);
     return tolvex::CommandExitCode();
 }
