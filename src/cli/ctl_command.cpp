@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -155,7 +156,11 @@ int Ctl(const CtlOptions& options)
         Complain("nothing listens on " + where + " (" + error + "); start one with `tolvex run --control`");
         return ExitNoAnswer;
     }
-    const std::string request = JoinWords(options.Words) + "\n";
+    // A track path is the caller's, relative to where ctl runs rather than where Tolvex was started.
+    std::vector<std::string> words = options.Words;
+    if (words.size() >= 2 && words[0] == "load" && !words[1].empty() && words[1][0] != '/')
+        words[1] = std::filesystem::absolute(words[1]).string();
+    const std::string request = JoinWords(words) + "\n";
     if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
         Complain("cannot send to " + where + ": " + std::strerror(errno));
         ::close(fd);
