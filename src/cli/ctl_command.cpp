@@ -2,11 +2,8 @@
 // exit code 0 for ok, 1 for error, 2 when nobody answers.
 
 #include <CLI/CLI.hpp>
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -59,35 +56,10 @@ std::string JoinWords(const std::vector<std::string>& words)
 
 int Connect(const ControlSpec& spec, std::string& error)
 {
-    int fd = -1;
-    int result = -1;
-    if (spec.Type == ControlSpec::Kind::Unix) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, spec.Path.c_str(), spec.Path.size() + 1);
-        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        result = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    } else {
-        sockaddr_storage storage{};
-        socklen_t length;
-        const bool v6 = spec.Address.find(':') != std::string::npos;
-        if (v6) {
-            auto* a = reinterpret_cast<sockaddr_in6*>(&storage);
-            a->sin6_family = AF_INET6;
-            a->sin6_port = htons(static_cast<std::uint16_t>(spec.Port));
-            ::inet_pton(AF_INET6, spec.Address.c_str(), &a->sin6_addr);
-            length = sizeof *a;
-        } else {
-            auto* a = reinterpret_cast<sockaddr_in*>(&storage);
-            a->sin_family = AF_INET;
-            a->sin_port = htons(static_cast<std::uint16_t>(spec.Port));
-            ::inet_pton(AF_INET, spec.Address.c_str(), &a->sin_addr);
-            length = sizeof *a;
-        }
-        fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        result = ::connect(fd, reinterpret_cast<sockaddr*>(&storage), length);
-    }
-    if (result != 0) {
+    sockaddr_storage address{};
+    const socklen_t length = ControlAddress(spec, address);
+    const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
         error = std::strerror(errno);
         if (fd >= 0) ::close(fd);
         return -1;

@@ -59,6 +59,29 @@ struct ControlServer::Client {
     int WatchLeft = 0;
 };
 
+socklen_t ControlAddress(const ControlSpec& spec, sockaddr_storage& storage)
+{
+    storage = {};
+    if (spec.Type == ControlSpec::Kind::Unix) {
+        auto* a = reinterpret_cast<sockaddr_un*>(&storage);
+        a->sun_family = AF_UNIX;
+        std::snprintf(a->sun_path, sizeof a->sun_path, "%s", spec.Path.c_str());
+        return sizeof *a;
+    }
+    if (spec.Address.find(':') != std::string::npos) {
+        auto* a = reinterpret_cast<sockaddr_in6*>(&storage);
+        a->sin6_family = AF_INET6;
+        a->sin6_port = htons(static_cast<std::uint16_t>(spec.Port));
+        ::inet_pton(AF_INET6, spec.Address.c_str(), &a->sin6_addr);
+        return sizeof *a;
+    }
+    auto* a = reinterpret_cast<sockaddr_in*>(&storage);
+    a->sin_family = AF_INET;
+    a->sin_port = htons(static_cast<std::uint16_t>(spec.Port));
+    ::inet_pton(AF_INET, spec.Address.c_str(), &a->sin_addr);
+    return sizeof *a;
+}
+
 std::string DefaultControlPath()
 {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -140,9 +163,8 @@ bool ControlServer::Listen(const ControlSpec& spec, std::string& error)
             error = ErrnoText("cannot create the folder of " + spec.Path);
             return false;
         }
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, spec.Path.c_str(), spec.Path.size() + 1);
+        sockaddr_storage address{};
+        const socklen_t addressLength = ControlAddress(spec, address);
         struct stat st {};
         if (::lstat(spec.Path.c_str(), &st) == 0) {
             if (!S_ISSOCK(st.st_mode)) {
@@ -151,7 +173,7 @@ bool ControlServer::Listen(const ControlSpec& spec, std::string& error)
             }
             // A socket file left by a run that ended without cleaning up is taken over; a live one is not.
             const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            const bool live = ::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+            const bool live = ::connect(probe, reinterpret_cast<sockaddr*>(&address), addressLength) == 0;
             ::close(probe);
             if (live) {
                 error = "another Tolvex already listens on " + spec.Path;
@@ -162,7 +184,8 @@ bool ControlServer::Listen(const ControlSpec& spec, std::string& error)
         m_listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         // Only the owner may drive the simulator: the socket is created 0600.
         const mode_t oldMask = ::umask(0177);
-        const bool bound = m_listener >= 0 && ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        const bool bound =
+            m_listener >= 0 && ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), addressLength) == 0;
         ::umask(oldMask);
         if (!bound || ::listen(m_listener, 16) != 0) {
             error = ErrnoText("cannot listen on " + spec.Path);
@@ -172,21 +195,8 @@ bool ControlServer::Listen(const ControlSpec& spec, std::string& error)
         return true;
     }
     sockaddr_storage storage{};
-    socklen_t length = 0;
-    const bool v6 = spec.Address.find(':') != std::string::npos;
-    if (v6) {
-        auto* a = reinterpret_cast<sockaddr_in6*>(&storage);
-        a->sin6_family = AF_INET6;
-        a->sin6_port = htons(static_cast<std::uint16_t>(spec.Port));
-        ::inet_pton(AF_INET6, spec.Address.c_str(), &a->sin6_addr);
-        length = sizeof *a;
-    } else {
-        auto* a = reinterpret_cast<sockaddr_in*>(&storage);
-        a->sin_family = AF_INET;
-        a->sin_port = htons(static_cast<std::uint16_t>(spec.Port));
-        ::inet_pton(AF_INET, spec.Address.c_str(), &a->sin_addr);
-        length = sizeof *a;
-    }
+    socklen_t length = ControlAddress(spec, storage);
+    const bool v6 = storage.ss_family == AF_INET6;
     m_listener = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     const int yes = 1;
     if (m_listener >= 0) ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);

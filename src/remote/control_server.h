@@ -3,6 +3,8 @@
 // descriptor is non-blocking and served between ticks; one bounded output buffer per client, and a
 // client that does not read its replies is dropped rather than waited for.
 
+#include <sys/socket.h>
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -21,6 +23,9 @@ struct ControlSpec {
     std::string Address;  // tcp: numeric IPv4 or IPv6
     int Port = 0;         // tcp: 0 takes a free port
 };
+
+// The socket address of a unix or tcp spec, for bind and connect; returns its length.
+socklen_t ControlAddress(const ControlSpec& spec, sockaddr_storage& storage);
 
 // $XDG_RUNTIME_DIR/tolvex/control, else /tmp/tolvex-<uid>/control.
 std::string DefaultControlPath();

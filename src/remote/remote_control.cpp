@@ -47,6 +47,22 @@ Json SentenceTime(const char* rmc)
            "Z";
 }
 
+// Commands that move the replay's indices, which an open dialog of the window holds still.
+bool MovesReplay(const Command& c)
+{
+    switch (c.Name) {
+    case Verb::Goto:
+    case Verb::Load:
+    case Verb::Mode:
+    case Verb::Reverse:
+    case Verb::Loop:
+    case Verb::Segment:
+    case Verb::Point:
+    case Verb::Favourite: return true;
+    default: return false;
+    }
+}
+
 }  // namespace
 
 std::string Reply::Line() const
@@ -115,22 +131,6 @@ std::string RemoteControl::StateJson() const
     return Json{{"state", StateNames[static_cast<int>(m_sim.Core.State) & 3]},
                 {"mode", ModeNames[static_cast<int>(m_sim.TrackReplay.Mode())]}}
         .dump();
-}
-
-// Commands that move the replay's indices, which an open dialog of the window holds still.
-bool MovesReplay(const Command& c)
-{
-    switch (c.Name) {
-    case Verb::Goto:
-    case Verb::Load:
-    case Verb::Mode:
-    case Verb::Reverse:
-    case Verb::Loop:
-    case Verb::Segment:
-    case Verb::Point:
-    case Verb::Favourite: return true;
-    default: return false;
-    }
 }
 
 Reply RemoteControl::Dispatch(const Command& c)

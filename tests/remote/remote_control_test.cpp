@@ -40,7 +40,7 @@ struct FrontEnd final : RemoteFrontEnd {
     int Quits = 0;
 };
 
-enum class Start { Free, Paused, TrackP, TrackM, TrackS };
+enum class Start { Free, Paused, TrackP, TrackM, TrackS, TrackHeld };
 
 struct Rig {
     explicit Rig(const fs::path& track, Start start)
@@ -51,8 +51,10 @@ struct Rig {
         e.RunCommand();
         if (start == Start::Paused) e.PauseCommand();
         if (start >= Start::TrackP) {
-            e.Options.LastTrackMode = static_cast<int>(start) - static_cast<int>(Start::TrackP) + 1;
+            e.Options.LastTrackMode = start == Start::TrackHeld ? 2 : static_cast<int>(start) - static_cast<int>(Start::TrackP) + 1;
             EXPECT_TRUE(LoadTrackFile(track.string(), sim.Track, sim.TrackReplay, e.Options, relay).Loaded);
+            // A position dialog open in the window.
+            if (start == Start::TrackHeld) sim.TrackReplay.SetTrackBusy(true);
         }
     }
 
@@ -138,6 +140,7 @@ const Case Cases[] = {
     {"CourseInReplay", Start::TrackM, "course 90", "error course works in free driving only (mode M"},
     {"StepInReplay", Start::TrackP, "step N", "error step works in free driving only (mode P"},
     {"AltitudeOfGotoInReplay", Start::TrackM, "goto 10.002 20 5", "error goto: ALT comes from the track"},
+    {"PointWhileADialogHoldsTheTrack", Start::TrackHeld, "point 3", "error point: the track is held by an open dialog"},
     {"SpeedInModeP", Start::TrackP, "speed 50", "error speed: mode P takes its speed from the track"},
     {"SpeedInModeS", Start::TrackS, "speed 50", "error speed: mode S follows the track's times"},
     {"MissingTrackFile", Start::Free, "load /nonexistent/track.gpx", "error load: cannot load /nonexistent/track.gpx"},
