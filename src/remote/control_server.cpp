@@ -285,16 +285,17 @@ void ControlServer::Send(Client& client, const std::string& line)
     client.Output += '\n';
 }
 
-void ControlServer::RunLines(Client& client)
+int ControlServer::RunLines(Client& client, int limit)
 {
-    for (int done = 0; done < MaxCommandsPerServe && !client.Closed && !m_stopped;) {
+    int done = 0;
+    while (done < limit && !client.Closed && !m_stopped) {
         const std::size_t end = client.Input.find('\n');
         if (end == std::string::npos) {
             if (client.Input.size() > MaxLineLength) {
                 client.Input.clear();
                 client.Discarding = true;
             }
-            return;
+            return done;
         }
         std::string line = client.Input.substr(0, end);
         client.Input.erase(0, end + 1);
@@ -322,6 +323,7 @@ void ControlServer::RunLines(Client& client)
         }
         Send(client, m_control.Execute(command).Line());
     }
+    return done;
 }
 
 void ControlServer::Write(Client& client)
@@ -360,18 +362,27 @@ void ControlServer::Serve()
     if (m_serving) return;
     m_serving = true;
     Accept();
-    // By index: a command may not add clients, but stays clear of iterator rules all the same.
-    for (std::size_t i = 0; i < m_clients.size(); ++i) {
-        Client& client = *m_clients[i];
-        if (!client.Socket) {
-            pollfd p{client.In, POLLIN, 0};
-            if (!m_inputEnded && ::poll(&p, 1, 0) > 0) Read(client);
+    for (auto& client : m_clients) {
+        if (!client->Socket) {
+            pollfd p{client->In, POLLIN, 0};
+            if (!m_inputEnded && ::poll(&p, 1, 0) > 0) Read(*client);
         } else {
-            Read(client);
+            Read(*client);
         }
-        RunLines(client);
-        Write(client);
     }
+    // Turns of a few lines each, starting one client further every time, until the budget is spent.
+    const std::size_t count = m_clients.size();
+    int budget = MaxCommandsPerServe;
+    for (bool more = count > 0; more && budget > 0 && !m_stopped;) {
+        more = false;
+        for (std::size_t k = 0; k < count && budget > 0; ++k) {
+            Client& client = *m_clients[(m_firstTurn + k) % count];
+            budget -= RunLines(client, std::min(budget, CommandsPerTurn));
+            more = more || (!client.Closed && client.Input.find('\n') != std::string::npos);
+        }
+    }
+    if (count > 0) m_firstTurn = (m_firstTurn + 1) % count;
+    for (auto& client : m_clients) Write(*client);
     DropClosed();
     m_serving = false;
 }

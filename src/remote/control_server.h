@@ -35,7 +35,9 @@ std::variant<ControlSpec, std::string> ParseControlSpec(std::string_view text);
 
 inline constexpr int MaxControlClients = 64;
 inline constexpr std::size_t MaxClientOutput = 1 << 20;  // bytes of replies a client may leave unread
-inline constexpr int MaxCommandsPerServe = 64;           // per client, so a flood cannot hold up the tick
+// Commands one Serve runs over all clients, a few from each in turn: a flood cannot hold up the tick.
+inline constexpr int MaxCommandsPerServe = 64;
+inline constexpr int CommandsPerTurn = 4;
 
 class ControlServer {
 public:
@@ -68,7 +70,8 @@ private:
     struct Client;
     void Accept();
     void Read(Client& client);
-    void RunLines(Client& client);
+    // Runs at most limit complete lines; returns how many it answered.
+    int RunLines(Client& client, int limit);
     void Write(Client& client);
     void Send(Client& client, const std::string& line);
     void DropClosed();
@@ -78,6 +81,7 @@ private:
     int m_listener = -1;
     std::string m_boundPath;  // the socket file to remove at the end
     std::vector<std::unique_ptr<Client>> m_clients;
+    std::size_t m_firstTurn = 0;  // the client whose turn comes first in the next Serve
     bool m_inputEnded = false;
     bool m_serving = false;  // re-entry guard: a dialog's loop may call Serve again
     bool m_stopped = false;
