@@ -20,10 +20,11 @@ declare -A seeds=(
   [ini]=""
   [netspec]=""
   [almanac]="$data/almanac"
+  [command]=""
 )
 
 status=0
-for name in gpx kml gpssim trk plt nmea_log ini netspec almanac; do
+for name in gpx kml gpssim trk plt nmea_log ini netspec almanac command; do
   target="$build/fuzz/fuzz_$name"
   if [ ! -x "$target" ]; then
     echo "fuzz: $target is missing" >&2
@@ -42,6 +43,10 @@ for name in gpx kml gpssim trk plt nmea_log ini netspec almanac; do
   fi
   if [ "$name" = ini ]; then
     printf '[Tolvex]\r\nOutput1Interval=1000\r\nFontFaceName=" Times "\r\nFavorite1=Home,31.2,121.5,0,0\r\n' >"$corpus/seed.ini"
+  fi
+  if [ "$name" = command ]; then
+    printf 'goto 48.1 11.5 520\n' >"$corpus/goto"
+    printf '@1.5 load "a b.gpx" both # c\n+2 save-favourite 3 home, north\nwait-point 4\n' >"$corpus/script"
   fi
   dict=()
   if [ "$name" = gpx ] || [ "$name" = kml ]; then dict=(-dict="$here/xml.dict"); fi

@@ -7,7 +7,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   # libraries
-  qt6-base-dev libqt6svg6 libgl-dev libcli11-dev libavahi-client-dev
+  qt6-base-dev libqt6svg6 libgl-dev libcli11-dev libavahi-client-dev nlohmann-json3-dev
   # Qt's own dialog texts in Chinese, like the panel's
   qt6-translations-l10n
   # the map's MBTiles files, through Qt's SQLite driver

@@ -11,6 +11,8 @@ int main(int argc, char** argv)
     tolvex::WindowOptions options;
     app.add_option("--config", options.ConfigPath, "Settings file to read at start and write at close");
     app.add_option("--virtual-dir", options.VirtualDir, "Folder of the virtual COM port links, for this run");
+    app.add_option("--control", options.Control, "Also take control commands on unix:PATH or tcp:[ADDR:]PORT")
+        ->expected(0, 1);
     CLI11_PARSE(app, argc, argv);
     return tolvex::RunWindow(argc, argv, options);
 }

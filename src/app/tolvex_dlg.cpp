@@ -104,7 +104,7 @@ CTolvexDlg::CTolvexDlg(std::string settingsPath, const std::string& virtualDir, 
     LoadSettings(m_settingsPath, settings, fix);
     m_ports = std::make_unique<SystemPortFactory>(virtualDir.empty() ? settings.VirtualPortDir : virtualDir);
     m_ozi = MakeOziApiLink(settings);
-    m_sim = std::make_unique<Simulator>(*this, m_calendar, *m_ports, m_ozi.get());
+    m_sim = std::make_unique<Simulator>(m_hostRelay, m_calendar, *m_ports, m_ozi.get());
     Engine& engine = m_sim->Core;
     engine.Options = settings;
     engine.Fix = fix;
@@ -560,6 +560,11 @@ void CTolvexDlg::LoadTrack(const std::string& path)
                         MessageIcon::Error);
         return;
     }
+    ApplyLoadOutcome(outcome);
+}
+
+void CTolvexDlg::ApplyLoadOutcome(const LoadOutcome& outcome)
+{
     setWindowTitle(QFile::decodeName(QByteArray::fromStdString(outcome.Title)));
     if (outcome.ShowTrackModeBar) ShowTrackModeBar();
     RefreshPanel(1);

@@ -15,6 +15,8 @@
 #include "control/operator.h"
 #include "links/ozi_link.h"
 #include "links/port_factory.h"
+#include "remote/host_relay.h"
+#include "tracks/track_loader.h"
 #include "sim/clock.h"
 #include "sim/engine_simulator.h"
 #include "sim/host.h"
@@ -66,6 +68,8 @@ public:
     void PressButton(int controlId);
     void RunMenuCommand(int id);
     void LoadTrack(const std::string& path);
+    // The window's part of a successful load: the title and the track-mode bar.
+    void ApplyLoadOutcome(const LoadOutcome& outcome);
     void EditPosition(LatLonFormat format);
     void OptionsCommand(int startOutput = -1);
     void SaveFavoriteCommand();
@@ -77,6 +81,8 @@ public:
     void ShowKeyboardContextMenu();
 
     Simulator& Sim() { return *m_sim; }
+    // The host the simulator talks to: this window, except while a control command runs.
+    HostRelay& Relay() { return m_hostRelay; }
     Operator& Op() { return *m_operator; }
     const PanelFrame& Frame() const { return m_frame; }
     bool TrackModeBarShown() const { return m_trackModeBarShown; }
@@ -128,6 +134,7 @@ private:
     void ApplyMapWindow();
 
     std::string m_settingsPath;
+    HostRelay m_hostRelay{*this};
     SystemCalendarClock m_calendar;
     std::unique_ptr<SystemPortFactory> m_ports;
     std::unique_ptr<OziLink> m_ozi;

@@ -10,9 +10,11 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "config/settings_file.h"
 #include "app/tolvex_dlg.h"
+#include "app/window_control.h"
 
 // The icon's resource sits in a static library, whose initialiser the linker would otherwise drop.
 static void InitWindowResources() { Q_INIT_RESOURCE(tolvex); }
@@ -46,6 +48,15 @@ void LoadQtChineseTexts()
 
 int RunWindow(int argc, char** argv, const WindowOptions& options)
 {
+    std::optional<ControlSpec> controlSpec;
+    if (options.Control) {
+        auto parsed = ParseControlSpec(*options.Control);
+        if (auto* error = std::get_if<std::string>(&parsed)) {
+            std::fprintf(stderr, "tolvex: %s\n", error->c_str());
+            return 1;
+        }
+        controlSpec = std::get<ControlSpec>(parsed);
+    }
     // Without a display Qt would abort with a message about plugins; say what to do instead.
     if (!HasDisplay()) {
         std::fprintf(stderr, "tolvex: no display for the window (DISPLAY is not set); "
@@ -65,6 +76,16 @@ int RunWindow(int argc, char** argv, const WindowOptions& options)
     QApplication::setWindowIcon(QIcon(":/tolvex.svg"));
     LoadQtChineseTexts();
     CTolvexDlg window(options.ConfigPath.empty() ? DefaultSettingsPath() : options.ConfigPath, options.VirtualDir);
+    std::unique_ptr<WindowControl> remote;
+    if (controlSpec) {
+        remote = std::make_unique<WindowControl>(window);
+        std::string error;
+        if (!remote->Listen(*controlSpec, error)) {
+            std::fprintf(stderr, "tolvex: %s\n", error.c_str());
+            return 1;
+        }
+        std::fprintf(stderr, "tolvex: control channel on %s\n", remote->Where().c_str());
+    }
     window.show();
 
     QTimer signalWatch;

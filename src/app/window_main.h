@@ -1,6 +1,7 @@
 #pragma once
 // The window's entry point: creates the application object, runs the main window until it closes.
 
+#include <optional>
 #include <string>
 
 namespace tolvex {
@@ -9,6 +10,8 @@ namespace tolvex {
 struct WindowOptions {
     std::string ConfigPath;  // the settings file; empty: DefaultSettingsPath()
     std::string VirtualDir;  // the folder of the COMn links, for this run only
+    // The control channel's spec: the window also takes its commands (empty: the default socket).
+    std::optional<std::string> Control;
 };
 
 // Opens the panel window; returns the process exit code.

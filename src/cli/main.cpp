@@ -14,6 +14,7 @@ int main(int argc, char** argv)
     tolvex::AddRunCommand(app);
     tolvex::AddTrackCommands(app);
     tolvex::AddWindowCommand(app);
+    tolvex::AddCtlCommand(app);
     CLI11_PARSE(app, argc, argv);
     return tolvex::CommandExitCode();
 }

@@ -19,11 +19,16 @@
 #include "cli/commands.h"
 #include "cli/console_host.h"
 #include "config/settings_file.h"
+#include "control/operator.h"
 #include "links/ozi_api_link.h"
 #include "links/port_factory.h"
 #include "nmea/log_player.h"
 #include "net/output_spec.h"
 #include "sky/almanac.h"
+#include "remote/control_server.h"
+#include "remote/host_relay.h"
+#include "remote/remote_control.h"
+#include "remote/script.h"
 #include "sim/clock.h"
 #include "sim/engine_simulator.h"
 #include "tracks/track_loader.h"
@@ -68,6 +73,18 @@ struct RunOptions {
     std::string Systems;
     std::optional<double> Mask, Noise;
     std::optional<std::uint32_t> Seed;
+    std::optional<std::string> Control;  // given without a value: the default unix socket
+    std::string ScriptPath;
+};
+
+struct RunnerFrontEnd final : RemoteFrontEnd {
+    void RequestQuit() override
+    {
+        QuitRequested = true;
+        if (Server) Server->StopServing();
+    }
+    bool QuitRequested = false;
+    ControlServer* Server = nullptr;
 };
 
 // --output N=SPEC into the settings of this run; false after naming the fault.
@@ -185,7 +202,32 @@ void PrintStatus(const Engine& engine)
 
 int Run(const RunOptions& options)
 {
-    ConsoleHost host;
+    // The script and the channel are checked before anything starts, so a typo costs no run.
+    std::optional<Script> script;
+    if (!options.ScriptPath.empty()) {
+        ScriptParse parsed = ReadScript(options.ScriptPath);
+        if (auto* error = std::get_if<std::string>(&parsed)) {
+            Event("%s", error->c_str());
+            return 1;
+        }
+        script = std::move(std::get<Script>(parsed));
+    }
+    std::optional<ControlSpec> controlSpec;
+    if (options.Control) {
+        auto parsed = ParseControlSpec(*options.Control);
+        if (auto* error = std::get_if<std::string>(&parsed)) {
+            Event("%s", error->c_str());
+            return 1;
+        }
+        controlSpec = std::get<ControlSpec>(parsed);
+        if (controlSpec->Type == ControlSpec::Kind::Stdin && options.Stdout) {
+            Event("--control stdin answers on standard output, which --stdout fills with sentences: choose one");
+            return 1;
+        }
+    }
+
+    ConsoleHost console;
+    HostRelay host(console);
     SystemCalendarClock calendar;
     Settings settings;
     SimFix fix;
@@ -200,6 +242,26 @@ int Run(const RunOptions& options)
     SystemPortFactory ports(virtualDir);
     std::unique_ptr<OziLink> ozi = MakeOziApiLink(settings);
     Simulator sim(host, calendar, ports, ozi.get());
+    Operator panel(sim.Core, &sim.TrackReplay);
+    RunnerFrontEnd frontEnd;
+    RemoteControl control(sim, panel, host, frontEnd);
+    std::unique_ptr<ControlServer> server;
+    if (controlSpec) {
+        server = std::make_unique<ControlServer>(control);
+        std::string error;
+        if (!server->Listen(*controlSpec, error)) {
+            Event("%s", error.c_str());
+            return 1;
+        }
+        frontEnd.Server = server.get();
+    }
+    std::optional<ScriptRunner> scriptRunner;
+    if (script) {
+        scriptRunner.emplace(std::move(*script), control);
+        scriptRunner->Report = [](const std::string& where, const std::string& reply) {
+            Event("%s: %s", where.c_str(), reply.c_str());
+        };
+    }
     Engine& engine = sim.Core;
     engine.Options = settings;
     engine.Fix = fix;
@@ -238,17 +300,37 @@ int Run(const RunOptions& options)
     ReportOutputs(engine);
     if (player)
         Event("playing %s at rate %g: on virtual ports once a program opens one", options.PlayPath.c_str(), options.Rate);
+    if (server) Event("control channel on %s", server->Where().c_str());
 
     // Tick n is due at start + n × 20 ms on the steady clock: a late tick is caught up at once, so
     // the long-run cadence never slips.
     using Clock = std::chrono::steady_clock;
     constexpr auto TickPeriod = std::chrono::milliseconds(20);
     const long long totalTicks = options.Seconds > 0 ? static_cast<long long>(options.Seconds * 50 + 0.5) : -1;
-    const bool showStatus = isatty(STDERR_FILENO) && !options.Stdout;
+    const bool showStatus = isatty(STDERR_FILENO) && !options.Stdout && !(server && controlSpec->Type == ControlSpec::Kind::Stdin);
     const Clock::time_point start = Clock::now();
+    int code = 0;
     for (long long n = 1; totalTicks < 0 || n <= totalTicks; ++n) {
-        std::this_thread::sleep_until(start + n * TickPeriod);
-        if (g_closeRequested) break;
+        // Commands are taken while the tick waits, and never while it runs.
+        if (server)
+            server->ServeUntil(start + n * TickPeriod);
+        else
+            std::this_thread::sleep_until(start + n * TickPeriod);
+        if (g_closeRequested || frontEnd.QuitRequested || (server && server->InputEnded())) break;
+        if (scriptRunner) {
+            // The script's clock is the simulation's: the ticks done so far.
+            const ScriptRunner::Progress progress = scriptRunner->Advance(static_cast<double>(n - 1) * 0.02);
+            if (progress == ScriptRunner::Progress::Failed) {
+                Event("%s", scriptRunner->Message().c_str());
+                code = 1;
+                break;
+            }
+            if (frontEnd.QuitRequested) break;
+            if (progress == ScriptRunner::Progress::Finished) {
+                if (totalTicks < 0) break;
+                scriptRunner.reset();
+            }
+        }
         if (const int command = g_fixCommand.exchange(FixUnchanged); command != FixUnchanged) {
             engine.SetFixLost(command == FixLose);
             if (!engine.Options.Sky.Enabled)
@@ -257,13 +339,16 @@ int Run(const RunOptions& options)
                 Event(command == FixLose ? "fix lost on request" : "fix restored on request");
         }
         engine.TimerTick();
+        if (server) server->AfterTick();
         if (showStatus && n % 25 == 0) PrintStatus(engine);
         if (player && player->Finished()) break;
     }
     if (player) Event("played %s to line %d", options.PlayPath.c_str(), player->LineNumber());
     if (showStatus) std::fputc('\n', stderr);
+    if (scriptRunner && totalTicks > 0 && !frontEnd.QuitRequested && code == 0)
+        Event("the run ended after %g s with the script at %s", options.Seconds, scriptRunner->Where().c_str());
+    if (server) server->Flush(std::chrono::milliseconds(500));
 
-    int code = 0;
     std::string error;
     Settings toSave = engine.Options;
     for (const std::string& option : options.Outputs) {
@@ -332,6 +417,13 @@ void AddRunCommand(CLI::App& app)
         options->SkyGiven = sky->count() > 0;
         SetCommandExitCode(Run(*options));
     });
+    run->add_option("--control", options->Control,
+                    "Take commands on unix:PATH, tcp:[ADDR:]PORT or stdin (alone: unix:" + DefaultControlPath() + ")")
+        ->expected(0, 1);
+    run->add_option("--script", options->ScriptPath,
+                    "Run the control commands of this scenario file on the simulator's clock; the run ends with it "
+                    "unless --seconds is given");
+    run->callback([options] { SetCommandExitCode(Run(*options)); });
 }
 
 }  // namespace tolvex

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,7 @@ namespace fs = std::filesystem;
 struct WindowOptions {
     std::string ConfigPath;
     std::string VirtualDir;
+    std::optional<std::string> Control;
 };
 
 // Beside this program in the build tree, in libexec once installed.
@@ -67,9 +70,14 @@ void AddWindowCommand(CLI::App& app)
     CLI::App* window = app.add_subcommand("window", "Open the panel window (what `tolvex` alone does)");
     window->add_option("--config", options->ConfigPath, "Settings file (default: beside the executable)");
     window->add_option("--virtual-dir", options->VirtualDir, "Folder of the virtual COM port links, for this run");
+    window->add_option("--control", options->Control,
+                       "Also take control commands on unix:PATH or tcp:[ADDR:]PORT (alone: the default socket)")
+        ->expected(0, 1);
     window->callback([options] {
         std::vector<std::string> args;
         if (!options->VirtualDir.empty()) args.insert(args.end(), {"--virtual-dir", options->VirtualDir});
+        // Last, so that a --control without a value takes nothing that follows it.
+        if (options->Control) args.push_back(options->Control->empty() ? "--control" : "--control=" + *options->Control);
         SetCommandExitCode(StartWindow(args, options->ConfigPath));
     });
 }

@@ -33,6 +33,18 @@ void OutputChannels::Start(bool open)
     if (!open) return;
     for (auto& output : m_table) output.TickCounter = 0;
 
+    StartLink();
+    for (int i = 1; i < OutputCount; ++i) {
+        if (!m_settings.Outputs[i].Active || m_table[i].OpenPort != nullptr) continue;
+        if (m_settings.Outputs[i].Net.empty())
+            StartSerial(i);
+        else
+            StartNetwork(i);
+    }
+}
+
+void OutputChannels::StartLink()
+{
     OutputRuntime& link = m_table[0];
     if (m_ozi != nullptr) {
         if (m_settings.Outputs[0].Active && !link.LinkUp) {
@@ -43,14 +55,29 @@ void OutputChannels::Start(bool open)
     } else if (m_settings.Outputs[0].Active) {
         link.StartFailed = true;  // no link available in this front end
     }
+}
 
-    for (int i = 1; i < OutputCount; ++i) {
-        if (!m_settings.Outputs[i].Active || m_table[i].OpenPort != nullptr) continue;
-        if (m_settings.Outputs[i].Net.empty())
-            StartSerial(i);
+void OutputChannels::Open(int k)
+{
+    if (k == 0) {
+        StartLink();
+    } else if (k > 0 && k < OutputCount && m_settings.Outputs[k].Active && m_table[k].OpenPort == nullptr) {
+        m_table[k].TickCounter = 0;
+        if (m_settings.Outputs[k].Net.empty())
+            StartSerial(k);
         else
-            StartNetwork(i);
+            StartNetwork(k);
     }
+}
+
+void OutputChannels::Close(int k)
+{
+    if (k == 0 && m_table[0].LinkUp) {
+        m_table[0].LinkUp = false;
+        if (m_ozi != nullptr) m_ozi->Stop();
+    }
+    if (k > 0 && k < OutputCount) CloseSerial(k);
+    if (k >= 0 && k < OutputCount) m_table[k].StartFailed = false;
 }
 
 void OutputChannels::StartSerial(int i)

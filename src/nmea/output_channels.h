@@ -21,6 +21,10 @@ public:
     // StopOutputs. With ask and more than one output running, the host chooses; false on Cancel.
     bool Stop(bool ask);
     bool AnyOpen() const;
+    // One output on its own, leaving the others' counters alone: k 0 is the link, 1..3 serial.
+    // Open starts it if its Active setting is on and it is not running yet; Close stops it.
+    void Open(int k);
+    void Close(int k);
     // Close step: virtual ports whose removal failed are tried once more, with a warning each.
     void RemoveLeftoverPorts();
 
@@ -36,6 +40,7 @@ public:
     OziLink* Ozi() const { return m_ozi; }
 
 private:
+    void StartLink();
     void StartSerial(int i);
     void StartNetwork(int i);
     void CloseSerial(int i);
