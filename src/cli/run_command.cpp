@@ -116,7 +116,10 @@ int Run(const RunOptions& options)
     Settings settings;
     SimFix fix;
     const std::string path = options.ConfigPath.empty() ? DefaultSettingsPath() : options.ConfigPath;
-    LoadSettings(path, settings, fix);
+    if (std::string error; !LoadSettings(path, settings, fix, error)) {
+        std::fprintf(stderr, "tolvex: %s\n", error.c_str());
+        return 1;
+    }
     const std::string virtualDir = options.VirtualDir.empty() ? settings.VirtualPortDir : options.VirtualDir;
 
     SystemPortFactory ports(virtualDir);

@@ -43,34 +43,76 @@ std::string FolderOf(const std::string& path)
 
 }  // namespace
 
-ReadStatus ReadWholeFile(const std::string& path, std::string& text, std::string& error)
+int OpenRegularFile(const std::string& path, std::uint64_t maxBytes, ReadStatus& status, std::string& error)
+{
+    status = ReadStatus::Failed;
+    struct stat st {};
+    // Looked at before opening: opening a FIFO waits for a writer, opening a device may act on it.
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT) status = ReadStatus::Missing;
+        else error = SystemError("cannot read", path, errno);
+        return -1;
+    }
+    auto refuse = [&](int fd, const std::string& why) {
+        if (fd >= 0) ::close(fd);
+        error = "cannot read " + path + ": " + why;
+        return -1;
+    };
+    if (!S_ISREG(st.st_mode)) return refuse(-1, S_ISDIR(st.st_mode) ? "it is a folder" : "not a regular file");
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) status = ReadStatus::Missing;
+        else error = SystemError("cannot read", path, errno);
+        return -1;
+    }
+    // The name may have been swapped for something else since the look.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return refuse(fd, "not a regular file");
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+        return refuse(fd, "too large (" + std::to_string(st.st_size) + " bytes, at most " + std::to_string(maxBytes) +
+                              ")");
+    }
+    status = ReadStatus::Ok;
+    return fd;
+}
+
+ReadStatus ReadWholeFile(const std::string& path, std::string& text, std::string& error, std::uint64_t maxBytes)
 {
     text.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return ReadStatus::Missing;
-        error = SystemError("cannot read", path, errno);
+    ReadStatus status;
+    const int fd = OpenRegularFile(path, maxBytes, status, error);
+    if (fd < 0) return status;
+    auto fail = [&](const std::string& message) {
+        ::close(fd);
+        text.clear();
+        text.shrink_to_fit();
+        error = message;
         return ReadStatus::Failed;
-    }
-    // One allocation of the right size: a large track must not need twice its size while it grows.
+    };
+    // Read straight into the string at the size the file has; only a file that grows while we
+    // read goes through the small buffer, and it too is held to the limit.
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-        text.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[65536];
+    text.resize(::fstat(fd, &st) == 0 ? static_cast<std::size_t>(st.st_size) : 0);
+    std::size_t used = 0;
+    char more[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        const bool direct = used < text.size();
+        char* into = direct ? text.data() + used : more;
+        const std::size_t room = direct ? text.size() - used : sizeof more;
+        const ssize_t n = ::read(fd, into, room);
         if (n < 0) {
             if (errno == EINTR) continue;
-            const int err = errno;
-            ::close(fd);
-            text.clear();
-            error = SystemError("cannot read", path, err);
-            return ReadStatus::Failed;
+            return fail(SystemError("cannot read", path, errno));
         }
         if (n == 0) break;
-        text.append(buf, static_cast<std::size_t>(n));
+        if (!direct) {
+            if (used + static_cast<std::size_t>(n) > maxBytes)
+                return fail("cannot read " + path + ": too large (more than " + std::to_string(maxBytes) + " bytes)");
+            text.append(more, static_cast<std::size_t>(n));
+        }
+        used += static_cast<std::size_t>(n);
     }
     ::close(fd);
+    text.resize(used);
     return ReadStatus::Ok;
 }
 

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 
 #include "tracks/text_file.h"
 
@@ -145,10 +144,6 @@ bool HasDuplicateName(std::span<const XmlAttribute> attributes, std::vector<std:
     std::sort(names.begin(), names.end());
     return std::adjacent_find(names.begin(), names.end()) != names.end();
 }
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 }  // namespace
 
@@ -632,37 +627,16 @@ bool ScanXmlText(std::string_view bytes, XmlHandler& handler)
 
 bool ScanXmlFile(const std::string& path, XmlHandler& handler)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
+    TextFileReader file(ChunkBytes);
+    if (!file.Open(path))
         return false;
     XmlScanner scanner(handler);
-    std::string chunk;
-    bool first = true;
-    for (;;) {
-        // A token longer than a chunk makes the next read as large as what is held, so a huge
-        // comment or CDATA section costs linear time, not quadratic.
-        chunk.resize(std::max(ChunkBytes, scanner.Pending()));
-        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
-        if (std::ferror(file.get()))
+    std::string_view piece;
+    while (file.Next(piece)) {
+        if (!scanner.Feed(piece, false))
             return false;
-        const bool last = got < chunk.size();
-        std::string_view piece(chunk.data(), got);
-        if (first) {
-            first = false;
-            if (Utf16BigEndian(piece)) {
-                // UTF-16 track files are small: decode the whole file at once.
-                file.reset();
-                const std::optional<std::string> text = ReadTextFile(path);
-                return text && ScanXmlText(*text, handler);
-            }
-            if (piece.substr(0, 3) == "\xEF\xBB\xBF")
-                piece.remove_prefix(3);
-        }
-        if (!scanner.Feed(piece, last))
-            return false;
-        if (last)
-            return true;
     }
+    return !file.Failed() && scanner.Feed({}, true);
 }
 
 }  // namespace tolvex
