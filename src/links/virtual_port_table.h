@@ -20,7 +20,7 @@ enum class CreatePortError {
     NoPtySupport,   // the system offers no pseudo-terminals (/dev/ptmx missing)
     PtyFailed,      // a pseudo-terminal could not be made
     NameTaken,      // another running program holds COMn, or a non-link file has that name
-    FolderUnusable, // the folder cannot be created, is not ours, or refuses the link
+    FolderUnusable, // the folder cannot be created, is a link, is not ours, or others may write in it
     BadNumber,      // outside COM1..COM30
 };
 
@@ -49,6 +49,9 @@ public:
     // Another program has the port open now.
     bool IsPeerOpen(int number);
 
+    // Why the last CreatePort found the folder unusable: a text naming the folder.
+    const std::string& FolderError() const { return m_folderError; }
+
     std::string LinkPath(int number) const;   // <folder>/COMn
     std::string DevicePath(int number) const; // /dev/pts/N while the port exists, else empty
 
@@ -57,6 +60,7 @@ private:
     Port* Slot(int number) const;
 
     std::string m_folder;
+    std::string m_folderError;
     std::array<std::unique_ptr<Port>, SlotCount> m_slots;
 };
 

@@ -248,14 +248,53 @@ TEST(VirtualPortTable, StaleLinkIsReplacedButAFileIsNeverDeleted)
     EXPECT_FALSE(Exists(dir / "COM5.lock"));
 }
 
-TEST(VirtualPortTable, UnusableFolderIsReported)
+TEST(VirtualPortTable, FolderSomeoneElseControlsIsRefusedWithItsReason)
 {
     ScratchDir dir;
     const int file = ::open((dir / "plain").c_str(), O_WRONLY | O_CREAT, 0600);
     ::close(file);
-    VirtualPortTable table(dir / "plain");
-    EXPECT_EQ(table.CreatePort(3), CreatePortError::FolderUnusable);
-    EXPECT_FALSE(table.HasPort(3));
+    ::mkdir((dir / "real").c_str(), 0700);
+    ::symlink((dir / "real").c_str(), (dir / "link").c_str());
+    ::mkdir((dir / "theirs").c_str(), 0700);
+    const bool root = ::geteuid() == 0;
+    if (root) ::chown((dir / "theirs").c_str(), 65534, 65534);
+    struct Case {
+        const char* name;
+        std::string folder;
+        const char* reason;
+    } cases[] = {
+        {"a file", dir / "plain", "不是目录"},
+        {"a link to a folder", dir / "link", "是符号链接"},
+        {"another user's folder", dir / "theirs", "不属于当前用户"},
+    };
+    for (const Case& c : cases) {
+        if (!root && c.folder == dir / "theirs") continue;  // only root can give a folder away
+        VirtualPortTable table(c.folder);
+        EXPECT_EQ(table.CreatePort(3), CreatePortError::FolderUnusable) << c.name;
+        EXPECT_FALSE(table.HasPort(3)) << c.name;
+        EXPECT_NE(table.FolderError().find(c.folder + " " + c.reason), std::string::npos) << table.FolderError();
+    }
+    EXPECT_FALSE(Exists(dir / "real/COM3"));
+}
+
+TEST(VirtualPortTable, OwnFolderOpenToOthersIsTightenedAndPlantedLocksRemoved)
+{
+    ScratchDir dir;
+    const std::string folder = dir / "ports";
+    ::mkdir(folder.c_str(), 0700);
+    ::chmod(folder.c_str(), 0777);
+    VirtualPortTable table(folder);
+    ASSERT_EQ(table.CreatePort(3), CreatePortError::None);
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u);
+    if (::geteuid() == 0) {
+        // A lock file another user planted while the folder was open does not block the port.
+        const std::string lock = folder + "/COM4.lock";
+        ::close(::open(lock.c_str(), O_WRONLY | O_CREAT, 0666));
+        ::chown(lock.c_str(), 65534, 65534);
+        EXPECT_EQ(table.CreatePort(4), CreatePortError::None);
+    }
 }
 
 TEST(VirtualPortTable, ReaderSeesHangupWhenThePortIsRemoved)
