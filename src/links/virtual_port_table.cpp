@@ -3,17 +3,20 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "links/device_write.h"
 #include "links/port_messages.h"
 
 namespace tolvex {
@@ -90,6 +93,25 @@ void DrainInput(int master)
 
 }  // namespace
 
+// Sentences written closer together than this belong to one tick's burst; bursts come at least
+// one output interval (100 ms or more) apart.
+constexpr std::chrono::milliseconds BurstGap{50};
+
+// Whatever the reader has not taken from the terminal, discarded: the slave is opened for a
+// moment to do it. True when the reader had left something unread; false also when the terminal
+// cannot be opened (a reader that took the port for itself).
+bool DiscardUnread(const std::string& device)
+{
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    int unread = 0;
+    const bool left = ::ioctl(fd, FIONREAD, &unread) == 0 && unread > 0;
+    // Bytes still on their way to the reader's queue are older than this burst too.
+    ::tcflush(fd, TCIFLUSH);
+    ::close(fd);
+    return left;
+}
+
 struct VirtualPortTable::Port {
     int Folder = -1;  // the checked folder, held: the links are made and removed in it only
     int Master = -1;
@@ -97,6 +119,8 @@ struct VirtualPortTable::Port {
     std::string LockName;
     std::string Device;
     bool PeerWasOpen = false;
+    SentenceQueue Queue;  // a sentence the terminal took only part of, finished first
+    std::optional<Clock::time_point> LastWrite;
 
     Port() = default;
     Port(const Port&) = delete;
@@ -173,7 +197,8 @@ struct VirtualPortTable::Port {
     }
 };
 
-VirtualPortTable::VirtualPortTable(std::string folder) : m_folder(std::move(folder))
+VirtualPortTable::VirtualPortTable(std::string folder, std::function<Clock::time_point()> now)
+    : m_folder(std::move(folder)), m_now(std::move(now))
 {
     // Links point other programs at the port: they must not depend on our working directory.
     std::error_code ec;
@@ -262,16 +287,23 @@ bool VirtualPortTable::ReleasePort(int number)
 void VirtualPortTable::WriteData(int number, const char* bytes, std::size_t length)
 {
     Port* port = Slot(number);
-    if (port == nullptr || !port->PeerOpen()) return;  // never queue for a reader that comes later
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::write(port->Master, bytes + done, length - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (!(n < 0 && errno == EINTR)) {
-            return;  // the reader stopped reading and the buffer is full: drop, never block
-        }
+    if (port == nullptr) return;
+    if (!port->PeerOpen()) {  // never queue for a reader that comes later
+        port->Queue.Clear();
+        return;
     }
+    const Clock::time_point now = m_now();
+    if (!port->LastWrite || now - *port->LastWrite >= BurstGap) {
+        // A new burst: what the reader left of the last one is at least an interval old.
+        // With the unread bytes goes the head of a sentence begun: its rest goes too. Else the
+        // sentence begun is finished, and those never begun are an interval old.
+        if (DiscardUnread(port->Device)) port->Queue.Clear();
+        else port->Queue.DropWaiting();
+    }
+    port->LastWrite = now;
+    // Only what fits now goes; a sentence begun is finished before the next, never cut.
+    constexpr std::chrono::milliseconds NoWaiting{0};
+    port->Queue.Write(port->Master, std::string_view(bytes, length), now, NoWaiting);
 }
 
 bool VirtualPortTable::IsPeerOpen(int number)

@@ -3,6 +3,8 @@
 // in the virtual-port folder. The table keeps the ports across starts and stops of the outputs.
 
 #include <array>
+#include <chrono>
+#include <functional>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -28,7 +30,10 @@ class VirtualPortTable {
 public:
     static constexpr int SlotCount = MaxComPort;
 
-    explicit VirtualPortTable(std::string folder);
+    using Clock = std::chrono::steady_clock;
+
+    // now tells the time for the writes (tests step it).
+    explicit VirtualPortTable(std::string folder, std::function<Clock::time_point()> now = Clock::now);
     ~VirtualPortTable();  // frees the slots still filled: the ports end with the program
     VirtualPortTable(const VirtualPortTable&) = delete;
     VirtualPortTable& operator=(const VirtualPortTable&) = delete;
@@ -44,7 +49,9 @@ public:
     // The removal when an output stops: a port another program holds open stays whole and silent
     // in its slot, so that program keeps reading it and the next start uses it again. False then.
     bool ReleasePort(int number);
-    // Delivers to the program that has the port open; dropped when none has or it stops reading.
+    // Delivers one sentence to the program that has the port open; dropped when none has. A
+    // reader that does not keep up gets whole sentences only, and what it left unread from an
+    // earlier burst of sentences is discarded, so that it resumes with current ones.
     void WriteData(int number, const char* bytes, std::size_t length);
     // Another program has the port open now.
     bool IsPeerOpen(int number);
@@ -61,6 +68,7 @@ private:
 
     std::string m_folder;
     std::string m_folderError;
+    std::function<Clock::time_point()> m_now;
     std::array<std::unique_ptr<Port>, SlotCount> m_slots;
 };
 
