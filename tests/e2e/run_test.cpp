@@ -203,4 +203,20 @@ TEST_F(RunCommand, HostileFilesAreRefusedOrCounted)
     EXPECT_THAT(info.Out, HasSubstr("2 points skipped"));
 }
 
+// An export cut short by a signal or a kill leaves no partial file and no temporary behind.
+TEST_F(RunCommand, InterruptedExportLeavesNothingBehind)
+{
+    // Pole to pole at half a kilometre an hour: an export far longer than the time it is given.
+    std::ofstream(dir / "long.plt") << "h\nh\nh\nh\nh\nh\n-80,110\n80,110\n";
+    for (const char* signal : {"INT", "TERM", "KILL"}) {
+        const std::string command = "timeout -s " + std::string(signal) + " 0.5 " + TOLVEX_BINARY + " export " +
+                                    (dir / "long.plt").string() + " -o " + (dir / "out.nmea").string() +
+                                    " --mode M --speed 0.5 --config " + (dir / "t.ini").string() + " 2>/dev/null";
+        EXPECT_NE(std::system(command.c_str()), 0) << signal;
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+        EXPECT_THAT(names, ::testing::UnorderedElementsAre("long.plt")) << signal;
+    }
+}
+
 }  // namespace
