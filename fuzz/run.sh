@@ -18,10 +18,12 @@ declare -A seeds=(
   [plt]="$data/plt $data/reference/ref.plt"
   [nmea_log]="$data/nmea $data/reference/ref.nmea"
   [ini]=""
+  [settings]=""
+  [pipeline]=""
 )
 
 status=0
-for name in gpx kml gpssim trk plt nmea_log ini; do
+for name in gpx kml gpssim trk plt nmea_log ini settings pipeline; do
   target="$build/fuzz/fuzz_$name"
   if [ ! -x "$target" ]; then
     echo "fuzz: $target is missing" >&2
@@ -32,11 +34,19 @@ for name in gpx kml gpssim trk plt nmea_log ini; do
   for seed in ${seeds[$name]}; do
     if [ -d "$seed" ]; then cp "$seed"/* "$corpus"/ 2>/dev/null || true; elif [ -f "$seed" ]; then cp "$seed" "$corpus"/; fi
   done
-  if [ "$name" = ini ]; then
+  if [ "$name" = ini ] || [ "$name" = settings ]; then
     printf '[Tolvex]\r\nOutput1Interval=1000\r\nFontFaceName=" Times "\r\nFavorite1=Home,31.2,121.5,0,0\r\n' >"$corpus/seed.ini"
   fi
+  if [ "$name" = pipeline ]; then
+    # The first byte picks the reader: 0 plt, 1 gpx, 2 kml, 3 gpssim, 4 trk.
+    n=0
+    for f in "$data"/reference/ref.plt "$data"/reference/ref.gpx "$data"/reference/ref.kml "$data"/reference/ref.gpssim; do
+      { printf "\\x0$n"; cat "$f"; } >"$corpus/seed$n" 2>/dev/null || true
+      n=$((n + 1))
+    done
+  fi
   dict=()
-  if [ "$name" = gpx ] || [ "$name" = kml ]; then dict=(-dict="$here/xml.dict"); fi
+  if [ "$name" = gpx ] || [ "$name" = kml ] || [ "$name" = pipeline ]; then dict=(-dict="$here/xml.dict"); fi
   echo "== fuzz_$name for ${seconds}s"
   if ! "$target" "$corpus" "${dict[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
       -max_len=65536 -print_final_stats=1 -artifact_prefix="$artifacts/${name}-" 2>"$artifacts/$name.log"; then
