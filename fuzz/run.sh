@@ -23,7 +23,7 @@ declare -A seeds=(
 )
 
 status=0
-for name in gpx kml gpssim trk plt nmea_log ini settings pipeline; do
+for name in ${FUZZ_TARGETS:-gpx kml gpssim trk plt nmea_log ini settings pipeline}; do
   target="$build/fuzz/fuzz_$name"
   if [ ! -x "$target" ]; then
     echo "fuzz: $target is missing" >&2
