@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 60
 
 PREFIX ?= /usr/local
 
-.PHONY: deps build run run-headless test bench fuzz install package clean
+.PHONY: deps build run run-headless test check-sanitize bench fuzz install package clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -25,6 +25,16 @@ run-headless: deps build
 
 test: deps build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer. Leaks inside the
+# system's font library (reached through Qt) are not ours and are suppressed.
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+check-sanitize: deps
+	cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVEX_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build build-sanitize -j $(JOBS)
+	cd build-sanitize && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
 
 bench: deps
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVEX_BUILD_BENCH=ON -DTOLVEX_BUILD_TESTS=OFF
@@ -46,4 +56,4 @@ package: deps
 	cd build-package && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) build-bench build-fuzz build-package
+	rm -rf $(BUILD) build-bench build-fuzz build-package build-sanitize

@@ -65,7 +65,7 @@ void WriteKml(const std::string& path, int points)
 void Put(std::string& out, std::int64_t value, int bytes)
 {
     for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<char>((static_cast<std::uint64_t>(value) >> (8 * i)) & 0xFF));
+        out.push_back(i < 8 ? static_cast<char>((static_cast<std::uint64_t>(value) >> (8 * i)) & 0xFF) : '\0');
 }
 
 // Blocks of one full record and 999 deltas: 1 m north and 1 s per delta.

@@ -21,10 +21,12 @@ declare -A seeds=(
   [netspec]=""
   [almanac]="$data/almanac"
   [command]=""
+  [settings]=""
+  [pipeline]=""
 )
 
 status=0
-for name in gpx kml gpssim trk plt nmea_log ini netspec almanac command; do
+for name in ${FUZZ_TARGETS:-gpx kml gpssim trk plt nmea_log ini netspec almanac command settings pipeline}; do
   target="$build/fuzz/fuzz_$name"
   if [ ! -x "$target" ]; then
     echo "fuzz: $target is missing" >&2
@@ -41,15 +43,23 @@ for name in gpx kml gpssim trk plt nmea_log ini netspec almanac command; do
       printf '%s' "$seed" >"$corpus/$(printf '%s' "$seed" | md5sum | cut -c1-8)"
     done
   fi
-  if [ "$name" = ini ]; then
+  if [ "$name" = ini ] || [ "$name" = settings ]; then
     printf '[Tolvex]\r\nOutput1Interval=1000\r\nFontFaceName=" Times "\r\nFavorite1=Home,31.2,121.5,0,0\r\n' >"$corpus/seed.ini"
+  fi
+  if [ "$name" = pipeline ]; then
+    # The first byte picks the reader: 0 plt, 1 gpx, 2 kml, 3 gpssim, 4 trk.
+    n=0
+    for f in "$data"/reference/ref.plt "$data"/reference/ref.gpx "$data"/reference/ref.kml "$data"/reference/ref.gpssim; do
+      { printf "\\x0$n"; cat "$f"; } >"$corpus/seed$n" 2>/dev/null || true
+      n=$((n + 1))
+    done
   fi
   if [ "$name" = command ]; then
     printf 'goto 48.1 11.5 520\n' >"$corpus/goto"
     printf '@1.5 load "a b.gpx" both # c\n+2 save-favourite 3 home, north\nwait-point 4\n' >"$corpus/script"
   fi
   dict=()
-  if [ "$name" = gpx ] || [ "$name" = kml ]; then dict=(-dict="$here/xml.dict"); fi
+  if [ "$name" = gpx ] || [ "$name" = kml ] || [ "$name" = pipeline ]; then dict=(-dict="$here/xml.dict"); fi
   echo "== fuzz_$name for ${seconds}s"
   if ! "$target" "$corpus" "${dict[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
       -max_len=65536 -print_final_stats=1 -artifact_prefix="$artifacts/${name}-" 2>"$artifacts/$name.log"; then

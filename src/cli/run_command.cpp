@@ -232,7 +232,10 @@ int Run(const RunOptions& options)
     Settings settings;
     SimFix fix;
     const std::string path = options.ConfigPath.empty() ? DefaultSettingsPath() : options.ConfigPath;
-    LoadSettings(path, settings, fix);
+    if (std::string error; !LoadSettings(path, settings, fix, error)) {
+        std::fprintf(stderr, "tolvex: %s\n", error.c_str());
+        return 1;
+    }
     // The settings file keeps its own outputs: what --output changed is put back before saving.
     const std::array<OutputSettings, OutputCount> fileOutputs = settings.Outputs;
     if (!ApplyOutputOptions(options.Outputs, settings)) return 2;

@@ -139,13 +139,17 @@ struct TrackSession {
     explicit TrackSession(const TrackCommandOptions& options)
     {
         const std::string path = options.ConfigPath.empty() ? DefaultSettingsPath() : options.ConfigPath;
-        LoadSettings(path, Settings, Fix);
+        SettingsUsable = LoadSettings(path, Settings, Fix, SettingsError);
         if (const auto gpx = ParseGpxChoice(options.Gpx))
             Host.GpxChoice = *gpx;
     }
 
     bool Load(const std::string& trackPath)
     {
+        if (!SettingsUsable) {
+            Complain(SettingsError);
+            return false;
+        }
         const LoadOutcome outcome = LoadTrackFile(trackPath, Store, Replay, Settings, Host);
         if (!outcome.Loaded && !outcome.MessageShown)
             Complain("no track loaded from " + trackPath + " (the file cannot be read or no segment passes the filter)");
@@ -153,6 +157,8 @@ struct TrackSession {
     }
 
     ConsoleHost Host;
+    bool SettingsUsable = true;
+    std::string SettingsError;
     tolvex::Settings Settings;
     SimFix Fix;
     TrackStore Store;
@@ -258,6 +264,9 @@ int RunInfo(const InfoCommandOptions& options)
     std::printf("%s\n", SegmentSummary(session.Store).c_str());
     if (!session.Store.LoadRemarks.empty())
         std::printf("%s\n", session.Store.LoadRemarks.c_str());
+    if (const int skipped = session.Store.SkippedPoints(); skipped > 0)
+        std::printf("%d point%s skipped: position not a number or beyond ±90° latitude / ±180° longitude\n", skipped,
+                    skipped == 1 ? "" : "s");
     return 0;
 }
 

@@ -354,12 +354,18 @@ void LoadSettings(const IniFile& ini, Settings& s, SimFix& fix)
         static_cast<long long>(LeadingReal(r.Text("SkySeed", "0"))), 0, UINT32_MAX));
 }
 
-void LoadSettings(const std::string& path, Settings& settings, SimFix& fix)
+bool LoadSettings(const std::string& path, Settings& settings, SimFix& fix, std::string& error)
 {
     std::string text;
-    std::string error;
-    if (ReadWholeFile(path, text, error) != ReadStatus::Ok) text.clear();
+    const ReadStatus status = ReadWholeFile(path, text, error, MaxSettingsFileBytes);
     LoadSettings(IniFile::Parse(text), settings, fix);
+    return status != ReadStatus::Failed;
+}
+
+void LoadSettings(const std::string& path, Settings& settings, SimFix& fix)
+{
+    std::string error;
+    LoadSettings(path, settings, fix, error);
 }
 
 void SaveSettings(IniFile& ini, const Settings& s, const SimFix& fix, double speedToWrite)

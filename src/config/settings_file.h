@@ -38,6 +38,9 @@ std::string ChooseSettingsPath(const std::string& exePath, const char* xdgConfig
 // default. Every field of settings and fix is assigned.
 void LoadSettings(const std::string& path, Settings& settings, SimFix& fix);
 void LoadSettings(const IniFile& ini, Settings& settings, SimFix& fix);
+// The same, false with the message in error when the file exists but is no regular file, is too
+// large or cannot be read (the defaults are loaded then).
+bool LoadSettings(const std::string& path, Settings& settings, SimFix& fix, std::string& error);
 
 // Writes every setting and the fix into the file, keeping every other key, comment and section
 // of it. speedToWrite is the fix speed in m/s to store (SavedSpeed while paused). Returns false

@@ -1,6 +1,5 @@
 #include "links/device_write.h"
 
-#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,33 +21,74 @@ bool MeansDeviceGone(int error)
     }
 }
 
-WriteResult WriteWithin(int fd, const char* bytes, std::size_t length, std::chrono::milliseconds limit)
+namespace {
+
+// More than a second of sentences at any rate we send: beyond it the oldest waiting go.
+constexpr std::size_t MaxQueuedBytes = 16 * 1024;
+
+}  // namespace
+
+WriteResult SentenceQueue::Write(int fd, std::string_view sentence, Clock::time_point now,
+                                 std::chrono::milliseconds limit)
 {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + limit;
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::write(fd, bytes + done, length - done);
+    bool dropped = false;
+    auto waiting = [this] { return m_bytes - (!m_entries.empty() && m_entries.front().Sent > 0 ? m_entries.front().Text.size() : 0); };
+    while (!m_entries.empty() && waiting() + sentence.size() > MaxQueuedBytes && m_entries.back().Sent == 0) {
+        m_bytes -= m_entries.back().Text.size();
+        m_entries.pop_back();
+        dropped = true;
+    }
+    m_entries.push_back(Entry{now, std::string(sentence), 0});
+    m_bytes += sentence.size();
+    const WriteResult result = Flush(fd, now, limit);
+    return dropped && result == WriteResult::Written ? WriteResult::TimedOut : result;
+}
+
+WriteResult SentenceQueue::Flush(int fd, Clock::time_point now, std::chrono::milliseconds limit)
+{
+    bool dropped = false;
+    auto pop = [this] {
+        m_bytes -= m_entries.front().Text.size();
+        m_entries.pop_front();
+    };
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        if (it->Sent == 0 && now - it->Queued > limit) {
+            m_bytes -= it->Text.size();
+            it = m_entries.erase(it);
+            dropped = true;
+        } else {
+            ++it;
+        }
+    }
+    while (!m_entries.empty()) {
+        Entry& e = m_entries.front();
+        const ssize_t n = ::write(fd, e.Text.data() + e.Sent, e.Text.size() - e.Sent);
         if (n > 0) {
-            done += static_cast<std::size_t>(n);
+            e.Sent += static_cast<std::size_t>(n);
+            if (e.Sent == e.Text.size()) pop();
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            if (MeansDeviceGone(errno)) return WriteResult::DeviceGone;
             // Any other failure loses the sentence but the device may still be there.
-            return MeansDeviceGone(errno) ? WriteResult::DeviceGone : WriteResult::TimedOut;
+            if (e.Sent == 0) {
+                pop();
+                dropped = true;
+                continue;
+            }
         }
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return WriteResult::TimedOut;
-        pollfd p{fd, POLLOUT, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
-        if (ready < 0 && errno != EINTR) return WriteResult::TimedOut;
-        if (ready == 0) return WriteResult::TimedOut;
-        if ((p.revents & (POLLERR | POLLNVAL)) != 0 || ((p.revents & POLLHUP) != 0 && (p.revents & POLLOUT) == 0)) {
-            return WriteResult::DeviceGone;
-        }
+        break;  // no room now: the rest waits for the next write
     }
-    return WriteResult::Written;
+    return dropped ? WriteResult::TimedOut : WriteResult::Written;
+}
+
+void SentenceQueue::DropWaiting()
+{
+    while (!m_entries.empty() && m_entries.back().Sent == 0) {
+        m_bytes -= m_entries.back().Text.size();
+        m_entries.pop_back();
+    }
 }
 
 }  // namespace tolvex

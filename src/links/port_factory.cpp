@@ -47,7 +47,7 @@ private:
     bool m_closed = false;
 };
 
-void ShowCreateFailure(CreatePortError error, int number, Host& host)
+void ShowCreateFailure(CreatePortError error, int number, const VirtualPortTable& table, Host& host)
 {
     char text[160];
     switch (error) {
@@ -61,7 +61,10 @@ void ShowCreateFailure(CreatePortError error, int number, Host& host)
             std::snprintf(text, sizeof text, CannotCreateVirtualPortText, ComName(number).c_str());
             break;
     }
-    host.ShowMessage(text, ErrorCaption, MessageIcon::Error);
+    std::string message = text;
+    if (error == CreatePortError::FolderUnusable && !table.FolderError().empty())
+        message += "\n" + table.FolderError();
+    host.ShowMessage(message, ErrorCaption, MessageIcon::Error);
 }
 
 }  // namespace
@@ -71,7 +74,7 @@ std::unique_ptr<SerialPort> OpenVirtualPort(VirtualPortTable& table, int number,
     if (!table.HasPort(number)) {
         const CreatePortError error = table.CreatePort(number);
         if (error != CreatePortError::None) {
-            ShowCreateFailure(error, number, host);
+            ShowCreateFailure(error, number, table, host);
             return nullptr;
         }
     }

@@ -78,7 +78,8 @@ std::string RealSerialPort::Describe() const
 WriteResult RealSerialPort::Write(const char* bytes, std::size_t length)
 {
     if (m_fd < 0) return WriteResult::DeviceGone;
-    const WriteResult result = WriteWithin(m_fd, bytes, length, WriteTimeLimit);
+    const WriteResult result =
+        m_queue.Write(m_fd, std::string_view(bytes, length), SentenceQueue::Clock::now(), WriteTimeLimit);
     if (result == WriteResult::DeviceGone) Close();
     return result;
 }
@@ -87,6 +88,7 @@ void RealSerialPort::Close()
 {
     if (m_fd < 0) return;
     DiscardPendingOutput(m_fd);
+    m_queue.Clear();
     SetExclusiveUse(m_fd, false);
     ::close(m_fd);
     m_fd = -1;

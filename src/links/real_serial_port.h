@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "links/device_write.h"
 #include "links/serial_port.h"
 
 namespace tolvex {
@@ -34,6 +35,7 @@ private:
     int m_nNumber;
     std::string m_path;
     int m_fd;  // -1 once closed or gone
+    SentenceQueue m_queue;  // what the line has not taken yet
 };
 
 }  // namespace tolvex

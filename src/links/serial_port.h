@@ -12,7 +12,7 @@ class Host;
 
 enum class WriteResult {
     Written,     // all bytes handed to the device (or dropped because no program reads a virtual port)
-    TimedOut,    // not finished within 1000 ms: the sentence is lost, the output keeps running
+    TimedOut,    // a sentence not begun within 1000 ms was dropped whole; the output keeps running
     DeviceGone,  // the device vanished (adapter pulled out): the output must be closed and marked failed
 };
 
@@ -23,7 +23,8 @@ public:
     virtual bool IsVirtual() const = 0;
     // One line for the operator: "COM3 /run/user/1000/tolvex/COM3 -> /dev/pts/4" or "COM3 /dev/ttyS2".
     virtual std::string Describe() const = 0;
-    // WriteSerialPort: one sentence with its CR LF; never blocks longer than 1000 ms.
+    // WriteSerialPort: one sentence with its CR LF; never waits. What the device cannot take yet
+    // goes out with the next write, whole, or is dropped whole after 1000 ms.
     virtual WriteResult Write(const char* bytes, std::size_t length) = 0;
     // CloseSerialPort: closes a real port or removes a virtual one.
     virtual void Close() = 0;

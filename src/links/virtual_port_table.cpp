@@ -3,14 +3,21 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#include "links/device_write.h"
+#include "links/port_messages.h"
 
 namespace tolvex {
 
@@ -23,22 +30,39 @@ std::string DefaultVirtualPortDir()
 
 namespace {
 
-// mkdir -p with 0700 for what is missing; the folder must end up a directory of ours, so that no
-// other user can plant or steal the links.
-bool EnsureFolder(const std::string& folder)
+// The folder of the links, made with 0700 where missing (parents too) and opened without
+// following a link. It must be a directory of ours that no one else may write to: another user
+// who could plant it or write in it could redirect or block our ports. A folder of ours that is
+// writable by others is tightened. Returns the open folder, or -1 with the reason in why.
+int OpenPortFolder(const std::string& folder, std::string& why)
 {
-    if (folder.empty()) return false;
-    for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
-        if (pos != folder.size() && folder[pos] != '/') continue;
-        const std::string part = folder.substr(0, pos);
-        if (::mkdir(part.c_str(), 0700) == 0) {
-            ::chmod(part.c_str(), 0700);  // whatever the umask took away
-        } else if (errno != EEXIST) {
-            return false;
+    auto refuse = [&](const char* format, int fd = -1) {
+        if (fd >= 0) ::close(fd);
+        char text[PATH_MAX + 128];
+        std::snprintf(text, sizeof text, format, folder.c_str(), std::strerror(errno));
+        why = text;
+        return -1;
+    };
+    if (folder.empty()) return refuse(VirtualPortFolderMissingText);
+    for (std::size_t pos = 1; pos < folder.size(); ++pos) {
+        if (folder[pos] == '/') ::mkdir(folder.substr(0, pos).c_str(), 0700);
+    }
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return refuse(VirtualPortFolderMissingText);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        struct stat st {};
+        if (::lstat(folder.c_str(), &st) == 0) {
+            if (S_ISLNK(st.st_mode)) return refuse(VirtualPortFolderIsLinkText);
+            if (!S_ISDIR(st.st_mode)) return refuse(VirtualPortFolderNotFolderText);
         }
+        return refuse(VirtualPortFolderMissingText);
     }
     struct stat st {};
-    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+    if (::fstat(fd, &st) != 0) return refuse(VirtualPortFolderMissingText, fd);
+    if (st.st_uid != ::geteuid()) return refuse(VirtualPortFolderNotOursText, fd);
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && ::fchmod(fd, st.st_mode & 07755) != 0)
+        return refuse(VirtualPortFolderOpenText, fd);
+    return fd;
 }
 
 // Sets the slave side raw (no echo, no line editing, no CR/LF translation) and throws away what a
@@ -69,12 +93,34 @@ void DrainInput(int master)
 
 }  // namespace
 
+// Sentences written closer together than this belong to one tick's burst; bursts come at least
+// one output interval (100 ms or more) apart.
+constexpr std::chrono::milliseconds BurstGap{50};
+
+// Whatever the reader has not taken from the terminal, discarded: the slave is opened for a
+// moment to do it. True when the reader had left something unread; false also when the terminal
+// cannot be opened (a reader that took the port for itself).
+bool DiscardUnread(const std::string& device)
+{
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    int unread = 0;
+    const bool left = ::ioctl(fd, FIONREAD, &unread) == 0 && unread > 0;
+    // Bytes still on their way to the reader's queue are older than this burst too.
+    ::tcflush(fd, TCIFLUSH);
+    ::close(fd);
+    return left;
+}
+
 struct VirtualPortTable::Port {
+    int Folder = -1;  // the checked folder, held: the links are made and removed in it only
     int Master = -1;
     int Lock = -1;
-    std::string LockPath;
+    std::string LockName;
     std::string Device;
     bool PeerWasOpen = false;
+    SentenceQueue Queue;  // a sentence the terminal took only part of, finished first
+    std::optional<Clock::time_point> LastWrite;
 
     Port() = default;
     Port(const Port&) = delete;
@@ -84,26 +130,35 @@ struct VirtualPortTable::Port {
         if (Master >= 0) ::close(Master);
         if (Lock >= 0) {
             // Unlinked while still locked; TakeLock checks the inode, so a racing opener retries.
-            ::unlink(LockPath.c_str());
+            ::unlinkat(Folder, LockName.c_str(), 0);
             ::close(Lock);
         }
+        if (Folder >= 0) ::close(Folder);
     }
 
     // Held while the port exists: flock locks belong to the open file, so another table, in this
     // process or another, is refused the name. The lock dies with the process, leaving no stale owner.
-    CreatePortError TakeLock(const std::string& path)
+    CreatePortError TakeLock(const std::string& name)
     {
-        LockPath = path;
+        LockName = name;
         for (int attempt = 0; attempt < 8; ++attempt) {
-            const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+            const int fd = ::openat(Folder, name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
             if (fd < 0) return CreatePortError::FolderUnusable;
+            struct stat mine {};
+            if (::fstat(fd, &mine) != 0 || mine.st_uid != ::geteuid()) {
+                // Planted before the folder was tightened: someone else's lock blocks nothing.
+                ::close(fd);
+                ::unlinkat(Folder, name.c_str(), 0);
+                continue;
+            }
             if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
                 const int error = errno;
                 ::close(fd);
                 return error == EWOULDBLOCK ? CreatePortError::NameTaken : CreatePortError::FolderUnusable;
             }
             struct stat held {}, named {};
-            if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            if (::fstat(fd, &held) == 0 && ::fstatat(Folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                held.st_dev == named.st_dev &&
                 held.st_ino == named.st_ino) {
                 Lock = fd;
                 return CreatePortError::None;
@@ -142,7 +197,8 @@ struct VirtualPortTable::Port {
     }
 };
 
-VirtualPortTable::VirtualPortTable(std::string folder) : m_folder(std::move(folder))
+VirtualPortTable::VirtualPortTable(std::string folder, std::function<Clock::time_point()> now)
+    : m_folder(std::move(folder)), m_now(std::move(now))
 {
     // Links point other programs at the port: they must not depend on our working directory.
     std::error_code ec;
@@ -186,21 +242,22 @@ CreatePortError VirtualPortTable::CreatePort(int number)
 {
     if (number < 1 || number > SlotCount) return CreatePortError::BadNumber;
     if (HasPort(number)) return CreatePortError::None;
-    if (!EnsureFolder(m_folder)) return CreatePortError::FolderUnusable;
-
     auto port = std::make_unique<Port>();
-    if (const auto error = port->TakeLock(LinkPath(number) + ".lock"); error != CreatePortError::None) {
+    m_folderError.clear();
+    port->Folder = OpenPortFolder(m_folder, m_folderError);
+    if (port->Folder < 0) return CreatePortError::FolderUnusable;
+    const std::string name = "COM" + std::to_string(number);
+    if (const auto error = port->TakeLock(name + ".lock"); error != CreatePortError::None) {
         return error;
     }
     // Holding the lock, any link of this name is a leftover of a program that ended without removing it.
-    const std::string link = LinkPath(number);
     struct stat st {};
-    if (::lstat(link.c_str(), &st) == 0) {
+    if (::fstatat(port->Folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (!S_ISLNK(st.st_mode)) return CreatePortError::NameTaken;  // never delete a file we did not make
-        if (::unlink(link.c_str()) != 0 && errno != ENOENT) return CreatePortError::FolderUnusable;
+        if (::unlinkat(port->Folder, name.c_str(), 0) != 0 && errno != ENOENT) return CreatePortError::FolderUnusable;
     }
     if (const auto error = port->OpenPty(); error != CreatePortError::None) return error;
-    if (::symlink(port->Device.c_str(), link.c_str()) != 0) return CreatePortError::FolderUnusable;
+    if (::symlinkat(port->Device.c_str(), port->Folder, name.c_str()) != 0) return CreatePortError::FolderUnusable;
     m_slots[number - 1] = std::move(port);
     return CreatePortError::None;
 }
@@ -209,13 +266,13 @@ bool VirtualPortTable::RemovePort(int number)
 {
     Port* port = Slot(number);
     if (port == nullptr) return true;
-    const std::string link = LinkPath(number);
+    const std::string name = "COM" + std::to_string(number);
     char target[PATH_MAX];
-    const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
+    const ssize_t length = ::readlinkat(port->Folder, name.c_str(), target, sizeof target);
     const bool ours = length < 0 ? errno != ENOENT : std::string(target, length) == port->Device;
     // Unlinking works while a reader holds the pty, so only the folder itself can make this fail;
     // the pty then stays open so that the link never points at a terminal reused by someone else.
-    if (ours && ::unlink(link.c_str()) != 0 && errno != ENOENT) return false;
+    if (ours && ::unlinkat(port->Folder, name.c_str(), 0) != 0 && errno != ENOENT) return false;
     m_slots[number - 1].reset();
     return true;
 }
@@ -230,16 +287,23 @@ bool VirtualPortTable::ReleasePort(int number)
 void VirtualPortTable::WriteData(int number, const char* bytes, std::size_t length)
 {
     Port* port = Slot(number);
-    if (port == nullptr || !port->PeerOpen()) return;  // never queue for a reader that comes later
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::write(port->Master, bytes + done, length - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (!(n < 0 && errno == EINTR)) {
-            return;  // the reader stopped reading and the buffer is full: drop, never block
-        }
+    if (port == nullptr) return;
+    if (!port->PeerOpen()) {  // never queue for a reader that comes later
+        port->Queue.Clear();
+        return;
     }
+    const Clock::time_point now = m_now();
+    if (!port->LastWrite || now - *port->LastWrite >= BurstGap) {
+        // A new burst: what the reader left of the last one is at least an interval old.
+        // With the unread bytes goes the head of a sentence begun: its rest goes too. Else the
+        // sentence begun is finished, and those never begun are an interval old.
+        if (DiscardUnread(port->Device)) port->Queue.Clear();
+        else port->Queue.DropWaiting();
+    }
+    port->LastWrite = now;
+    // Only what fits now goes; a sentence begun is finished before the next, never cut.
+    constexpr std::chrono::milliseconds NoWaiting{0};
+    port->Queue.Write(port->Master, std::string_view(bytes, length), now, NoWaiting);
 }
 
 bool VirtualPortTable::IsPeerOpen(int number)

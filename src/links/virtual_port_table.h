@@ -3,6 +3,8 @@
 // in the virtual-port folder. The table keeps the ports across starts and stops of the outputs.
 
 #include <array>
+#include <chrono>
+#include <functional>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -20,7 +22,7 @@ enum class CreatePortError {
     NoPtySupport,   // the system offers no pseudo-terminals (/dev/ptmx missing)
     PtyFailed,      // a pseudo-terminal could not be made
     NameTaken,      // another running program holds COMn, or a non-link file has that name
-    FolderUnusable, // the folder cannot be created, is not ours, or refuses the link
+    FolderUnusable, // the folder cannot be created, is a link, is not ours, or others may write in it
     BadNumber,      // outside COM1..COM30
 };
 
@@ -28,7 +30,10 @@ class VirtualPortTable {
 public:
     static constexpr int SlotCount = MaxComPort;
 
-    explicit VirtualPortTable(std::string folder);
+    using Clock = std::chrono::steady_clock;
+
+    // now tells the time for the writes (tests step it).
+    explicit VirtualPortTable(std::string folder, std::function<Clock::time_point()> now = Clock::now);
     ~VirtualPortTable();  // frees the slots still filled: the ports end with the program
     VirtualPortTable(const VirtualPortTable&) = delete;
     VirtualPortTable& operator=(const VirtualPortTable&) = delete;
@@ -44,10 +49,15 @@ public:
     // The removal when an output stops: a port another program holds open stays whole and silent
     // in its slot, so that program keeps reading it and the next start uses it again. False then.
     bool ReleasePort(int number);
-    // Delivers to the program that has the port open; dropped when none has or it stops reading.
+    // Delivers one sentence to the program that has the port open; dropped when none has. A
+    // reader that does not keep up gets whole sentences only, and what it left unread from an
+    // earlier burst of sentences is discarded, so that it resumes with current ones.
     void WriteData(int number, const char* bytes, std::size_t length);
     // Another program has the port open now.
     bool IsPeerOpen(int number);
+
+    // Why the last CreatePort found the folder unusable: a text naming the folder.
+    const std::string& FolderError() const { return m_folderError; }
 
     std::string LinkPath(int number) const;   // <folder>/COMn
     std::string DevicePath(int number) const; // /dev/pts/N while the port exists, else empty
@@ -57,6 +67,8 @@ private:
     Port* Slot(int number) const;
 
     std::string m_folder;
+    std::string m_folderError;
+    std::function<Clock::time_point()> m_now;
     std::array<std::unique_ptr<Port>, SlotCount> m_slots;
 };
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sky/sky_model.h"
+#include "config/file_io.h"
 
 namespace tolvex {
 namespace {
@@ -115,23 +116,18 @@ std::optional<std::string> NmeaExport::SaveAs(const std::string& path, const Exp
     struct stat existing {};
     const bool exists = ::lstat(path.c_str(), &existing) == 0;
     bool inPlace = exists && !S_ISREG(existing.st_mode);
-    std::string target = path;
+    // Nothing of an interrupted export stays behind (see PendingFile).
+    PendingFile pending;
     std::FILE* file = nullptr;
     if (!inPlace) {
-        target = path + ".XXXXXX";
-        const int fd = ::mkstemp(target.data());
-        if (fd >= 0) {
-            // A replaced file keeps its permissions; a new one gets what the umask allows.
-            ::fchmod(fd, exists ? existing.st_mode & 07777 : 0666 & ~CurrentUmask());
-            file = ::fdopen(fd, "wb");
-            if (!file) {
-                ::close(fd);
-                std::remove(target.c_str());
-            }
+        // A replaced file keeps its permissions; a new one gets what the umask allows.
+        if (pending.Open(path, exists ? existing.st_mode & 07777 : 0666 & ~CurrentUmask())) {
+            const int fd = ::dup(pending.Descriptor());
+            file = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+            if (!file && fd >= 0) ::close(fd);
         } else {
             // A folder that takes no new file may still hold a writable one: write that in place.
             inPlace = true;
-            target = path;
         }
     }
     if (inPlace) file = std::fopen(path.c_str(), "wb");
@@ -146,8 +142,8 @@ std::optional<std::string> NmeaExport::SaveAs(const std::string& path, const Exp
     const bool written = std::fflush(file) == 0 && !std::ferror(file);
     const bool closed = std::fclose(file) == 0;
     const bool complete = written && closed && !m_cancelled;
-    if (!complete || (!inPlace && std::rename(target.c_str(), path.c_str()) != 0)) {
-        if (!inPlace) std::remove(target.c_str());
+    if (!complete || (!inPlace && !pending.Commit())) {
+        pending.Abandon();
         if (!m_cancelled) m_host.ShowMessage(failure, "错误", MessageIcon::Error);
         return std::nullopt;
     }

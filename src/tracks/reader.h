@@ -45,10 +45,12 @@ struct ReaderContext {
 
 using TrackReader = ReadResult (*)(const std::string& path, const ReaderContext& context);
 
-// One file format: a lower-case extension with its dot (".plt") and its reader.
+// One file format: a lower-case extension with its dot (".plt"), its reader, and the message of
+// a file it cannot load at all (no regular file, too large, beyond the memory); %s is the path.
 struct ReaderEntry {
     std::string_view Extension;
     TrackReader Read;
+    std::string_view LoadFailure;
 };
 
 // The known formats, in the order extensions are compared (reader_registry.cpp).
@@ -56,6 +58,7 @@ std::span<const ReaderEntry> ReaderRegistry();
 
 // The reader whose extension ends path (compared case-insensitively), or null.
 TrackReader FindReader(std::string_view path);
+const ReaderEntry* FindReaderEntry(std::string_view path);
 
 // True when text ends in suffix, compared case-insensitively; suffix is lower case.
 bool EndsWithNoCase(std::string_view text, std::string_view suffix);

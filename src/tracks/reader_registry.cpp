@@ -8,15 +8,15 @@ namespace {
 
 // Extensions are compared in this order; add one row per format.
 constexpr std::array Readers = {
-    ReaderEntry{".plt", ReadPltFile},
-    ReaderEntry{".gpx", ReadGpxFile},
-    ReaderEntry{".kml", ReadKmlFile},
-    ReaderEntry{".gpssim", ReadGpssimFile},
-    ReaderEntry{".trk", ReadTrkFile},
-    ReaderEntry{".nmea", ReadNmeaLogFile},
-    ReaderEntry{".nma", ReadNmeaLogFile},
-    ReaderEntry{".log", ReadNmeaLogFile},
-    ReaderEntry{".txt", ReadNmeaLogFile},
+    ReaderEntry{".plt", ReadPltFile, "不是有效的OZI plt文件：\n%s"},
+    ReaderEntry{".gpx", ReadGpxFile, "载入GPX文件失败"},
+    ReaderEntry{".kml", ReadKmlFile, "载入kml文件失败"},
+    ReaderEntry{".gpssim", ReadGpssimFile, "载入gpssim文件失败"},
+    ReaderEntry{".trk", ReadTrkFile, "不是有效的trk文件"},
+    ReaderEntry{".nmea", ReadNmeaLogFile, "载入NMEA文件失败"},
+    ReaderEntry{".nma", ReadNmeaLogFile, "载入NMEA文件失败"},
+    ReaderEntry{".log", ReadNmeaLogFile, "载入NMEA文件失败"},
+    ReaderEntry{".txt", ReadNmeaLogFile, "载入NMEA文件失败"},
 };
 
 }  // namespace
@@ -38,13 +38,19 @@ std::span<const ReaderEntry> ReaderRegistry()
     return Readers;
 }
 
-TrackReader FindReader(std::string_view path)
+const ReaderEntry* FindReaderEntry(std::string_view path)
 {
     for (const ReaderEntry& entry : Readers) {
         if (EndsWithNoCase(path, entry.Extension))
-            return entry.Read;
+            return &entry;
     }
     return nullptr;
+}
+
+TrackReader FindReader(std::string_view path)
+{
+    const ReaderEntry* entry = FindReaderEntry(path);
+    return entry ? entry->Read : nullptr;
 }
 
 }  // namespace tolvex

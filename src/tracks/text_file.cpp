@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 #include "config/file_io.h"
 
@@ -72,20 +73,160 @@ std::string DecodeUtf16(std::string_view bytes, bool bigEndian)
     return out;
 }
 
+TextFileReader::~TextFileReader()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool TextFileReader::Open(const std::string& path)
+{
+    ReadStatus status;
+    std::string error;
+    m_fd = OpenRegularFile(path, MaxTrackFileBytes, status, error);
+    return m_fd >= 0;
+}
+
+bool TextFileReader::Next(std::string_view& piece)
+{
+    if (m_fd < 0 || m_failed)
+        return false;
+    // UTF-16 keeps back an odd byte or a high surrogate that the next piece completes.
+    std::size_t kept = 0;
+    if (m_encoding == Encoding::Utf16Le || m_encoding == Encoding::Utf16Be) {
+        kept = m_raw.size();
+    } else {
+        m_raw.clear();
+    }
+    for (;;) {
+        m_raw.resize(kept + m_pieceBytes);
+        ssize_t n;
+        do
+            n = ::read(m_fd, m_raw.data() + kept, m_pieceBytes);
+        while (n < 0 && errno == EINTR);
+        if (n < 0) {
+            m_failed = true;
+            return false;
+        }
+        m_raw.resize(kept + static_cast<std::size_t>(n));
+        const bool end = n == 0;
+        if (m_encoding == Encoding::Unknown) {
+            // The byte-order mark decides, or for a document without one its "<?" in UTF-16;
+            // wait for four bytes unless the file is shorter.
+            if (!end && m_raw.size() < 4) {
+                kept = m_raw.size();
+                continue;
+            }
+            using namespace std::string_view_literals;
+            const std::string_view start = m_raw;
+            m_encoding = Encoding::Bytes;
+            if (start.starts_with("\xEF\xBB\xBF"sv)) {
+                m_raw.erase(0, 3);
+            } else if (start.starts_with("\xFF\xFE"sv) || start.starts_with("\xFE\xFF"sv)) {
+                m_encoding = m_raw[0] == '\xFE' ? Encoding::Utf16Be : Encoding::Utf16Le;
+                m_raw.erase(0, 2);
+            } else if (start.starts_with("<\0?\0"sv)) {
+                m_encoding = Encoding::Utf16Le;
+            } else if (start.starts_with("\0<\0?"sv)) {
+                m_encoding = Encoding::Utf16Be;
+            }
+        }
+        if (m_encoding == Encoding::Bytes) {
+            if (m_raw.empty()) {
+                if (end)
+                    return false;
+                kept = 0;
+                continue;  // the piece held the byte-order mark only
+            }
+            piece = m_raw;
+            return true;
+        }
+        if (end && m_raw.empty())
+            return false;
+        std::size_t usable = end ? m_raw.size() : m_raw.size() & ~std::size_t{1};
+        if (!end && usable >= 2) {
+            const bool big = m_encoding == Encoding::Utf16Be;
+            const auto hi = static_cast<unsigned char>(m_raw[usable - (big ? 2 : 1)]);
+            if (hi >= 0xD8 && hi < 0xDC)
+                usable -= 2;
+        }
+        if (usable == 0) {
+            kept = m_raw.size();
+            continue;
+        }
+        m_decoded = DecodeUtf16(std::string_view(m_raw).substr(0, usable), m_encoding == Encoding::Utf16Be);
+        m_raw.erase(0, usable);
+        piece = m_decoded;
+        return true;
+    }
+}
+
+bool FileLines::Fill()
+{
+    if (m_end)
+        return false;
+    std::string_view piece;
+    if (!m_file.Next(piece)) {
+        m_end = true;
+        return false;
+    }
+    m_held.erase(0, m_at);
+    m_searched -= m_at;
+    m_at = 0;
+    m_held.append(piece);
+    return true;
+}
+
+bool FileLines::Next(std::string_view& line)
+{
+    for (;;) {
+        const std::size_t lf = m_held.find('\n', m_searched);
+        if (lf != std::string::npos) {
+            const std::size_t from = m_at;
+            m_at = m_searched = lf + 1;
+            if (m_skipping) {
+                m_skipping = false;
+                continue;
+            }
+            line = std::string_view(m_held).substr(from, lf - from);
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+            return true;
+        }
+        m_searched = m_held.size();
+        if (m_skipping) {
+            m_at = m_searched;  // the rest of a cut line is never kept
+        } else if (m_held.size() - m_at >= m_maxLineBytes) {
+            line = std::string_view(m_held).substr(m_at, m_maxLineBytes);
+            m_skipping = true;
+            m_searched = m_held.size();
+            return true;
+        }
+        if (!Fill()) {
+            // A last line without its line end still counts.
+            if (m_skipping || m_at == m_held.size())
+                return false;
+            line = std::string_view(m_held).substr(m_at);
+            m_at = m_searched = m_held.size();
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+            return true;
+        }
+    }
+}
+
 std::optional<std::string> ReadTextFile(const std::string& path)
 {
-    std::string bytes;
-    std::string error;
-    if (ReadWholeFile(path, bytes, error) != ReadStatus::Ok)
+    TextFileReader file;
+    if (!file.Open(path))
         return std::nullopt;
-
-    if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        return bytes.substr(3);
-    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')
-        return DecodeUtf16(std::string_view(bytes).substr(2), false);
-    if (bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF')
-        return DecodeUtf16(std::string_view(bytes).substr(2), true);
-    return bytes;
+    std::string text;
+    std::string_view piece;
+    while (file.Next(piece))
+        text.append(piece);
+    if (file.Failed())
+        return std::nullopt;
+    return text;
 }
 
 bool LineReader::Next(std::string_view& line)
@@ -119,11 +260,11 @@ std::string_view TrimBlanks(std::string_view text)
     return text;
 }
 
-std::vector<std::string_view> SplitFields(std::string_view text, char separator)
+std::vector<std::string_view> SplitFields(std::string_view text, char separator, std::size_t limit)
 {
     std::vector<std::string_view> fields;
     std::size_t start = 0;
-    for (;;) {
+    while (fields.size() < limit) {
         const std::size_t at = text.find(separator, start);
         if (at == std::string_view::npos) {
             fields.push_back(text.substr(start));
@@ -132,6 +273,7 @@ std::vector<std::string_view> SplitFields(std::string_view text, char separator)
         fields.push_back(text.substr(start, at - start));
         start = at + 1;
     }
+    return fields;
 }
 
 // Where the digits of a leading number begin: after blanks and one sign.

@@ -13,6 +13,58 @@ namespace tolvex {
 // the rest. Nothing when the file cannot be opened or read.
 std::optional<std::string> ReadTextFile(const std::string& path);
 
+// A text file read piece by piece and handed out as UTF-8, decoded as ReadTextFile decodes it
+// (a document that starts with "<?" in UTF-16 needs no mark): memory stays at one piece whatever
+// the size of the file. Only regular files of at most MaxTrackFileBytes open.
+class TextFileReader {
+public:
+    explicit TextFileReader(std::size_t pieceBytes = 1 << 20) : m_pieceBytes(pieceBytes) {}
+    ~TextFileReader();
+    TextFileReader(const TextFileReader&) = delete;
+    TextFileReader& operator=(const TextFileReader&) = delete;
+
+    bool Open(const std::string& path);
+    // The next piece, valid until the next call; false at the end or on a read error.
+    bool Next(std::string_view& piece);
+    bool Failed() const { return m_failed; }
+
+private:
+    enum class Encoding { Unknown, Bytes, Utf16Le, Utf16Be };
+
+    int m_fd = -1;
+    std::size_t m_pieceBytes;
+    Encoding m_encoding = Encoding::Unknown;
+    std::string m_raw;
+    std::string m_decoded;
+    bool m_failed = false;
+};
+
+// The lines of a text file as LineReader gives them, read piece by piece. A line longer than
+// MaxLineBytes is cut there and the rest of it skipped: no track line comes near it.
+class FileLines {
+public:
+    static constexpr std::size_t MaxLineBytes = 1 << 20;
+
+    explicit FileLines(std::size_t pieceBytes = 1 << 20, std::size_t maxLineBytes = MaxLineBytes)
+        : m_file(pieceBytes), m_maxLineBytes(maxLineBytes)
+    {
+    }
+    bool Open(const std::string& path) { return m_file.Open(path); }
+    // The next line, valid until the next call.
+    bool Next(std::string_view& line);
+
+private:
+    bool Fill();
+
+    TextFileReader m_file;
+    std::size_t m_maxLineBytes;
+    std::string m_held;         // text read but not yet handed out, from m_at
+    std::size_t m_at = 0;
+    std::size_t m_searched = 0;  // m_held[m_at, m_searched) holds no line feed
+    bool m_skipping = false;     // inside the rest of a line that was cut
+    bool m_end = false;
+};
+
 // Walks a text line by line; the line end (LF, CR LF) is removed.
 class LineReader {
 public:
@@ -28,7 +80,10 @@ private:
 std::string_view TrimBlanks(std::string_view text);
 
 // The text cut at every separator; empty fields count, an empty text gives one empty field.
-std::vector<std::string_view> SplitFields(std::string_view text, char separator);
+// With a limit, only the first limit fields are returned (readers that look at five fields of a
+// line of a million commas need not hold a million).
+std::vector<std::string_view> SplitFields(std::string_view text, char separator,
+                                          std::size_t limit = std::string_view::npos);
 
 // Leading blanks skipped, the longest valid decimal prefix taken, 0 when there is none.
 // Appends code point c as UTF-8.

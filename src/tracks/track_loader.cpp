@@ -1,5 +1,11 @@
 #include "tracks/track_loader.h"
 
+#include <unistd.h>
+
+#include <new>
+#include <stdexcept>
+
+#include "config/file_io.h"
 #include "tracks/reader.h"
 
 namespace tolvex {
@@ -9,14 +15,37 @@ LoadOutcome LoadTrackFile(const std::string& path, TrackStore& store, Replay& re
 {
     LoadOutcome outcome;
     store.TrackFilePath = path;
-    const TrackReader read = FindReader(path);
-    if (!read) {
+    const ReaderEntry* entry = FindReaderEntry(path);
+    if (!entry) {
         host.ShowMessage("未知的航迹文件类型：\n" + path, "错误", MessageIcon::Error);
         outcome.MessageShown = true;
         return outcome;
     }
+    auto refuse = [&] {
+        std::string text(entry->LoadFailure);
+        if (const auto at = text.find("%s"); at != std::string::npos) text.replace(at, 2, path);
+        host.ShowMessage(text, "错误", MessageIcon::Error);
+        outcome.MessageShown = true;
+        return outcome;
+    };
 
-    ReadResult result = read(path, ReaderContext{settings, host});
+    // A FIFO, a device or a folder would block the reader or feed it forever: refused before it
+    // is opened. A missing file is the reader's own (silent) failure.
+    ReadStatus status;
+    std::string error;
+    if (const int fd = OpenRegularFile(path, MaxTrackFileBytes, status, error); fd >= 0)
+        ::close(fd);
+    else if (status == ReadStatus::Failed)
+        return refuse();
+
+    ReadResult result;
+    try {
+        result = entry->Read(path, ReaderContext{settings, host});
+    } catch (const std::bad_alloc&) {
+        return refuse();  // the memory the file asked for is not there; the session goes on
+    } catch (const std::length_error&) {
+        return refuse();
+    }
     if (!result) {
         if (!result.Message.Text.empty()) {
             host.ShowMessage(result.Message.Text, result.Message.Caption, result.Message.Icon);
@@ -27,7 +56,12 @@ LoadOutcome LoadTrackFile(const std::string& path, TrackStore& store, Replay& re
 
     // The tick must not step the replay on indices of the old track while the lists change.
     replay.SetTrackBusy(true);
-    store.Install(std::move(*result.Track));
+    try {
+        store.Install(std::move(*result.Track));
+    } catch (const std::bad_alloc&) {
+        replay.SetTrackBusy(false);  // Install changed nothing
+        return refuse();
+    }
     replay.SetTrackBusy(false);
 
     store.LoadedTrackPath = path;

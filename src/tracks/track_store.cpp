@@ -1,6 +1,7 @@
 #include "tracks/track_store.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "sim/geodesy.h"
 
@@ -36,9 +37,36 @@ SegmentBuilder::SegmentBuilder(int minTrackPoints, double minTrackLength)
 {
 }
 
+bool IsOnGlobe(double latitude, double longitude)
+{
+    // Written so that NaN fails every comparison.
+    return latitude >= -90 && latitude <= 90 && longitude >= -180 && longitude <= 180;
+}
+
 void SegmentBuilder::AddTrackPoint(const TrackPoint& point)
 {
-    m_track.Points.push_back(point);
+    const bool bad = !IsOnGlobe(point.Latitude, point.Longitude) ||
+                     ((point.Flags & HasAltitude) && !std::isfinite(point.Altitude)) ||
+                     ((point.Flags & HasTime) && !std::isfinite(point.Time));
+    if (bad) {
+        ++m_track.SkippedPoints;
+        if (point.Flags & SegmentStart) m_startPending = true;
+        if (point.Flags & SegmentEnd) {
+            // The group's last good point ends it, unless it is also its first.
+            if (m_startPending)
+                m_startPending = false;
+            else if (OpenPointCount() > 0 && !(m_track.Points.back().Flags & (SegmentStart | SegmentEnd)))
+                m_track.Points.back().Flags |= SegmentEnd;
+        }
+        return;
+    }
+    TrackPoint& added = m_track.Points.emplace_back(point);
+    if (m_startPending) {
+        added.Flags |= SegmentStart;
+        m_startPending = false;
+    }
+    if (!(added.Flags & HasAltitude) && !std::isfinite(added.Altitude)) added.Altitude = 0;
+    if (!(added.Flags & HasTime) && !std::isfinite(added.Time)) added.Time = 0;
 }
 
 int SegmentBuilder::PointCount() const
@@ -53,7 +81,8 @@ int SegmentBuilder::OpenPointCount() const
 
 void SegmentBuilder::Reserve(std::size_t points)
 {
-    m_track.Points.reserve(points);
+    constexpr std::size_t MaxReservedPoints = 1 << 20;
+    m_track.Points.reserve(std::min(points, MaxReservedPoints));
 }
 
 bool SegmentBuilder::Accepts(std::span<const TrackPoint> points, double length) const
@@ -65,6 +94,7 @@ bool SegmentBuilder::Accepts(std::span<const TrackPoint> points, double length) 
 
 bool SegmentBuilder::CloseSegment(std::string name)
 {
+    m_startPending = false;
     std::span<const TrackPoint> open(m_track.Points.data() + m_openBegin, m_track.Points.size() - m_openBegin);
     const double length = PathLength(open);
     if (!Accepts(open, length)) {
@@ -84,6 +114,7 @@ std::optional<BuiltTrack> SegmentBuilder::CommitTrack()
         CloseSegment();
     if (m_track.Points.empty()) {
         m_track = {};
+        m_startPending = false;
         m_openBegin = 0;
         return std::nullopt;
     }
@@ -91,30 +122,36 @@ std::optional<BuiltTrack> SegmentBuilder::CommitTrack()
     BuiltTrack track = std::move(m_track);
     m_track = {};
     m_openBegin = 0;
+    m_startPending = false;
     return track;
 }
 
 void TrackStore::Install(BuiltTrack&& track)
 {
+    const int nPoints = static_cast<int>(track.Points.size());
+    const int nTracks = static_cast<int>(track.Segments.size());
+
+    // The copies are made before anything changes: running out of memory here leaves the
+    // loaded track as it was.
+    std::vector<TrackPoint> reversedPoints;
+    reversedPoints.reserve(track.Points.size());
+    for (auto it = track.Points.rbegin(); it != track.Points.rend(); ++it)
+        reversedPoints.push_back(ReversedPoint(*it));
+
+    std::vector<TrackSegment> reversedSegments;
+    reversedSegments.reserve(track.Segments.size());
+    for (auto it = track.Segments.rbegin(); it != track.Segments.rend(); ++it)
+        reversedSegments.push_back(TrackSegment{nPoints - it->FirstPoint - it->PointCount + 2, it->PointCount,
+                                                it->Length, {}});
+
     m_forwardPoints = std::move(track.Points);
     m_forwardSegments = std::move(track.Segments);
     LoadRemarks = std::move(track.Remarks);
-    const int nPoints = static_cast<int>(m_forwardPoints.size());
-    const int nTracks = static_cast<int>(m_forwardSegments.size());
-
-    m_reversedPoints.clear();
-    m_reversedPoints.reserve(m_forwardPoints.size());
-    for (auto it = m_forwardPoints.rbegin(); it != m_forwardPoints.rend(); ++it)
-        m_reversedPoints.push_back(ReversedPoint(*it));
-
-    m_reversedSegments.clear();
-    m_reversedSegments.reserve(m_forwardSegments.size());
-    for (auto it = m_forwardSegments.rbegin(); it != m_forwardSegments.rend(); ++it)
-        m_reversedSegments.push_back(TrackSegment{nPoints - it->FirstPoint - it->PointCount + 2, it->PointCount,
-                                                  it->Length, {}});
-
+    m_reversedPoints = std::move(reversedPoints);
+    m_reversedSegments = std::move(reversedSegments);
     m_nPoints = nPoints;
     m_nTracks = nTracks;
+    m_skippedPoints = track.SkippedPoints;
     m_loaded = true;
 }
 

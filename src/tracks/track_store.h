@@ -43,7 +43,11 @@ struct BuiltTrack {
     std::vector<TrackPoint> Points;
     std::vector<TrackSegment> Segments;
     std::string Remarks;  // what the reader skipped, for `tolvex info`; empty when nothing
+    int SkippedPoints = 0;  // points of the file dropped for a position off the globe
 };
+
+// A position a track may hold: finite, latitude within ±90, longitude within ±180 degrees.
+bool IsOnGlobe(double latitude, double longitude);
 
 // The loading context a reader owns while it parses one file. The filter values are taken
 // from the settings when the builder is made; MinTrackPoints below 2 counts as 2.
@@ -52,7 +56,9 @@ public:
     explicit SegmentBuilder(const Settings& settings);
     SegmentBuilder(int minTrackPoints, double minTrackLength);
 
-    // Appends a filled point to the open segment. The reader sets SegmentStart itself.
+    // Appends a filled point to the open segment. The reader sets SegmentStart itself. A point
+    // off the globe, or with an altitude or time it claims but that is not finite, is counted and
+    // dropped; its segment marks pass to its neighbours.
     void AddTrackPoint(const TrackPoint& point);
     // Filters the open segment: accepted, it gets SegmentEnd on its last point and joins the
     // track; rejected, its points are dropped. The open segment is empty afterwards either way.
@@ -66,7 +72,9 @@ public:
     // Accepted segments (the open one is not counted).
     int SegmentCount() const { return static_cast<int>(m_track.Segments.size()); }
     int OpenPointCount() const;
-    // A hint for large files, to grow the arrays once.
+    // Points dropped so far for a bad position.
+    int SkippedPoints() const { return m_track.SkippedPoints; }
+    // A hint for large files, to grow the arrays once; capped, since a file's size says little.
     void Reserve(std::size_t points);
 
 private:
@@ -76,6 +84,7 @@ private:
     double m_minTrackLength;
     BuiltTrack m_track;              // the all-points list and the segment list
     std::size_t m_openBegin = 0;     // the open segment is m_track.Points[m_openBegin..]
+    bool m_startPending = false;     // a dropped point began a group: the next point does
 };
 
 // The loaded track in both directions; what replay, the panel and the export read.
@@ -88,6 +97,7 @@ public:
     // An absent ActivePoints means no track is loaded.
     bool Loaded() const { return m_loaded; }
     int PointCountTotal() const { return m_nPoints; }  // m_nPoints
+    int SkippedPoints() const { return m_skippedPoints; }  // dropped from the file for a bad position
     int SegmentCountTotal() const { return m_nTracks; }  // m_nTracks
 
     bool Reversed() const { return m_reversed; }
@@ -117,6 +127,7 @@ private:
     bool m_reversed = false;
     int m_nPoints = 0;
     int m_nTracks = 0;
+    int m_skippedPoints = 0;
     std::vector<TrackPoint> m_forwardPoints;
     std::vector<TrackPoint> m_reversedPoints;
     std::vector<TrackSegment> m_forwardSegments;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -217,6 +219,21 @@ TEST_F(SettingsFile, MissingFileIsCreated)
     ASSERT_EQ(lines.size(), SavedKeyOrder().size() + 1);
     EXPECT_EQ(lines[1], "Version=0.3.1");
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"Tolvex.ini"});
+}
+
+TEST_F(SettingsFile, LeftoversOfAKilledSaveGoWithTheNextSave)
+{
+    Write(m_path + ".Ab3xY9", "left by a save that was killed");
+    Write(m_path + ".Held01", "a save running now");
+    Write(m_path + ".other", "not ours");
+    const int held = ::open((m_path + ".Held01").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    std::string error;
+    ASSERT_TRUE(SaveSettings(m_path, Settings{}, SimFix{}, 0, error)) << error;
+    std::vector<std::string> names = FolderEntries();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Tolvex.ini", "Tolvex.ini.Held01", "Tolvex.ini.other"}));
+    ::close(held);
 }
 
 TEST_F(SettingsFile, KeepsWhatItDoesNotWrite)

@@ -1,6 +1,7 @@
 // The headless runner as a user starts it.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -161,6 +162,61 @@ TEST_F(RunCommand, RejectsOptionsOutOfRange)
     const Result r = RunTolvex("run --seconds 1 --lat 91 --config " + (dir / "x.ini").string(), dir / "err.txt");
     EXPECT_NE(r.Status, 0);
     EXPECT_FALSE(fs::exists(dir / "x.ini"));
+}
+
+// Files that are not what their names say: each is refused at once with its cause, and points
+// off the globe are counted, not loaded.
+TEST_F(RunCommand, HostileFilesAreRefusedOrCounted)
+{
+    ASSERT_EQ(::mkfifo((dir / "fifo.ini").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((dir / "fifo.plt").c_str(), 0600), 0);
+    fs::create_directory(dir / "folder.gpx");
+    fs::create_symlink("/dev/zero", dir / "zero.trk");
+    std::ofstream(dir / "big.ini") << std::string(2 << 20, ';');
+    std::ofstream(dir / "odd.plt") << "h\nh\nh\nh\nh\nh\n48.1,11.5\n1e400,11.5\n48.2,11.6\n100,0\n48.3,11.7\n";
+    const std::string config = " --config " + (dir / "t.ini").string();
+    struct Case {
+        const char* name;
+        std::string args;
+        const char* error;
+    } cases[] = {
+        {"settings FIFO", "info " + (dir / "odd.plt").string() + " --config " + (dir / "fifo.ini").string(),
+         "not a regular file"},
+        {"settings too large", "info " + (dir / "odd.plt").string() + " --config " + (dir / "big.ini").string(),
+         "too large"},
+        {"track FIFO", "info " + (dir / "fifo.plt").string() + config, "不是有效的OZI plt文件"},
+        {"track folder", "info " + (dir / "folder.gpx").string() + config, "载入GPX文件失败"},
+        {"track device", "export " + (dir / "zero.trk").string() + " -o " + (dir / "x.nmea").string() + config,
+         "不是有效的trk文件"},
+        {"run with a FIFO as settings", "run --seconds 1 --config " + (dir / "fifo.ini").string(), "fifo.ini"},
+    };
+    for (const Case& c : cases) {
+        const Result r = RunTolvex(c.args, dir / "err.txt");
+        EXPECT_NE(r.Status, 0) << c.name;
+        EXPECT_THAT(ReadFile(dir / "err.txt"), HasSubstr(c.error)) << c.name;
+    }
+    EXPECT_FALSE(fs::exists(dir / "x.nmea"));
+
+    const Result info = RunTolvex("info " + (dir / "odd.plt").string() + config, dir / "err.txt");
+    ASSERT_EQ(info.Status, 0) << ReadFile(dir / "err.txt");
+    EXPECT_THAT(info.Out, HasSubstr("3点"));
+    EXPECT_THAT(info.Out, HasSubstr("2 points skipped"));
+}
+
+// An export cut short by a signal or a kill leaves no partial file and no temporary behind.
+TEST_F(RunCommand, InterruptedExportLeavesNothingBehind)
+{
+    // Pole to pole at half a kilometre an hour: an export far longer than the time it is given.
+    std::ofstream(dir / "long.plt") << "h\nh\nh\nh\nh\nh\n-80,110\n80,110\n";
+    for (const char* signal : {"INT", "TERM", "KILL"}) {
+        const std::string command = "timeout -s " + std::string(signal) + " 0.5 " + TOLVEX_BINARY + " export " +
+                                    (dir / "long.plt").string() + " -o " + (dir / "out.nmea").string() +
+                                    " --mode M --speed 0.5 --config " + (dir / "t.ini").string() + " 2>/dev/null";
+        EXPECT_NE(std::system(command.c_str()), 0) << signal;
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+        EXPECT_THAT(names, ::testing::UnorderedElementsAre("long.plt")) << signal;
+    }
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <string>
-#include <thread>
 
 namespace tolvex {
 namespace {
@@ -36,49 +35,51 @@ struct Pipe {
     }
 };
 
-TEST(WriteWithin, RoomForAllWritesEverything)
+using Clock = SentenceQueue::Clock;
+
+TEST(SentenceQueue, RoomForAllWritesEverythingAtOnce)
 {
     Pipe pipe;
+    SentenceQueue queue;
     const std::string line = "$GPRMC,\r\n";
-    EXPECT_EQ(WriteWithin(pipe.Write, line.data(), line.size(), 1000ms), WriteResult::Written);
+    EXPECT_EQ(queue.Write(pipe.Write, line, Clock::now(), 1000ms), WriteResult::Written);
+    EXPECT_TRUE(queue.Empty());
     char got[32] = {};
     EXPECT_EQ(::read(pipe.Read, got, sizeof got), static_cast<ssize_t>(line.size()));
     EXPECT_EQ(std::string(got), line);
 }
 
-TEST(WriteWithin, NoRoomWithinTheLimitTimesOut)
+TEST(SentenceQueue, AStalledDeviceDelaysOnlyItsOwnSentencesAndCutsNone)
 {
     Pipe pipe;
-    pipe.Fill();
-    const std::string line = "$GPRMC,\r\n";
-    EXPECT_EQ(WriteWithin(pipe.Write, line.data(), line.size(), 30ms), WriteResult::TimedOut);
+    SentenceQueue queue;
+    const Clock::time_point start = Clock::now();
+    const std::string first(70000, 'a');  // more than the pipe holds: begun, not finished
+    EXPECT_EQ(queue.Write(pipe.Write, first, start, 1000ms), WriteResult::Written);
+    EXPECT_FALSE(queue.Empty());
+    EXPECT_EQ(queue.Write(pipe.Write, "$SECOND\r\n", start + 100ms, 1000ms), WriteResult::Written);
+    // The second waited beyond the limit without being begun: dropped whole.
+    EXPECT_EQ(queue.Write(pipe.Write, "$THIRD\r\n", start + 1200ms, 1000ms), WriteResult::TimedOut);
+
+    // The reader drains; the next write finishes the first sentence and sends the rest.
+    std::string got;
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(pipe.Read, buffer, sizeof buffer)) > 0;) got.append(buffer, static_cast<std::size_t>(n));
+    EXPECT_EQ(queue.Write(pipe.Write, "$FOURTH\r\n", start + 1250ms, 1000ms), WriteResult::Written);
+    for (ssize_t n; (n = ::read(pipe.Read, buffer, sizeof buffer)) > 0;) got.append(buffer, static_cast<std::size_t>(n));
+    EXPECT_EQ(got.size(), first.size() + 17);
+    EXPECT_TRUE(got == first + "$THIRD\r\n$FOURTH\r\n");
+    EXPECT_TRUE(queue.Empty());
 }
 
-TEST(WriteWithin, WaitsForRoomThatAppearsInTime)
-{
-    Pipe pipe;
-    const std::string big(256 * 1024, 'y');  // far more than the pipe holds
-    std::size_t drained = 0;
-    std::thread reader([&] {
-        char buffer[8192];
-        while (drained < big.size()) {
-            const ssize_t n = ::read(pipe.Read, buffer, sizeof buffer);
-            if (n > 0) drained += static_cast<std::size_t>(n);
-            else std::this_thread::sleep_for(1ms);
-        }
-    });
-    EXPECT_EQ(WriteWithin(pipe.Write, big.data(), big.size(), 5000ms), WriteResult::Written);
-    reader.join();
-    EXPECT_EQ(drained, big.size());
-}
-
-TEST(WriteWithin, ClosedDescriptorMeansTheDeviceIsGone)
+TEST(SentenceQueue, ClosedDescriptorMeansTheDeviceIsGone)
 {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     ::close(fds[0]);
     ::close(fds[1]);
-    EXPECT_EQ(WriteWithin(fds[1], "x", 1, 100ms), WriteResult::DeviceGone);
+    SentenceQueue queue;
+    EXPECT_EQ(queue.Write(fds[1], "x", Clock::now(), 100ms), WriteResult::DeviceGone);
 }
 
 TEST(MeansDeviceGone, OnlyVanishingErrors)

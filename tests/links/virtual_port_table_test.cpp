@@ -172,11 +172,38 @@ TEST(VirtualPortTable, AReaderThatStopsReadingNeverBlocksTheWriter)
     const std::string block(1000, 'z');
     for (int i = 0; i < 500; ++i) Write(table, 9, block);  // 500 kB: far beyond the pty buffer
 
-    const std::string held = ReadAvailable(reader, 200ms);
+    std::string held = ReadAvailable(reader, 200ms);
     EXPECT_GT(held.size(), 0u);
     EXPECT_LT(held.size(), 500u * 1000u) << "the overflow must be dropped, not queued";
+    // The block the terminal took part of is finished before the next sentence: none is cut.
     Write(table, 9, "$GPRMC,after\r\n");
-    EXPECT_EQ(ReadAvailable(reader), "$GPRMC,after\r\n");
+    held += ReadAvailable(reader);
+    const std::string after = "$GPRMC,after\r\n";
+    ASSERT_GE(held.size(), after.size());
+    EXPECT_EQ(held.substr(held.size() - after.size()), after);
+    EXPECT_EQ((held.size() - after.size()) % block.size(), 0u) << held.size();
+    EXPECT_EQ(held.find_first_not_of('z'), held.size() - after.size());
+    ::close(reader);
+}
+
+TEST(VirtualPortTable, AReaderThatResumesGetsCurrentWholeSentencesOnly)
+{
+    ScratchDir dir;
+    VirtualPortTable::Clock::time_point now{};
+    VirtualPortTable table(dir.Path(), [&] { return now; });
+    ASSERT_EQ(table.CreatePort(10), CreatePortError::None);
+    const int reader = OpenReader(table.LinkPath(10));
+    ASSERT_GE(reader, 0);
+    // Ten seconds of bursts, one a second, that nobody reads; then the reader reads again.
+    for (int second = 0; second < 10; ++second) {
+        now += 1s;
+        for (int s = 0; s < 8; ++s) Write(table, 10, "$GPGSV,burst " + std::to_string(second) + std::string(60, '.') + "\r\n");
+    }
+    const std::string got = ReadAvailable(reader);
+    EXPECT_EQ(got.find("burst 8"), std::string::npos) << "stale sentences must be gone";
+    EXPECT_NE(got.find("burst 9"), std::string::npos);
+    for (std::size_t at = 0; at < got.size(); at = got.find("\r\n", at) + 2)
+        EXPECT_EQ(got.compare(at, 13, "$GPGSV,burst "), 0) << got.substr(at, 20);
     ::close(reader);
 }
 
@@ -248,14 +275,53 @@ TEST(VirtualPortTable, StaleLinkIsReplacedButAFileIsNeverDeleted)
     EXPECT_FALSE(Exists(dir / "COM5.lock"));
 }
 
-TEST(VirtualPortTable, UnusableFolderIsReported)
+TEST(VirtualPortTable, FolderSomeoneElseControlsIsRefusedWithItsReason)
 {
     ScratchDir dir;
     const int file = ::open((dir / "plain").c_str(), O_WRONLY | O_CREAT, 0600);
     ::close(file);
-    VirtualPortTable table(dir / "plain");
-    EXPECT_EQ(table.CreatePort(3), CreatePortError::FolderUnusable);
-    EXPECT_FALSE(table.HasPort(3));
+    ::mkdir((dir / "real").c_str(), 0700);
+    ::symlink((dir / "real").c_str(), (dir / "link").c_str());
+    ::mkdir((dir / "theirs").c_str(), 0700);
+    const bool root = ::geteuid() == 0;
+    if (root) ::chown((dir / "theirs").c_str(), 65534, 65534);
+    struct Case {
+        const char* name;
+        std::string folder;
+        const char* reason;
+    } cases[] = {
+        {"a file", dir / "plain", "不是目录"},
+        {"a link to a folder", dir / "link", "是符号链接"},
+        {"another user's folder", dir / "theirs", "不属于当前用户"},
+    };
+    for (const Case& c : cases) {
+        if (!root && c.folder == dir / "theirs") continue;  // only root can give a folder away
+        VirtualPortTable table(c.folder);
+        EXPECT_EQ(table.CreatePort(3), CreatePortError::FolderUnusable) << c.name;
+        EXPECT_FALSE(table.HasPort(3)) << c.name;
+        EXPECT_NE(table.FolderError().find(c.folder + " " + c.reason), std::string::npos) << table.FolderError();
+    }
+    EXPECT_FALSE(Exists(dir / "real/COM3"));
+}
+
+TEST(VirtualPortTable, OwnFolderOpenToOthersIsTightenedAndPlantedLocksRemoved)
+{
+    ScratchDir dir;
+    const std::string folder = dir / "ports";
+    ::mkdir(folder.c_str(), 0700);
+    ::chmod(folder.c_str(), 0777);
+    VirtualPortTable table(folder);
+    ASSERT_EQ(table.CreatePort(3), CreatePortError::None);
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u);
+    if (::geteuid() == 0) {
+        // A lock file another user planted while the folder was open does not block the port.
+        const std::string lock = folder + "/COM4.lock";
+        ::close(::open(lock.c_str(), O_WRONLY | O_CREAT, 0666));
+        ::chown(lock.c_str(), 65534, 65534);
+        EXPECT_EQ(table.CreatePort(4), CreatePortError::None);
+    }
 }
 
 TEST(VirtualPortTable, ReaderSeesHangupWhenThePortIsRemoved)

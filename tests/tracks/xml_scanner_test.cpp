@@ -86,6 +86,18 @@ INSTANTIATE_TEST_SUITE_P(
         WellFormedCase{"CdataOutsideRoot", "<![CDATA[x]]><a/>", false},
         WellFormedCase{"DoctypeAfterRoot", "<a/><!DOCTYPE a>", false},
         WellFormedCase{"UnterminatedComment", "<a><!-- c </a>", false},
+        WellFormedCase{"UnterminatedCommentAfterRoot", "<a/><!-- c", false},
+        WellFormedCase{"UnterminatedCdata", "<a><![CDATA[x</a>", false},
+        WellFormedCase{"ManyAttributes", [] {
+                           std::string s = "<a";
+                           for (int i = 0; i < 100; ++i) s += " n" + std::to_string(i) + "='1'";
+                           return s + "/>";
+                       }(), true},
+        WellFormedCase{"DuplicateAmongManyAttributes", [] {
+                           std::string s = "<a";
+                           for (int i = 0; i < 100; ++i) s += " n" + std::to_string(i) + "='1'";
+                           return s + " n57='2'/>";
+                       }(), false},
         WellFormedCase{"UnknownDeclaration", "<a><!ELEMENT a ANY></a>", false},
         WellFormedCase{"Depth256", [] {
                            std::string s;
@@ -172,6 +184,31 @@ TEST(XmlScanner, Utf16DocumentsDecode)
     ASSERT_TRUE(ScanXmlText(be, fromBe));
     EXPECT_EQ(fromLe.Done(), fromUtf8.Done());
     EXPECT_EQ(fromBe.Done(), fromUtf8.Log);
+}
+
+TEST(XmlScanner, LongCommentsAndCdataAreNotHeld)
+{
+    Recorder recorder;
+    XmlScanner scanner(recorder);
+    ASSERT_TRUE(scanner.Feed("<a><!--", false));
+    const std::string piece(1 << 16, '-');
+    for (int i = 0; i < 64; ++i) {
+        ASSERT_TRUE(scanner.Feed(piece, false));
+        ASSERT_LT(scanner.Pending(), 16u);
+    }
+    ASSERT_TRUE(scanner.Feed("-><![CDATA[", false));
+    for (int i = 0; i < 64; ++i) {
+        ASSERT_TRUE(scanner.Feed(std::string(1000, 'x') + "]", false));
+        ASSERT_LT(scanner.Pending(), 16u);
+    }
+    ASSERT_TRUE(scanner.Feed("]></a>", true));
+    const std::vector<std::string> log = recorder.Done();
+    ASSERT_EQ(log.size(), 3u);
+    std::string content;
+    for (int i = 0; i < 64; ++i)
+        content += std::string(1000, 'x') + "]";
+    content.pop_back();  // the last one belongs to the terminator
+    EXPECT_EQ(log[1], "T [" + content + "]");
 }
 
 TEST(XmlScanner, FailureSticks)

@@ -12,7 +12,6 @@ namespace {
 
 constexpr std::size_t MinWaypointFields = 5;
 constexpr std::size_t AltitudeField = 5;
-constexpr std::size_t BytesPerLineHint = 40;
 
 bool IsWaypointRecord(std::string_view field)
 {
@@ -39,18 +38,19 @@ double NmeaToDegrees(std::string_view value, std::string_view hemisphere)
     return negative ? -degrees : degrees;
 }
 
-ReadResult ReadGpssimText(std::string_view text, const ReaderContext& context)
+namespace {
+
+template <typename Lines>
+ReadResult ReadGpssimLines(Lines& lines, const ReaderContext& context)
 {
     SegmentBuilder builder(context.Config);
-    builder.Reserve(text.size() / BytesPerLineHint + 1);
-    LineReader lines(text);
     std::string_view line;
     bool first = true;
     while (lines.Next(line)) {
         line = TrimBlanks(line);
         if (line.empty())
             continue;
-        const std::vector<std::string_view> fields = SplitFields(line, ',');
+        const std::vector<std::string_view> fields = SplitFields(line, ',', AltitudeField + 1);
         if (fields.size() < MinWaypointFields || !IsWaypointRecord(fields[0]))
             continue;
         TrackPoint point;
@@ -71,12 +71,20 @@ ReadResult ReadGpssimText(std::string_view text, const ReaderContext& context)
     return ReadResult::FromCommit(builder.CommitTrack());
 }
 
+}  // namespace
+
+ReadResult ReadGpssimText(std::string_view text, const ReaderContext& context)
+{
+    LineReader lines(text);
+    return ReadGpssimLines(lines, context);
+}
+
 ReadResult ReadGpssimFile(const std::string& path, const ReaderContext& context)
 {
-    const std::optional<std::string> text = ReadTextFile(path);
-    if (!text)
+    FileLines lines;
+    if (!lines.Open(path))
         return ReadResult::Failure();
-    return ReadGpssimText(*text, context);
+    return ReadGpssimLines(lines, context);
 }
 
 }  // namespace tolvex

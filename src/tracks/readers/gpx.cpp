@@ -366,10 +366,8 @@ std::optional<LatLon> ReadLatLonAttributes(std::span<const XmlAttribute> attribu
     }
     if (!lat || !lon || !StartsWithNumber(*lat) || !StartsWithNumber(*lon))
         return std::nullopt;
-    const LatLon at{LeadingDouble(*lat), LeadingDouble(*lon)};
-    if (!std::isfinite(at.Latitude) || !std::isfinite(at.Longitude))
-        return std::nullopt;
-    return at;
+    // A position off the globe is left to the builder, which counts what it drops.
+    return LatLon{LeadingDouble(*lat), LeadingDouble(*lon)};
 }
 
 ReadResult ReadGpxText(std::string_view bytes, const ReaderContext& context)

@@ -292,13 +292,11 @@ void ScanKmlCoordinates(std::string_view c, const std::function<void(const Track
             }
             n = tokenEnd(skipBlanks(n + 1));
         }
-        // A coordinate out of the number range would poison every distance: skip the point.
-        if (std::isfinite(lat) && std::isfinite(lon)) {
-            if (first)
-                point.Flags |= SegmentStart;
-            first = false;
-            add(point);
-        }
+        // A position off the globe is left to the builder, which counts what it drops.
+        if (first)
+            point.Flags |= SegmentStart;
+        first = false;
+        add(point);
     }
 }
 

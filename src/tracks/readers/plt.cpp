@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "tracks/reader.h"
+#include "tracks/readers/plt.h"
 #include "tracks/text_file.h"
 
 namespace tolvex {
@@ -20,15 +20,12 @@ bool Empty(std::string_view field)
     return TrimBlanks(field).empty();
 }
 
-}  // namespace
+// Fields beyond the fifth are never looked at.
+constexpr std::size_t PltFields = 5;
 
-ReadResult ReadPltFile(const std::string& path, const ReaderContext& context)
+template <typename Lines>
+ReadResult ReadPltLines(Lines& lines, const std::string& path, const ReaderContext& context)
 {
-    const std::optional<std::string> text = ReadTextFile(path);
-    if (!text)
-        return ReadResult::Failure();
-
-    LineReader lines(*text);
     std::string_view line;
     for (int i = 0; i < PltHeaderLines; ++i) {
         if (!lines.Next(line))
@@ -36,13 +33,11 @@ ReadResult ReadPltFile(const std::string& path, const ReaderContext& context)
     }
 
     SegmentBuilder builder(context.Config);
-    // About 40 bytes a line: grow the arrays once for large files.
-    builder.Reserve(text->size() / 40 + 1);
     while (lines.Next(line)) {
         line = TrimBlanks(line);
         if (line.empty() || line.front() == '#' || line.front() == ';')
             continue;
-        const std::vector<std::string_view> fields = SplitFields(line, ',');
+        const std::vector<std::string_view> fields = SplitFields(line, ',', PltFields);
         if (fields.size() < 2)
             continue;
 
@@ -66,6 +61,22 @@ ReadResult ReadPltFile(const std::string& path, const ReaderContext& context)
         builder.AddTrackPoint(point);
     }
     return ReadResult::FromCommit(builder.CommitTrack());
+}
+
+}  // namespace
+
+ReadResult ReadPltText(std::string_view text, const std::string& path, const ReaderContext& context)
+{
+    LineReader lines(text);
+    return ReadPltLines(lines, path, context);
+}
+
+ReadResult ReadPltFile(const std::string& path, const ReaderContext& context)
+{
+    FileLines lines;
+    if (!lines.Open(path))
+        return ReadResult::Failure();
+    return ReadPltLines(lines, path, context);
 }
 
 }  // namespace tolvex

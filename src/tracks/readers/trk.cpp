@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <unistd.h>
+#include <cerrno>
 
 #include "config/file_io.h"
 #include "tracks/readers/civil_time.h"
@@ -62,24 +65,78 @@ double TrkRecordTime(int year, int month, int day, int hour, int minute, int sec
                                - Utc8Seconds);
 }
 
-ReadResult ReadTrkBytes(std::string_view text, const ReaderContext& context)
+namespace {
+
+// The bytes of a .trk, from memory or from a file read in pieces: a file of any size costs one
+// piece of memory besides its points.
+class TrkInput {
+public:
+    explicit TrkInput(std::string_view bytes) : m_held(bytes) {}
+    explicit TrkInput(int fd) : m_fd(fd) {}
+    ~TrkInput()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    TrkInput(const TrkInput&) = delete;
+    TrkInput& operator=(const TrkInput&) = delete;
+
+    // The next n bytes, or null when the input ends first (those last bytes are used up).
+    const unsigned char* Take(std::size_t n)
+    {
+        if (m_held.size() - m_at < n && m_fd >= 0)
+            Refill(n);
+        if (m_held.size() - m_at < n) {
+            m_at = m_held.size();
+            return nullptr;
+        }
+        const auto* p = reinterpret_cast<const unsigned char*>(m_held.data() + m_at);
+        m_at += n;
+        return p;
+    }
+
+private:
+    void Refill(std::size_t n)
+    {
+        constexpr std::size_t PieceBytes = 1 << 20;
+        m_buffer.erase(0, m_at);
+        m_at = 0;
+        while (m_buffer.size() < n) {
+            const std::size_t had = m_buffer.size();
+            m_buffer.resize(had + PieceBytes);
+            ssize_t got;
+            do
+                got = ::read(m_fd, m_buffer.data() + had, PieceBytes);
+            while (got < 0 && errno == EINTR);
+            m_buffer.resize(had + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+            if (got <= 0) {
+                ::close(m_fd);
+                m_fd = -1;  // the end, or a read error: what was read is used
+                break;
+            }
+        }
+        m_held = m_buffer;
+    }
+
+    int m_fd = -1;
+    std::string m_buffer;
+    std::string_view m_held;
+    std::size_t m_at = 0;
+};
+
+ReadResult ReadTrk(TrkInput& input, const ReaderContext& context)
 {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t size = text.size();
-    if (size < HeaderBytes)
+    const unsigned char* header = input.Take(HeaderBytes);
+    if (!header)
         return ReadResult::Failure();
-    if (std::memcmp(bytes, Signature.data(), Signature.size()) != 0)
+    if (std::memcmp(header, Signature.data(), Signature.size()) != 0)
         return ReadResult::Failure("不是有效的trk文件");
-    if (static_cast<std::uint16_t>(Int16At(bytes + VersionOffset)) < MinVersion)
+    if (static_cast<std::uint16_t>(Int16At(header + VersionOffset)) < MinVersion)
         return ReadResult::Failure("不支持的trk文件版本");
 
     SegmentBuilder builder(context.Config);
-    builder.Reserve((size - HeaderBytes) / DeltaRecordBytes + 1);
-    std::size_t pos = HeaderBytes;
     std::uint32_t startFlag = SegmentStart;  // the first point of the file only
-    while (size - pos >= FullRecordBytes) {
-        const unsigned char* r = bytes + pos;
-        pos += FullRecordBytes;
+    while (const unsigned char* r = input.Take(FullRecordBytes)) {
         // Running values in 64 bits: a long run of deltas cannot overflow them.
         std::int64_t lonUnits = Int32At(r + Full::Longitude);
         std::int64_t latUnits = Int32At(r + Full::Latitude);
@@ -98,13 +155,13 @@ ReadResult ReadTrkBytes(std::string_view text, const ReaderContext& context)
         };
         add();
 
-        // The count is trusted only as far as the file reaches: a negative one reads no delta, and
-        // one larger than the rest of the file reads the deltas that are there (a file cut short).
+        // The count is trusted only as far as the file reaches: a negative one reads no delta,
+        // and one larger than the rest of the file reads the deltas that are there.
         const std::int64_t count = Int32At(r + Full::Count);
-        const std::int64_t deltas = std::min<std::int64_t>(count - 1, static_cast<std::int64_t>((size - pos) / DeltaRecordBytes));
-        for (std::int64_t k = 0; k < deltas; ++k) {
-            const unsigned char* d = bytes + pos;
-            pos += DeltaRecordBytes;
+        for (std::int64_t k = 1; k < count; ++k) {
+            const unsigned char* d = input.Take(DeltaRecordBytes);
+            if (!d)
+                break;
             lonUnits += Int16At(d + Delta::Longitude);
             latUnits += Int16At(d + Delta::Latitude);
             altitude += Int16At(d + Delta::Altitude);
@@ -115,13 +172,23 @@ ReadResult ReadTrkBytes(std::string_view text, const ReaderContext& context)
     return ReadResult::FromCommit(builder.CommitTrack());
 }
 
+}  // namespace
+
+ReadResult ReadTrkBytes(std::string_view bytes, const ReaderContext& context)
+{
+    TrkInput input(bytes);
+    return ReadTrk(input, context);
+}
+
 ReadResult ReadTrkFile(const std::string& path, const ReaderContext& context)
 {
-    std::string bytes;
+    ReadStatus status;
     std::string error;
-    if (ReadWholeFile(path, bytes, error) != ReadStatus::Ok)
+    const int fd = OpenRegularFile(path, MaxTrackFileBytes, status, error);
+    if (fd < 0)
         return ReadResult::Failure();
-    return ReadTrkBytes(bytes, context);
+    TrkInput input(fd);
+    return ReadTrk(input, context);
 }
 
 }  // namespace tolvex

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 
 #include "tracks/text_file.h"
 
@@ -20,6 +19,9 @@ constexpr std::size_t MaxReferenceLength = 32;
 // Deeper documents are refused, as the DOM we replace refuses them; it also bounds the work
 // that text shared by nested elements can cost.
 constexpr std::size_t MaxElementDepth = 256;
+// A tag, a declaration or a document type longer than this is not a track file: refusing it
+// bounds the memory and the rescanning that a token split over many pieces costs.
+constexpr std::size_t MaxHeldBytes = 16 << 20;
 
 bool IsSpace(char c)
 {
@@ -122,9 +124,26 @@ std::optional<bool> Utf16BigEndian(std::string_view start)
     return std::nullopt;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
+// A pairwise check for the usual handful of attributes; sorted names for many, so that an element
+// with 200 000 attributes costs n log n, not n squared.
+bool HasDuplicateName(std::span<const XmlAttribute> attributes, std::vector<std::string_view>& names)
+{
+    constexpr std::size_t PairwiseLimit = 16;
+    if (attributes.size() <= PairwiseLimit) {
+        for (std::size_t i = 0; i < attributes.size(); ++i) {
+            for (std::size_t j = 0; j < i; ++j) {
+                if (attributes[i].Name == attributes[j].Name)
+                    return true;
+            }
+        }
+        return false;
+    }
+    names.clear();
+    for (const XmlAttribute& a : attributes)
+        names.push_back(a.Name);
+    std::sort(names.begin(), names.end());
+    return std::adjacent_find(names.begin(), names.end()) != names.end();
+}
 
 }  // namespace
 
@@ -202,7 +221,7 @@ bool XmlScanner::Feed(std::string_view bytes, bool last)
         if (consumed != std::string_view::npos)
             m_carry.erase(0, consumed);
     }
-    if (consumed == std::string_view::npos || (last && !m_carry.empty())) {
+    if (consumed == std::string_view::npos || (last && !m_carry.empty()) || m_carry.size() > MaxHeldBytes) {
         m_failed = true;
         return false;
     }
@@ -246,6 +265,14 @@ std::size_t XmlScanner::Scan(std::string_view buf, bool last)
     const std::size_t n = buf.size();
     std::size_t pos = 0;
     while (pos < n) {
+        if (!m_skipUntil.empty() || m_inCdata) {
+            const Step step = Skip(buf, pos, last);
+            if (step == Step::Error)
+                return Error;
+            if (step == Step::NeedMore)
+                return pos;
+            continue;
+        }
         if (buf[pos] == '<') {
             const Step step = Markup(buf, pos, last);
             if (step == Step::Error)
@@ -287,8 +314,14 @@ XmlScanner::Step XmlScanner::Markup(std::string_view buf, std::size_t& pos, bool
         return EndTag(buf, pos, last);
     if (kind == '?') {
         const std::size_t end = buf.find("?>", pos + 2);
-        if (end == std::string_view::npos)
-            return more;
+        if (end == std::string_view::npos) {
+            if (!m_started)
+                return more;  // the declaration is read whole; the cap on held bytes bounds it
+            m_started = true;
+            m_skipUntil = "?>";  // any later instruction is skipped without being kept
+            pos += 2;
+            return last ? Step::Error : Step::Done;
+        }
         const std::string_view body = buf.substr(pos + 2, end - pos - 2);
         if (!m_started && body.substr(0, 4) == "xml ")
             m_handler.Declaration(DeclaredEncoding(body));
@@ -300,37 +333,21 @@ XmlScanner::Step XmlScanner::Markup(std::string_view buf, std::size_t& pos, bool
     if (kind != '!')
         return StartTag(buf, pos, last);
 
+    // Comments and CDATA sections stream: a gigabyte of either never sits in memory.
     if (const int comment = StartsWith(buf, pos, "<!--"); comment != 0) {
-        const std::size_t end = comment > 0 ? buf.find("-->", pos + 4) : std::string_view::npos;
-        if (end == std::string_view::npos)
+        if (comment < 0)
             return more;
-        pos = end + 3;
+        m_skipUntil = "-->";
+        pos += 4;
         return Step::Done;
     }
     if (const int cdata = StartsWith(buf, pos, "<![CDATA["); cdata != 0) {
         if (m_open.empty())
             return Step::Error;
-        const std::size_t end = cdata > 0 ? buf.find("]]>", pos + 9) : std::string_view::npos;
-        if (end == std::string_view::npos)
+        if (cdata < 0)
             return more;
-        const std::string_view content = buf.substr(pos + 9, end - pos - 9);
-        if (content.find('\r') == std::string_view::npos) {
-            if (!content.empty())
-                m_handler.Text(content);
-        } else {
-            m_text.clear();
-            for (std::size_t i = 0; i < content.size(); ++i) {
-                if (content[i] != '\r') {
-                    m_text.push_back(content[i]);
-                } else {
-                    m_text.push_back('\n');
-                    if (i + 1 < content.size() && content[i + 1] == '\n')
-                        ++i;
-                }
-            }
-            m_handler.Text(m_text);
-        }
-        pos = end + 3;
+        m_inCdata = true;
+        pos += 9;
         return Step::Done;
     }
     if (const int doctype = StartsWith(buf, pos, "<!DOCTYPE"); doctype != 0) {
@@ -339,6 +356,51 @@ XmlScanner::Step XmlScanner::Markup(std::string_view buf, std::size_t& pos, bool
         return Doctype(buf, pos, last);
     }
     return Step::Error;
+}
+
+// Inside a comment, a processing instruction or a CDATA section: up to its end, or as far as the
+// piece allows while keeping back what may be the start of the terminator.
+XmlScanner::Step XmlScanner::Skip(std::string_view buf, std::size_t& pos, bool last)
+{
+    const std::string_view terminator = m_inCdata ? std::string_view("]]>") : m_skipUntil;
+    const std::size_t end = buf.find(terminator, pos);
+    std::size_t stop = end;
+    if (end == std::string_view::npos) {
+        if (last)
+            return Step::Error;
+        stop = buf.size() - std::min(buf.size() - pos, terminator.size() - 1);
+        if (m_inCdata && stop > pos && buf[stop - 1] == '\r')
+            --stop;  // the LF of a CR LF may come with the next piece
+    }
+    if (m_inCdata && stop > pos)
+        CdataText(buf.substr(pos, stop - pos));
+    if (end == std::string_view::npos) {
+        pos = stop;
+        return Step::NeedMore;
+    }
+    pos = end + terminator.size();
+    m_skipUntil = {};
+    m_inCdata = false;
+    return Step::Done;
+}
+
+void XmlScanner::CdataText(std::string_view content)
+{
+    if (content.find('\r') == std::string_view::npos) {
+        m_handler.Text(content);
+        return;
+    }
+    m_text.clear();
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        if (content[i] != '\r') {
+            m_text.push_back(content[i]);
+        } else {
+            m_text.push_back('\n');
+            if (i + 1 < content.size() && content[i + 1] == '\n')
+                ++i;
+        }
+    }
+    m_handler.Text(m_text);
 }
 
 // The document type declaration is skipped whole: its entity declarations are never used.
@@ -439,12 +501,8 @@ XmlScanner::Step XmlScanner::StartTag(std::string_view buf, std::size_t& pos, bo
         p = close + 1;
     }
 
-    for (std::size_t i = 0; i < m_attributes.size(); ++i) {
-        for (std::size_t j = 0; j < i; ++j) {
-            if (m_attributes[i].Name == m_attributes[j].Name)
-                return Step::Error;
-        }
-    }
+    if (HasDuplicateName(m_attributes, m_names))
+        return Step::Error;
     if (needDecoding > 0) {
         if (m_decoded.size() < m_attributes.size())
             m_decoded.resize(m_attributes.size());
@@ -552,7 +610,7 @@ bool XmlScanner::Decode(std::string_view raw, bool attribute, std::string& out)
 
 bool XmlScanner::Finish()
 {
-    return m_rootSeen && m_open.empty();
+    return m_rootSeen && m_open.empty() && m_skipUntil.empty() && !m_inCdata;
 }
 
 bool ScanXmlText(std::string_view bytes, XmlHandler& handler)
@@ -569,37 +627,16 @@ bool ScanXmlText(std::string_view bytes, XmlHandler& handler)
 
 bool ScanXmlFile(const std::string& path, XmlHandler& handler)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
+    TextFileReader file(ChunkBytes);
+    if (!file.Open(path))
         return false;
     XmlScanner scanner(handler);
-    std::string chunk;
-    bool first = true;
-    for (;;) {
-        // A token longer than a chunk makes the next read as large as what is held, so a huge
-        // comment or CDATA section costs linear time, not quadratic.
-        chunk.resize(std::max(ChunkBytes, scanner.Pending()));
-        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
-        if (std::ferror(file.get()))
+    std::string_view piece;
+    while (file.Next(piece)) {
+        if (!scanner.Feed(piece, false))
             return false;
-        const bool last = got < chunk.size();
-        std::string_view piece(chunk.data(), got);
-        if (first) {
-            first = false;
-            if (Utf16BigEndian(piece)) {
-                // UTF-16 track files are small: decode the whole file at once.
-                file.reset();
-                const std::optional<std::string> text = ReadTextFile(path);
-                return text && ScanXmlText(*text, handler);
-            }
-            if (piece.substr(0, 3) == "\xEF\xBB\xBF")
-                piece.remove_prefix(3);
-        }
-        if (!scanner.Feed(piece, last))
-            return false;
-        if (last)
-            return true;
     }
+    return !file.Failed() && scanner.Feed({}, true);
 }
 
 }  // namespace tolvex

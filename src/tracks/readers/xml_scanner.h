@@ -65,6 +65,8 @@ private:
     Step StartTag(std::string_view buf, std::size_t& pos, bool last);
     Step EndTag(std::string_view buf, std::size_t& pos, bool last);
     Step Doctype(std::string_view buf, std::size_t& pos, bool last);
+    Step Skip(std::string_view buf, std::size_t& pos, bool last);
+    void CdataText(std::string_view content);
     bool CharacterData(std::string_view run);
     bool Decode(std::string_view raw, bool attribute, std::string& out);
     bool Finish();
@@ -75,7 +77,10 @@ private:
     std::vector<std::string> m_open;        // names of the open elements, root first
     std::vector<XmlAttribute> m_attributes;
     std::vector<std::string> m_decoded;     // attribute values that needed decoding
+    std::vector<std::string_view> m_names;  // attribute names, sorted for the duplicate check
     std::string m_text;
+    std::string_view m_skipUntil;  // the end of the comment or instruction being skipped
+    bool m_inCdata = false;
     bool m_started = false;  // something has been scanned: a declaration now would be misplaced
     bool m_rootSeen = false;
     bool m_failed = false;
