@@ -18,7 +18,7 @@ declare -A seeds=(
   [plt]="$data/plt $data/reference/ref.plt"
   [nmea_log]="$data/nmea $data/reference/ref.nmea"
   [ini]=""
-  [netspec]=""
+  [output_target]=""
   [almanac]="$data/almanac"
   [command]=""
   [settings]=""
@@ -26,7 +26,7 @@ declare -A seeds=(
 )
 
 status=0
-for name in ${FUZZ_TARGETS:-gpx kml gpssim trk plt nmea_log ini netspec almanac command settings pipeline}; do
+for name in ${FUZZ_TARGETS:-gpx kml gpssim trk plt nmea_log ini output_target almanac command settings pipeline}; do
   target="$build/fuzz/fuzz_$name"
   if [ ! -x "$target" ]; then
     echo "fuzz: $target is missing" >&2
@@ -37,7 +37,7 @@ for name in ${FUZZ_TARGETS:-gpx kml gpssim trk plt nmea_log ini netspec almanac 
   for seed in ${seeds[$name]}; do
     if [ -d "$seed" ]; then cp "$seed"/* "$corpus"/ 2>/dev/null || true; elif [ -f "$seed" ]; then cp "$seed" "$corpus"/; fi
   done
-  if [ "$name" = netspec ]; then
+  if [ "$name" = output_target ]; then
     for seed in 'tcp-listen:10110?clients=1000' 'tcp:[::1]:5000' 'udp:239.1.2.3:10110?ttl=4' 'tcp-listen:::10110' \
         'serial:/dev/ttyUSB0@4800' 'virtual:COM3'; do
       printf '%s' "$seed" >"$corpus/$(printf '%s' "$seed" | md5sum | cut -c1-8)"

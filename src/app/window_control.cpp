@@ -17,13 +17,13 @@ WindowControl::WindowControl(CTolvexDlg& window)
 
 WindowControl::~WindowControl() { m_server.Flush(std::chrono::milliseconds(200)); }
 
-bool WindowControl::Listen(const ControlSpec& spec, std::string& error)
+bool WindowControl::Listen(const ControlSpec& target, std::string& error)
 {
-    if (spec.Type == ControlSpec::Kind::Stdin) {
+    if (target.Type == ControlSpec::Kind::Stdin) {
         error = "the window takes commands on unix:PATH or tcp:[ADDR:]PORT; stdin is for `tolvex run`";
         return false;
     }
-    if (!m_server.Listen(spec, error)) return false;
+    if (!m_server.Listen(target, error)) return false;
     m_timer.start();
     return true;
 }

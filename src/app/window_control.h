@@ -22,7 +22,7 @@ public:
     ~WindowControl() override;
 
     // Opens the channel (standard input is refused: the window has no console of its own).
-    bool Listen(const ControlSpec& spec, std::string& error);
+    bool Listen(const ControlSpec& target, std::string& error);
     std::string Where() const { return m_server.Where(); }
 
     void TrackLoaded(const LoadOutcome& outcome) override;

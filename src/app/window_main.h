@@ -10,7 +10,7 @@ namespace tolvex {
 struct WindowOptions {
     std::string ConfigPath;  // the settings file; empty: DefaultSettingsPath()
     std::string VirtualDir;  // the folder of the COMn links, for this run only
-    // The control channel's spec: the window also takes its commands (empty: the default socket).
+    // The control channel's target: the window also takes its commands (empty: the default socket).
     std::optional<std::string> Control;
 };
 

@@ -54,10 +54,10 @@ std::string JoinWords(const std::vector<std::string>& words)
     return line;
 }
 
-int Connect(const ControlSpec& spec, std::string& error)
+int Connect(const ControlSpec& target, std::string& error)
 {
     sockaddr_storage address{};
-    const socklen_t length = ControlAddress(spec, address);
+    const socklen_t length = ControlAddress(target, address);
     const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
         error = std::strerror(errno);
@@ -115,15 +115,15 @@ int Ctl(const CtlOptions& options)
         Complain(*error);
         return ExitNoAnswer;
     }
-    const ControlSpec& spec = std::get<ControlSpec>(parsed);
-    if (spec.Type == ControlSpec::Kind::Stdin) {
+    const ControlSpec& target = std::get<ControlSpec>(parsed);
+    if (target.Type == ControlSpec::Kind::Stdin) {
         Complain("a running Tolvex is reached by unix:PATH or tcp:[ADDR:]PORT, not stdin");
         return ExitNoAnswer;
     }
-    const std::string where = spec.Type == ControlSpec::Kind::Unix ? "unix:" + spec.Path
-                                                                   : "tcp:" + spec.Address + ":" + std::to_string(spec.Port);
+    const std::string where = target.Type == ControlSpec::Kind::Unix ? "unix:" + target.Path
+                                                                   : "tcp:" + target.Address + ":" + std::to_string(target.Port);
     std::string error;
-    const int fd = Connect(spec, error);
+    const int fd = Connect(target, error);
     if (fd < 0) {
         Complain("nothing listens on " + where + " (" + error + "); start one with `tolvex run --control`");
         return ExitNoAnswer;

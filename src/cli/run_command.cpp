@@ -23,7 +23,7 @@
 #include "links/ozi_api_link.h"
 #include "links/port_factory.h"
 #include "nmea/log_player.h"
-#include "net/output_spec.h"
+#include "net/output_target.h"
 #include "sky/almanac.h"
 #include "remote/control_server.h"
 #include "remote/host_relay.h"
@@ -66,7 +66,7 @@ struct RunOptions {
     std::optional<double> Ratio;
     std::string PlayPath;  // a recorded log sent instead of the simulated fix
     double Rate = 1;
-    std::vector<std::string> Outputs;  // "N=SPEC", for this run only
+    std::vector<std::string> Outputs;  // "N=TARGET", for this run only
     // The receiver's realism; any of these turns it on.
     bool SkyGiven = false;
     std::string Sky;  // empty or "nominal": the nominal constellations; otherwise a YUMA or SEM file
@@ -87,17 +87,17 @@ struct RunnerFrontEnd final : RemoteFrontEnd {
     ControlServer* Server = nullptr;
 };
 
-// --output N=SPEC into the settings of this run; false after naming the fault.
-bool ApplyOutputOptions(const std::vector<std::string>& specs, Settings& settings)
+// --output N=TARGET into the settings of this run; false after naming the fault.
+bool ApplyOutputOptions(const std::vector<std::string>& targets, Settings& settings)
 {
-    for (const std::string& option : specs) {
+    for (const std::string& option : targets) {
         const auto equals = option.find('=');
         const std::string number = option.substr(0, equals);
         if (equals == std::string::npos || number.size() != 1 || number[0] < '1' || number[0] > '3') {
-            Event("--output %s: write N=SPEC with N 1, 2 or 3", option.c_str());
+            Event("--output %s: write N=TARGET with N 1, 2 or 3", option.c_str());
             return false;
         }
-        const std::string error = ApplyOutputSpec(option.substr(equals + 1), settings.Outputs[number[0] - '0']);
+        const std::string error = ApplyOutputTarget(option.substr(equals + 1), settings.Outputs[number[0] - '0']);
         if (!error.empty()) {
             Event("--output %s: %s", option.c_str(), error.c_str());
             return false;

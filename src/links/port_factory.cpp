@@ -81,9 +81,9 @@ std::unique_ptr<SerialPort> OpenVirtualPort(VirtualPortTable& table, int number,
     return std::make_unique<VirtualSerialPort>(table, number);
 }
 
-std::unique_ptr<SerialPort> PortFactory::OpenNetwork(const std::string& spec, Host& host)
+std::unique_ptr<SerialPort> PortFactory::OpenNetwork(const std::string& target, Host& host)
 {
-    return OpenNetworkPort(spec, host);
+    return OpenNetworkPort(target, host);
 }
 
 SystemPortFactory::SystemPortFactory(const std::string& virtualPortDir)

@@ -54,7 +54,7 @@ public:
     // Reports its own failures through the host ("无法打开串口 %s " and the rest); null on failure.
     virtual std::unique_ptr<SerialPort> Open(const SerialPortRequest& request, Host& host) = 0;
     // A network output ("tcp-listen:10110"), reporting its failures the same way; null on failure.
-    virtual std::unique_ptr<SerialPort> OpenNetwork(const std::string& spec, Host& host);
+    virtual std::unique_ptr<SerialPort> OpenNetwork(const std::string& target, Host& host);
     // Close step: removes every virtual port still in the table (kept for a reader or after a failed
     // removal), warning once per port whose link cannot be removed.
     virtual void RemoveLeftoverPorts(Host& host) = 0;

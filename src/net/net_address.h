@@ -30,7 +30,7 @@ struct NetSpecResult {
 };
 NetSpecResult ParseNetSpec(std::string_view text);
 
-// The spec written back in the form ParseNetSpec reads ("tcp-listen:127.0.0.1:10110").
+// The target written back in the form ParseNetSpec reads ("tcp-listen:127.0.0.1:10110").
 std::string FormatNetSpec(const NetEndpoint& endpoint);
 
 // "127.0.0.1:10110" or "[::1]:10110" of a socket address.

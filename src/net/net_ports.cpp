@@ -12,9 +12,9 @@
 
 namespace tolvex {
 
-std::unique_ptr<SerialPort> OpenNetworkPort(const std::string& spec, Host& host)
+std::unique_ptr<SerialPort> OpenNetworkPort(const std::string& target, Host& host)
 {
-    const NetSpecResult parsed = ParseNetSpec(spec);
+    const NetSpecResult parsed = ParseNetSpec(target);
     std::string error = parsed.Error;
     std::unique_ptr<SerialPort> port;
     if (parsed.Endpoint) {
@@ -37,15 +37,15 @@ std::unique_ptr<SerialPort> OpenNetworkPort(const std::string& spec, Host& host)
     }
     if (!port) {
         char text[512];
-        std::snprintf(text, sizeof text, CannotOpenNetPortText, spec.c_str(), error.c_str());
+        std::snprintf(text, sizeof text, CannotOpenNetPortText, target.c_str(), error.c_str());
         host.ShowMessage(text, ErrorCaption, MessageIcon::Error);
     }
     return port;
 }
 
-int ListeningPortOf(const std::string& spec)
+int ListeningPortOf(const std::string& target)
 {
-    const NetSpecResult parsed = ParseNetSpec(spec);
+    const NetSpecResult parsed = ParseNetSpec(target);
     return parsed.Endpoint && parsed.Endpoint->Kind == NetKind::TcpListen ? parsed.Endpoint->Port : 0;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// OpenSerialPort for network outputs: the spec of Output%dNet becomes a TCP server, a TCP client
+// OpenSerialPort for network outputs: the target of Output%dNet becomes a TCP server, a TCP client
 // or a UDP sender. A failure is shown through the host with the system's reason.
 
 #include <memory>
@@ -12,11 +12,11 @@ namespace tolvex {
 inline constexpr char CannotOpenNetPortText[] = "无法打开网络端口 %s：%s";
 inline constexpr char NetPortClashText[] = "输出%d与输出%d均监听TCP端口%d，无法启动输出%d ";
 
-// Null after the message when the spec is malformed, the name does not resolve or the socket
+// Null after the message when the target is malformed, the name does not resolve or the socket
 // cannot be bound. A server not bound to loopback is announced on the local network.
-std::unique_ptr<SerialPort> OpenNetworkPort(const std::string& spec, Host& host);
+std::unique_ptr<SerialPort> OpenNetworkPort(const std::string& target, Host& host);
 
-// The TCP port a "tcp-listen:" spec listens on; 0 for any other spec or when the system picks it.
-int ListeningPortOf(const std::string& spec);
+// The TCP port a "tcp-listen:" target listens on; 0 for any other target or when the system picks it.
+int ListeningPortOf(const std::string& target);
 
 }  // namespace tolvex

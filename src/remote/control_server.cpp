@@ -59,26 +59,26 @@ struct ControlServer::Client {
     int WatchLeft = 0;
 };
 
-socklen_t ControlAddress(const ControlSpec& spec, sockaddr_storage& storage)
+socklen_t ControlAddress(const ControlSpec& target, sockaddr_storage& storage)
 {
     storage = {};
-    if (spec.Type == ControlSpec::Kind::Unix) {
+    if (target.Type == ControlSpec::Kind::Unix) {
         auto* a = reinterpret_cast<sockaddr_un*>(&storage);
         a->sun_family = AF_UNIX;
-        std::snprintf(a->sun_path, sizeof a->sun_path, "%s", spec.Path.c_str());
+        std::snprintf(a->sun_path, sizeof a->sun_path, "%s", target.Path.c_str());
         return sizeof *a;
     }
-    if (spec.Address.find(':') != std::string::npos) {
+    if (target.Address.find(':') != std::string::npos) {
         auto* a = reinterpret_cast<sockaddr_in6*>(&storage);
         a->sin6_family = AF_INET6;
-        a->sin6_port = htons(static_cast<std::uint16_t>(spec.Port));
-        ::inet_pton(AF_INET6, spec.Address.c_str(), &a->sin6_addr);
+        a->sin6_port = htons(static_cast<std::uint16_t>(target.Port));
+        ::inet_pton(AF_INET6, target.Address.c_str(), &a->sin6_addr);
         return sizeof *a;
     }
     auto* a = reinterpret_cast<sockaddr_in*>(&storage);
     a->sin_family = AF_INET;
-    a->sin_port = htons(static_cast<std::uint16_t>(spec.Port));
-    ::inet_pton(AF_INET, spec.Address.c_str(), &a->sin_addr);
+    a->sin_port = htons(static_cast<std::uint16_t>(target.Port));
+    ::inet_pton(AF_INET, target.Address.c_str(), &a->sin_addr);
     return sizeof *a;
 }
 
@@ -91,47 +91,47 @@ std::string DefaultControlPath()
 
 std::variant<ControlSpec, std::string> ParseControlSpec(std::string_view text)
 {
-    ControlSpec spec;
+    ControlSpec target;
     if (text.empty()) {
-        spec.Path = DefaultControlPath();
-        return spec;
+        target.Path = DefaultControlPath();
+        return target;
     }
     if (text == "stdin") {
-        spec.Type = ControlSpec::Kind::Stdin;
-        return spec;
+        target.Type = ControlSpec::Kind::Stdin;
+        return target;
     }
     if (text.rfind("unix:", 0) == 0) {
-        spec.Path = std::string(text.substr(5));
-        if (spec.Path.empty()) return std::string("unix: needs a socket path, as in unix:/tmp/tolvex.sock");
-        if (spec.Path.size() >= sizeof(sockaddr_un::sun_path))
-            return "the socket path " + spec.Path + " is longer than 107 bytes";
-        return spec;
+        target.Path = std::string(text.substr(5));
+        if (target.Path.empty()) return std::string("unix: needs a socket path, as in unix:/tmp/tolvex.sock");
+        if (target.Path.size() >= sizeof(sockaddr_un::sun_path))
+            return "the socket path " + target.Path + " is longer than 107 bytes";
+        return target;
     }
     if (text.rfind("tcp:", 0) == 0) {
-        spec.Type = ControlSpec::Kind::Tcp;
+        target.Type = ControlSpec::Kind::Tcp;
         std::string_view rest = text.substr(4);
         std::string_view port = rest;
-        spec.Address = "127.0.0.1";
+        target.Address = "127.0.0.1";
         if (!rest.empty() && rest.front() == '[') {
             const std::size_t close = rest.find("]:");
             if (close == std::string_view::npos) return std::string("tcp:[ADDR]:PORT needs the port after the bracket");
-            spec.Address = std::string(rest.substr(1, close - 1));
+            target.Address = std::string(rest.substr(1, close - 1));
             port = rest.substr(close + 2);
         } else if (const std::size_t colon = rest.rfind(':'); colon != std::string_view::npos) {
-            spec.Address = std::string(rest.substr(0, colon));
+            target.Address = std::string(rest.substr(0, colon));
             port = rest.substr(colon + 1);
         }
         int number = -1;
         const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), number);
         if (port.empty() || error != std::errc() || end != port.data() + port.size() || number < 0 || number > 65535)
             return "the TCP port " + std::string(port) + " is not a number from 0 to 65535";
-        spec.Port = number;
+        target.Port = number;
         in6_addr probe6{};
         in_addr probe4{};
-        if (::inet_pton(AF_INET, spec.Address.c_str(), &probe4) != 1 &&
-            ::inet_pton(AF_INET6, spec.Address.c_str(), &probe6) != 1)
-            return "the address " + spec.Address + " is not a numeric IPv4 or IPv6 address";
-        return spec;
+        if (::inet_pton(AF_INET, target.Address.c_str(), &probe4) != 1 &&
+            ::inet_pton(AF_INET6, target.Address.c_str(), &probe6) != 1)
+            return "the address " + target.Address + " is not a numeric IPv4 or IPv6 address";
+        return target;
     }
     return "unknown control channel " + std::string(text) + ": use unix:PATH, tcp:[ADDR:]PORT or stdin";
 }
@@ -146,10 +146,10 @@ ControlServer::~ControlServer()
     if (!m_boundPath.empty()) ::unlink(m_boundPath.c_str());
 }
 
-bool ControlServer::Listen(const ControlSpec& spec, std::string& error)
+bool ControlServer::Listen(const ControlSpec& target, std::string& error)
 {
-    m_spec = spec;
-    if (spec.Type == ControlSpec::Kind::Stdin) {
+    m_spec = target;
+    if (target.Type == ControlSpec::Kind::Stdin) {
         auto client = std::make_unique<Client>();
         client->In = STDIN_FILENO;
         client->Out = STDOUT_FILENO;
@@ -157,18 +157,18 @@ bool ControlServer::Listen(const ControlSpec& spec, std::string& error)
         m_clients.push_back(std::move(client));
         return true;
     }
-    if (spec.Type == ControlSpec::Kind::Unix) {
-        const std::size_t slash = spec.Path.rfind('/');
-        if (slash != std::string::npos && slash > 0 && !EnsurePrivateFolder(spec.Path.substr(0, slash))) {
-            error = ErrnoText("cannot create the folder of " + spec.Path);
+    if (target.Type == ControlSpec::Kind::Unix) {
+        const std::size_t slash = target.Path.rfind('/');
+        if (slash != std::string::npos && slash > 0 && !EnsurePrivateFolder(target.Path.substr(0, slash))) {
+            error = ErrnoText("cannot create the folder of " + target.Path);
             return false;
         }
         sockaddr_storage address{};
-        const socklen_t addressLength = ControlAddress(spec, address);
+        const socklen_t addressLength = ControlAddress(target, address);
         struct stat st {};
-        if (::lstat(spec.Path.c_str(), &st) == 0) {
+        if (::lstat(target.Path.c_str(), &st) == 0) {
             if (!S_ISSOCK(st.st_mode)) {
-                error = spec.Path + " exists and is not a socket";
+                error = target.Path + " exists and is not a socket";
                 return false;
             }
             // A socket file left by a run that ended without cleaning up is taken over; a live one is not.
@@ -176,10 +176,10 @@ bool ControlServer::Listen(const ControlSpec& spec, std::string& error)
             const bool live = ::connect(probe, reinterpret_cast<sockaddr*>(&address), addressLength) == 0;
             ::close(probe);
             if (live) {
-                error = "another Tolvex already listens on " + spec.Path;
+                error = "another Tolvex already listens on " + target.Path;
                 return false;
             }
-            ::unlink(spec.Path.c_str());
+            ::unlink(target.Path.c_str());
         }
         m_listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         // Only the owner may drive the simulator: the socket is created 0600.
@@ -188,30 +188,30 @@ bool ControlServer::Listen(const ControlSpec& spec, std::string& error)
             m_listener >= 0 && ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), addressLength) == 0;
         ::umask(oldMask);
         if (!bound || ::listen(m_listener, 16) != 0) {
-            error = ErrnoText("cannot listen on " + spec.Path);
+            error = ErrnoText("cannot listen on " + target.Path);
             return false;
         }
-        m_boundPath = spec.Path;
+        m_boundPath = target.Path;
         return true;
     }
     sockaddr_storage storage{};
-    socklen_t length = ControlAddress(spec, storage);
+    socklen_t length = ControlAddress(target, storage);
     const bool v6 = storage.ss_family == AF_INET6;
     m_listener = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     const int yes = 1;
     if (m_listener >= 0) ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&storage), length) != 0 ||
         ::listen(m_listener, 16) != 0) {
-        error = ErrnoText("cannot listen on TCP " + spec.Address + " port " + std::to_string(spec.Port));
+        error = ErrnoText("cannot listen on TCP " + target.Address + " port " + std::to_string(target.Port));
         return false;
     }
     // The port actually taken, for tcp:0.
     ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&storage), &length);
     m_spec.Port = v6 ? ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port)
                      : ntohs(reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
-    if (!IsLoopback(spec.Address))
+    if (!IsLoopback(target.Address))
         std::fprintf(stderr, "tolvex: warning: the control channel on %s takes commands from anyone who can reach it\n",
-                     spec.Address.c_str());
+                     target.Address.c_str());
     return true;
 }
 

@@ -24,8 +24,8 @@ struct ControlSpec {
     int Port = 0;         // tcp: 0 takes a free port
 };
 
-// The socket address of a unix or tcp spec, for bind and connect; returns its length.
-socklen_t ControlAddress(const ControlSpec& spec, sockaddr_storage& storage);
+// The socket address of a unix or tcp target, for bind and connect; returns its length.
+socklen_t ControlAddress(const ControlSpec& target, sockaddr_storage& storage);
 
 // $XDG_RUNTIME_DIR/tolvex/control, else /tmp/tolvex-<uid>/control.
 std::string DefaultControlPath();
@@ -47,7 +47,7 @@ public:
     ControlServer& operator=(const ControlServer&) = delete;
 
     // Opens the listener (or takes standard input); false with the reason.
-    bool Listen(const ControlSpec& spec, std::string& error);
+    bool Listen(const ControlSpec& target, std::string& error);
     // Where clients connect: "unix:/run/user/1000/tolvex/control", "tcp:127.0.0.1:40123", "stdin".
     std::string Where() const;
 

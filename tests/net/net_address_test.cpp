@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "net/output_spec.h"
+#include "net/output_target.h"
 
 namespace tolvex {
 namespace {
@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
         SpecCase{"NoClientsAtAll", "tcp-listen:10110?clients=0", false}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-struct OutputSpecCase {
+struct OutputTargetCase {
     const char* Name;
     const char* Text;
     bool Valid;
@@ -90,19 +90,19 @@ struct OutputSpecCase {
     const char* Net = "";
 };
 
-class OutputSpec : public ::testing::TestWithParam<OutputSpecCase> {};
+class OutputTarget : public ::testing::TestWithParam<OutputTargetCase> {};
 
 // Every form sets the output's kind and leaves the rest; a refused form leaves the output untouched.
-TEST_P(OutputSpec, SetsTheOutputForTheRun)
+TEST_P(OutputTarget, SetsTheOutputForTheRun)
 {
-    const OutputSpecCase& c = GetParam();
+    const OutputTargetCase& c = GetParam();
     OutputSettings o;
     o.Active = false;
     o.Port = 2;
     o.Interval = 200;
     o.Net = "udp:10.0.0.1:1";
     const OutputSettings before = o;
-    const std::string error = ApplyOutputSpec(c.Text, o);
+    const std::string error = ApplyOutputTarget(c.Text, o);
     ASSERT_EQ(error.empty(), c.Valid) << error;
     if (!c.Valid) {
         EXPECT_EQ(o.Net, before.Net);
@@ -120,19 +120,19 @@ TEST_P(OutputSpec, SetsTheOutputForTheRun)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, OutputSpec,
-    ::testing::Values(OutputSpecCase{"Off", "off", true, false},
-                      OutputSpecCase{"Virtual", "virtual:COM7", true, true, true, 6},
-                      OutputSpecCase{"SerialByNumber", "serial:COM1@9600", true, true, false, 0, "", 3},
-                      OutputSpecCase{"SerialByDevice", "serial:/dev/ttyUSB0@115200", true, true, false, 2,
+    Table, OutputTarget,
+    ::testing::Values(OutputTargetCase{"Off", "off", true, false},
+                      OutputTargetCase{"Virtual", "virtual:COM7", true, true, true, 6},
+                      OutputTargetCase{"SerialByNumber", "serial:COM1@9600", true, true, false, 0, "", 3},
+                      OutputTargetCase{"SerialByDevice", "serial:/dev/ttyUSB0@115200", true, true, false, 2,
                                      "/dev/ttyUSB0", 9},
-                      OutputSpecCase{"Network", "tcp-listen:10110", true, true, true, 2, "", 2,
+                      OutputTargetCase{"Network", "tcp-listen:10110", true, true, true, 2, "", 2,
                                      "tcp-listen:127.0.0.1:10110"},
-                      OutputSpecCase{"ComBeyondThirty", "virtual:COM31", false},
-                      OutputSpecCase{"BaudNotInTheList", "serial:COM1@1234", false},
-                      OutputSpecCase{"VirtualWithBaud", "virtual:COM3@4800", false},
-                      OutputSpecCase{"NoKind", "COM3", false},
-                      OutputSpecCase{"BadNetwork", "udp:host", false}),
+                      OutputTargetCase{"ComBeyondThirty", "virtual:COM31", false},
+                      OutputTargetCase{"BaudNotInTheList", "serial:COM1@1234", false},
+                      OutputTargetCase{"VirtualWithBaud", "virtual:COM3@4800", false},
+                      OutputTargetCase{"NoKind", "COM3", false},
+                      OutputTargetCase{"BadNetwork", "udp:host", false}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace

@@ -319,11 +319,11 @@ TEST_P(NetworkStart, FailsOnlyTheOutputAtFault)
     SystemPortFactory ports("/nonexistent-tolvex-ports");
     OutputChannels outputs(settings, host, ports, nullptr);
     for (int n = 1; n <= 3; ++n) {
-        std::string spec = c.Specs[n - 1];
-        if (const auto at = spec.find("%d"); at != std::string::npos) spec.replace(at, 2, inUse);
-        if (const auto at = spec.find("%f"); at != std::string::npos) spec.replace(at, 2, free);
+        std::string target = c.Specs[n - 1];
+        if (const auto at = target.find("%d"); at != std::string::npos) target.replace(at, 2, inUse);
+        if (const auto at = target.find("%f"); at != std::string::npos) target.replace(at, 2, free);
         settings.Outputs[n].Active = true;
-        settings.Outputs[n].Net = spec;
+        settings.Outputs[n].Net = target;
     }
     outputs.Start(true);
     for (int n = 1; n <= 3; ++n) {

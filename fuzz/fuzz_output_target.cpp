@@ -3,13 +3,13 @@
 #include <string>
 
 #include "net/net_address.h"
-#include "net/output_spec.h"
+#include "net/output_target.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size)
 {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     tolvex::OutputSettings output;
-    tolvex::ApplyOutputSpec(text, output);
+    tolvex::ApplyOutputTarget(text, output);
     const tolvex::NetSpecResult first = tolvex::ParseNetSpec(text);
     if (!first.Endpoint) return 0;
     const tolvex::NetSpecResult again = tolvex::ParseNetSpec(tolvex::FormatNetSpec(*first.Endpoint));

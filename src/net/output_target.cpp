@@ -1,4 +1,4 @@
-#include "net/output_spec.h"
+#include "net/output_target.h"
 
 #include <algorithm>
 #include <charconv>
@@ -25,16 +25,16 @@ std::string BaudList()
 
 }  // namespace
 
-std::string ApplyOutputSpec(std::string_view spec, OutputSettings& output)
+std::string ApplyOutputTarget(std::string_view target, OutputSettings& output)
 {
     OutputSettings o = output;
-    if (spec == "off") {
+    if (target == "off") {
         output.Active = false;
         return {};
     }
-    const bool isVirtual = spec.starts_with("virtual:");
-    if (isVirtual || spec.starts_with("serial:")) {
-        std::string_view port = spec.substr(spec.find(':') + 1);
+    const bool isVirtual = target.starts_with("virtual:");
+    if (isVirtual || target.starts_with("serial:")) {
+        std::string_view port = target.substr(target.find(':') + 1);
         if (const auto at = port.rfind('@'); at != std::string_view::npos) {
             if (isVirtual) return "a virtual port has no baud rate";
             const auto baud = Digits(port.substr(at + 1));
@@ -57,9 +57,9 @@ std::string ApplyOutputSpec(std::string_view spec, OutputSettings& output)
         o.Virtual = isVirtual;
         o.Net.clear();
     } else {
-        const NetSpecResult parsed = ParseNetSpec(spec);
+        const NetSpecResult parsed = ParseNetSpec(target);
         if (!parsed.Endpoint) {
-            if (spec.find(':') == std::string_view::npos)
+            if (target.find(':') == std::string_view::npos)
                 return "an output is off, virtual:COMn, serial:COMn, serial:/dev/PATH[@BAUD], tcp-listen:[ADDR:]PORT, "
                        "tcp:HOST:PORT or udp:HOST:PORT";
             return parsed.Error;

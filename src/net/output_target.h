@@ -10,8 +10,8 @@
 
 namespace tolvex {
 
-// Sets the output's kind, port and activity from the spec; everything else it keeps. Returns
-// the reason in English when the spec is malformed, leaving the output as it was; empty on success.
-std::string ApplyOutputSpec(std::string_view spec, OutputSettings& output);
+// Sets the output's kind, port and activity from the target; everything else it keeps. Returns
+// the reason in English when the target is malformed, leaving the output as it was; empty on success.
+std::string ApplyOutputTarget(std::string_view target, OutputSettings& output);
 
 }  // namespace tolvex
