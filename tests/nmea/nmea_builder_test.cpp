@@ -9,6 +9,7 @@
 #include <vector>
 #include <string>
 
+#include "nmea/shanghai_fix.h"
 #include "testing/fakes.h"
 
 namespace tolvex {
@@ -31,16 +32,7 @@ Built Build(const SimFix& fix, const Settings& settings, RunState state = RunSta
     return {b.Text(0), b.Text(1), b.Text(2), b.Text(3), b.Text(4), b.Text(5)};
 }
 
-SimFix Shanghai()
-{
-    SimFix fix;
-    fix.Latitude = 31.2304;
-    fix.Longitude = 121.4737;
-    fix.Speed = 10;
-    fix.Course = 45;
-    fix.Altitude = 12.3;
-    return fix;
-}
+using testing::Shanghai;
 
 TEST(NmeaBuilder, WorkedExampleByteForByte)
 {

@@ -8,6 +8,7 @@
 
 #include "nmea/nmea_builder.h"
 #include "sky/sky_model.h"
+#include "nmea/shanghai_fix.h"
 #include "testing/fakes.h"
 
 namespace tolvex {
@@ -15,16 +16,7 @@ namespace {
 
 using testing::FakeCalendar;
 
-SimFix Shanghai()
-{
-    SimFix fix;
-    fix.Latitude = 31.2304;
-    fix.Longitude = 121.4737;
-    fix.Speed = 10;
-    fix.Course = 45;
-    fix.Altitude = 12.3;
-    return fix;
-}
+using testing::Shanghai;
 
 // Every line of every sentence, in output order.
 std::vector<std::string> Lines(const NmeaBuilder& b, Sentence s)
