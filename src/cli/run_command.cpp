@@ -42,6 +42,7 @@ struct RunOptions {
     std::string ConfigPath;
     double Seconds = 0;  // 0: until a signal
     bool Stdout = false;
+    bool NoSave = false;
     std::string VirtualDir;
     std::optional<double> Latitude, Longitude, Altitude, SpeedKmh, Course;
     std::string TrackPath;
@@ -51,14 +52,18 @@ struct RunOptions {
     std::optional<double> Ratio;
     std::string PlayPath;  // a recorded log sent instead of the simulated fix
     double Rate = 1;
+    bool ExitAtEnd = false;
 };
 
-// Loads the track as the window does and applies the replay options as the menu would.
+constexpr const char* ModeNames[] = {"free", "P", "M", "S"};
+
+// Loads the track as the window does, then applies the replay options as the menu would: after
+// the load, which sets the mode, the place and the speed of its own.
 bool StartReplay(const RunOptions& options, Simulator& sim, Host& host)
 {
     const LoadOutcome outcome = LoadTrackFile(options.TrackPath, sim.Track, sim.TrackReplay, sim.Core.Options, host);
     if (!outcome.Loaded) {
-        if (!outcome.MessageShown) Event("no track loaded from %s", options.TrackPath.c_str());
+        if (!outcome.MessageShown) Event("no track loaded from %s (no segment passes the filter)", options.TrackPath.c_str());
         return false;
     }
     Replay& replay = sim.TrackReplay;
@@ -68,17 +73,33 @@ bool StartReplay(const RunOptions& options, Simulator& sim, Host& host)
     }
     if (options.Loop == "file") replay.SetLoopMode(LoopMode::FileLoop);
     if (options.Loop == "segment") replay.SetLoopMode(LoopMode::SegmentLoop);
-    if (options.Reverse) replay.ToggleReverse();
+    if (options.Reverse) {
+        // Reversing maps the replay onto the same place of the reversed track, its end: start
+        // where the reversed track starts, as the export does.
+        replay.ToggleReverse();
+        replay.GoToTrackPoint(1, 1);
+    }
     if (options.Ratio) {
         replay.SetSpeedRatio(*options.Ratio);
         replay.UpdateReplaySpeed();
     }
-    static constexpr const char* ModeNames[] = {"free", "P", "M", "S"};
-    Event("track %s: %d segments, %d points, mode %s", options.TrackPath.c_str(), sim.Track.SegmentCountTotal(),
-          sim.Track.PointCountTotal(), ModeNames[static_cast<int>(replay.Mode())]);
+    if (options.SpeedKmh) {
+        if (replay.Mode() == TrackMode::M)
+            sim.Core.Fix.Speed = *options.SpeedKmh / KmhPerMps;
+        else
+            Event("--speed applies to mode M; mode %s takes its speed from the track", ModeNames[static_cast<int>(replay.Mode())]);
+    }
+    Event("track %s: %d segments, %d points, mode %s%s", options.TrackPath.c_str(), sim.Track.SegmentCountTotal(),
+          sim.Track.PointCountTotal(), ModeNames[static_cast<int>(replay.Mode())], replay.Reversed() ? ", reversed" : "");
     return true;
 }
 
+std::string OutputName(const Engine& engine, int k)
+{
+    if (k == 0) return "output 0 OziExplorer";
+    const OutputSettings& s = engine.Options.Outputs[k];
+    return "output " + std::to_string(k) + " " + (s.Virtual ? "virtual " : "") + "COM" + std::to_string(s.Port + 1);
+}
 
 void ReportOutputs(const Engine& engine)
 {
@@ -89,8 +110,20 @@ void ReportOutputs(const Engine& engine)
         // A virtual port's line names the link other programs open and the terminal behind it.
         if (output.OpenPort && output.OpenPort->IsVirtual()) std::fprintf(stderr, "%s\n", output.OpenPort->Describe().c_str());
         if (output.OpenPort && !output.OpenPort->IsVirtual()) Event("output %d %s", k, output.OpenPort->Describe().c_str());
-        if (output.StartFailed) Event("output %d failed to start", k);
+        if (output.StartFailed) Event("%s failed to start", OutputName(engine, k).c_str());
     }
+}
+
+// What each output sent, so that a script sees a run that fed nothing.
+void ReportGroups(const Engine& engine, bool mirrored, long long mirrorGroups)
+{
+    for (int k = 0; k < OutputCount; ++k) {
+        const OutputRuntime& output = engine.Outputs[k];
+        if (!engine.Options.Outputs[k].Active && output.GroupsSent == 0) continue;
+        Event("%s: %lld groups sent%s", OutputName(engine, k).c_str(), output.GroupsSent,
+              output.StartFailed ? " (failed)" : "");
+    }
+    if (mirrored) Event("standard output: %lld groups sent", mirrorGroups);
 }
 
 // The panel in one line, rewritten in place while a terminal watches.
@@ -109,17 +142,60 @@ void PrintStatus(const Engine& engine)
     std::fflush(stderr);
 }
 
+// The tick schedule on the system clock's grid: tick n is due at Base + n × 20 ms, and Base is a
+// whole second, so that the groups of a 1 s or 200 ms interval leave just after the whole and
+// fifth seconds they carry. The sleeps run on the steady clock, re-measured at every tick, so
+// the schedule follows the system clock as NTP slews it.
+class TickSchedule {
+public:
+    using SystemTime = std::chrono::system_clock::time_point;
+    static constexpr std::chrono::milliseconds Period{20};
+
+    TickSchedule() : m_base(std::chrono::ceil<std::chrono::seconds>(std::chrono::system_clock::now())) {}
+
+    SystemTime Base() const { return m_base; }
+    SystemTime Due(long long n) const { return m_base + n * Period; }
+
+    // Sleeps until tick n is due. A system clock set more than a second away (a suspend, a manual
+    // change) moves the base by whole seconds instead of running or skipping a burst of ticks.
+    void SleepUntil(long long n)
+    {
+        using namespace std::chrono;
+        const auto now = system_clock::now();
+        const auto lag = now - Due(n);
+        if (lag > seconds(1)) m_base += floor<seconds>(lag);
+        if (lag < -seconds(1)) m_base -= ceil<seconds>(-lag) - seconds(1);
+        std::this_thread::sleep_until(steady_clock::now() + (Due(n) - system_clock::now()));
+    }
+
+    static std::int64_t Milliseconds(SystemTime t)
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
+    }
+
+private:
+    SystemTime m_base;
+};
+
 int Run(const RunOptions& options)
 {
     ConsoleHost host;
-    SystemCalendarClock calendar;
+    const std::string path = options.ConfigPath.empty() ? DefaultSettingsPath() : options.ConfigPath;
+    if (!options.NoSave) {
+        // Found now, not after the whole run when the settings cannot be written back.
+        if (const std::string problem = SettingsFolderProblem(path); !problem.empty()) {
+            Event("cannot keep settings in %s (%s); use another --config or --no-save", path.c_str(), problem.c_str());
+            return 1;
+        }
+    }
     Settings settings;
     SimFix fix;
-    const std::string path = options.ConfigPath.empty() ? DefaultSettingsPath() : options.ConfigPath;
     LoadSettings(path, settings, fix);
     const std::string virtualDir = options.VirtualDir.empty() ? settings.VirtualPortDir : options.VirtualDir;
 
-    SystemPortFactory ports(virtualDir);
+    ScheduledClock calendar;
+    calendar.Set(SystemMilliseconds());
+    SystemPortFactory ports(virtualDir, settings.VirtualPortGroup);
     std::unique_ptr<OziLink> ozi = MakeOziApiLink(settings);
     Simulator sim(host, calendar, ports, ozi.get());
     Engine& engine = sim.Core;
@@ -130,8 +206,13 @@ int Run(const RunOptions& options)
     if (options.Altitude) engine.Fix.Altitude = std::clamp(*options.Altitude, -MaxAltitude, MaxAltitude);
     if (options.SpeedKmh) engine.Fix.Speed = std::clamp(*options.SpeedKmh / KmhPerMps, 0.0, MaxSpeedMps);
     if (options.Course) engine.Fix.Course = std::clamp(*options.Course, 0.0, 360.0);
+    long long tick = 0;
+    long long mirrorGroups = 0;
+    long long lastMirrorTick = -1;
     if (options.Stdout) {
-        engine.MirrorOutput1 = [](const char* text, int length) {
+        engine.MirrorOutput1 = [&](const char* text, int length) {
+            if (tick != lastMirrorTick) ++mirrorGroups;
+            lastMirrorTick = tick;
             std::fwrite(text, 1, static_cast<std::size_t>(length), stdout);
             std::fflush(stdout);
         };
@@ -152,37 +233,62 @@ int Run(const RunOptions& options)
         engine.SetPlayer(&*player);
     }
 
-    Event("started with settings %s", path.c_str());
+    Event("started with settings %s%s", path.c_str(), options.NoSave ? " (not saved at the end)" : "");
     if (!options.TrackPath.empty() && !StartReplay(options, sim, host)) return 1;
+
+    // Run is pressed on a whole second of the system clock; tick n follows n × 20 ms later.
+    TickSchedule schedule;
+    schedule.SleepUntil(0);
+    calendar.Set(TickSchedule::Milliseconds(schedule.Due(0)));
     engine.RunCommand();
     ReportOutputs(engine);
     if (player)
         Event("playing %s at rate %g: on virtual ports once a program opens one", options.PlayPath.c_str(), options.Rate);
 
-    // Tick n is due at start + n × 20 ms on the steady clock: a late tick is caught up at once, so
-    // the long-run cadence never slips.
-    using Clock = std::chrono::steady_clock;
-    constexpr auto TickPeriod = std::chrono::milliseconds(20);
+    int code = 0;
+    const auto nothingFed = [&] { return !engine.Outputs.AnyOpen() && !options.Stdout; };
+    bool anyActive = false;
+    for (const OutputSettings& output : engine.Options.Outputs) anyActive = anyActive || output.Active;
+    if (nothingFed()) {
+        Event(anyActive ? "no output could start: nothing is fed" : "no output is active in %s: nothing is fed",
+              path.c_str());
+        code = 1;
+    }
+
     const long long totalTicks = options.Seconds > 0 ? static_cast<long long>(options.Seconds * 50 + 0.5) : -1;
     const bool showStatus = isatty(STDERR_FILENO) && !options.Stdout;
-    const Clock::time_point start = Clock::now();
-    for (long long n = 1; totalTicks < 0 || n <= totalTicks; ++n) {
-        std::this_thread::sleep_until(start + n * TickPeriod);
+    const bool replaying = engine.Mode() != TrackMode::Free;
+    for (tick = 1; code == 0 && (totalTicks < 0 || tick <= totalTicks); ++tick) {
+        schedule.SleepUntil(tick);
         if (g_closeRequested) break;
+        const RunState before = engine.State;
+        calendar.Set(TickSchedule::Milliseconds(schedule.Due(tick)));
         engine.TimerTick();
-        if (showStatus && n % 25 == 0) PrintStatus(engine);
+        if (showStatus && tick % 25 == 0) PrintStatus(engine);
         if (player && player->Finished()) break;
+        if (replaying && before == RunState::Running && engine.State == RunState::Paused) {
+            if (showStatus) std::fputc('\n', stderr);
+            Event("track ended at point %d of segment %d, paused", sim.TrackReplay.PointInTrack(), sim.TrackReplay.Track());
+            if (options.ExitAtEnd) break;
+        }
+        if (nothingFed()) {
+            if (showStatus) std::fputc('\n', stderr);
+            Event("every output has failed: nothing is fed");
+            code = 1;
+        }
     }
     if (player) Event("played %s to line %d", options.PlayPath.c_str(), player->LineNumber());
     if (showStatus) std::fputc('\n', stderr);
+    ReportGroups(engine, options.Stdout, mirrorGroups);
 
-    int code = 0;
-    std::string error;
-    if (SaveSettings(path, engine.Options, engine.Fix, engine.SpeedToSave(), error)) {
-        Event("settings saved to %s", path.c_str());
-    } else {
-        host.ShowMessage(error, "错误", MessageIcon::Error);
-        code = 1;
+    if (!options.NoSave) {
+        std::string error;
+        if (SaveSettings(path, engine.Options, engine.Fix, engine.SpeedToSave(), error)) {
+            Event("settings saved to %s", path.c_str());
+        } else {
+            Event("%s", error.c_str());
+            code = 1;
+        }
     }
     engine.Close();
     Event("closed");
@@ -196,7 +302,10 @@ void AddRunCommand(CLI::App& app)
     auto options = std::make_shared<RunOptions>();
     CLI::App* run = app.add_subcommand("run", "Run the simulator without a window: press Run, tick every 20 ms, "
                                               "close on SIGINT or SIGTERM");
-    run->add_option("--config", options->ConfigPath, "Settings file (default: beside the executable)");
+    run->add_option("--config", options->ConfigPath,
+                    "Settings file (default: $XDG_CONFIG_HOME/tolvex/Tolvex.ini, or tolvex.ini beside the "
+                    "executable when that file exists)");
+    run->add_flag("--no-save", options->NoSave, "Leave the settings file untouched at the end");
     run->add_option("--seconds", options->Seconds, "Close by itself after this many seconds")->check(CLI::PositiveNumber);
     run->add_flag("--stdout", options->Stdout,
                   "Also write to standard output what output 1 would send, at its interval, with CR LF");
@@ -204,17 +313,22 @@ void AddRunCommand(CLI::App& app)
     run->add_option("--lat", options->Latitude, "Starting latitude, degrees")->check(CLI::Range(-90.0, 90.0));
     run->add_option("--lon", options->Longitude, "Starting longitude, degrees")->check(CLI::Range(-180.0, 180.0));
     run->add_option("--alt", options->Altitude, "Starting altitude, metres")->check(CLI::Range(-MaxAltitude, MaxAltitude));
-    run->add_option("--speed", options->SpeedKmh, "Starting speed, km/h")->check(CLI::Range(0.0, 99999.0));
+    run->add_option("--speed", options->SpeedKmh, "Starting speed, km/h; with --track, the speed of mode M")
+        ->check(CLI::Range(0.0, 99999.0));
     run->add_option("--course", options->Course, "Starting course, degrees")->check(CLI::Range(0.0, 360.0));
-    run->add_option("--track", options->TrackPath, "Replay this track (.plt, .gpx, .kml, .gpssim, .trk, or an NMEA log)");
+    CLI::Option* track = run->add_option("--track", options->TrackPath,
+                                         "Replay this track (.plt, .gpx, .kml, .gpssim, .trk, or an NMEA log)");
     run->add_option("--mode", options->Mode, "Replay mode P, M or S (default: the mode used last)")
-        ->check(CLI::IsMember({"P", "M", "S"}, CLI::ignore_case));
+        ->check(CLI::IsMember({"P", "M", "S"}, CLI::ignore_case))
+        ->needs(track);
     CLI::Option* loop =
         run->add_option("--loop", options->Loop, "Loop: none, file or segment; alone, file (with --play: the log)")
             ->expected(0, 1)
             ->check(CLI::IsMember({"", "none", "file", "segment"}));
-    run->add_flag("--reverse", options->Reverse, "Replay the track backwards");
-    run->add_option("--ratio", options->Ratio, "Speed ratio of mode S")->check(CLI::NonNegativeNumber);
+    run->add_flag("--reverse", options->Reverse, "Replay the track backwards, from its last point")->needs(track);
+    run->add_option("--ratio", options->Ratio, "Speed ratio of mode S")->check(CLI::NonNegativeNumber)->needs(track);
+    run->add_flag("--exit-at-end", options->ExitAtEnd, "Close when a replay without a loop reaches the end of the track")
+        ->needs(track);
     CLI::Option* play = run->add_option("--play", options->PlayPath,
                                         "Send this NMEA log's own lines instead, paced by its time stamps")
                             ->excludes("--track");

@@ -46,7 +46,8 @@ private:
     bool m_closed = false;
 };
 
-void ShowCreateFailure(CreatePortError error, int number, Host& host)
+// The window's texts, each followed by the cause in the system's words.
+void ShowCreateFailure(CreatePortError error, int number, const std::string& cause, Host& host)
 {
     char text[160];
     switch (error) {
@@ -60,7 +61,7 @@ void ShowCreateFailure(CreatePortError error, int number, Host& host)
             std::snprintf(text, sizeof text, CannotCreateVirtualPortText, ComName(number).c_str());
             break;
     }
-    host.ShowMessage(text, ErrorCaption, MessageIcon::Error);
+    host.ShowMessage(WithCause(text, cause), ErrorCaption, MessageIcon::Error);
 }
 
 }  // namespace
@@ -68,17 +69,18 @@ void ShowCreateFailure(CreatePortError error, int number, Host& host)
 std::unique_ptr<SerialPort> OpenVirtualPort(VirtualPortTable& table, int number, Host& host)
 {
     if (!table.HasPort(number)) {
-        const CreatePortError error = table.CreatePort(number);
+        std::string cause;
+        const CreatePortError error = table.CreatePort(number, &cause);
         if (error != CreatePortError::None) {
-            ShowCreateFailure(error, number, host);
+            ShowCreateFailure(error, number, cause, host);
             return nullptr;
         }
     }
     return std::make_unique<VirtualSerialPort>(table, number);
 }
 
-SystemPortFactory::SystemPortFactory(const std::string& virtualPortDir)
-    : m_table(virtualPortDir.empty() ? DefaultVirtualPortDir() : virtualPortDir)
+SystemPortFactory::SystemPortFactory(const std::string& virtualPortDir, const std::string& terminalGroup)
+    : m_table(virtualPortDir.empty() ? DefaultVirtualPortDir() : virtualPortDir, terminalGroup)
 {
 }
 

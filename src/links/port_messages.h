@@ -1,6 +1,8 @@
 #pragma once
 // The texts the serial and virtual ports show the user; printf formats.
 
+#include <string>
+
 namespace tolvex {
 
 inline constexpr char ErrorCaption[] = "错误";
@@ -13,5 +15,14 @@ inline constexpr char CannotCreateVirtualPortText[] = "无法创建虚拟串口 
 // The port's number, the path of its link, the number again.
 inline constexpr char VirtualPortInUseText[] =
     "Tolvex无法删除虚拟串口COM%d的链接：\n%s\n请在其他软件中关闭正在使用的COM%d，\n并手动删除该链接。 ";
+
+// A port text with the system's reason behind it: "无法打开串口 COM3 (/dev/ttyS2: No such file or
+// directory)". The texts end in a space of their own; the cause takes its place.
+inline std::string WithCause(std::string text, const std::string& cause)
+{
+    if (cause.empty()) return text;
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text + " (" + cause + ")";
+}
 
 }  // namespace tolvex

@@ -4,10 +4,13 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <grp.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <vector>
 #include <filesystem>
 #include <climits>
 #include <cstdlib>
@@ -23,22 +26,63 @@ std::string DefaultVirtualPortDir()
 
 namespace {
 
-// mkdir -p with 0700 for what is missing; the folder must end up a directory of ours, so that no
-// other user can plant or steal the links.
-bool EnsureFolder(const std::string& folder)
+// mkdir -p for what is missing; the folder must end up a directory of ours, so that no other user
+// can plant or steal the links. It is traversable by others (0711) but not listable or writable:
+// a daemon running as its own user can follow a link it is given, nothing more. Empty on success,
+// else why not.
+std::string EnsureFolder(const std::string& folder)
 {
-    if (folder.empty()) return false;
+    if (folder.empty()) return "no folder given";
     for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
         if (pos != folder.size() && folder[pos] != '/') continue;
         const std::string part = folder.substr(0, pos);
-        if (::mkdir(part.c_str(), 0700) == 0) {
-            ::chmod(part.c_str(), 0700);  // whatever the umask took away
+        if (::mkdir(part.c_str(), 0711) == 0) {
+            ::chmod(part.c_str(), 0711);  // whatever the umask took away
         } else if (errno != EEXIST) {
-            return false;
+            return part + ": " + std::strerror(errno);
         }
     }
     struct stat st {};
-    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+    if (::stat(folder.c_str(), &st) != 0) return folder + ": " + std::strerror(errno);
+    if (!S_ISDIR(st.st_mode)) return folder + ": " + std::strerror(ENOTDIR);
+    if (st.st_uid != ::geteuid()) return folder + ": owned by another user";
+    return {};
+}
+
+// The pid a running holder wrote into a lock file, with its program name: "tolvex, process 4242".
+std::string DescribeHolder(const std::string& lockPath)
+{
+    std::string text;
+    const int fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return "another process";
+    char digits[24] = {};
+    const ssize_t n = ::read(fd, digits, sizeof digits - 1);
+    ::close(fd);
+    const long pid = n > 0 ? std::strtol(digits, nullptr, 10) : 0;
+    if (pid <= 0) return "another process";
+    text = "process " + std::to_string(pid);
+    char comm[64] = {};
+    const int c = ::open(("/proc/" + std::to_string(pid) + "/comm").c_str(), O_RDONLY | O_CLOEXEC);
+    if (c >= 0) {
+        const ssize_t m = ::read(c, comm, sizeof comm - 1);
+        ::close(c);
+        std::string name(comm, m > 0 ? static_cast<std::size_t>(m) : 0);
+        while (!name.empty() && name.back() == '\n') name.pop_back();
+        if (!name.empty()) text = name + ", " + text;
+    }
+    return text;
+}
+
+// The group and mode of a real serial port (root:dialout 0660), so that a member of the group can
+// open the terminal. Only a member may give a file to a group; otherwise it stays owner-only.
+void ShareWithGroup(const std::string& device, const std::string& group)
+{
+    if (group.empty()) return;
+    std::vector<char> buffer(16384);
+    struct group entry {};
+    struct group* found = nullptr;
+    if (::getgrnam_r(group.c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) return;
+    if (::chown(device.c_str(), static_cast<uid_t>(-1), found->gr_gid) == 0) ::chmod(device.c_str(), 0660);
 }
 
 // Sets the slave side raw (no echo, no line editing, no CR/LF translation) and throws away what a
@@ -100,12 +144,16 @@ struct VirtualPortTable::Port {
             if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
                 const int error = errno;
                 ::close(fd);
+                errno = error;
                 return error == EWOULDBLOCK ? CreatePortError::NameTaken : CreatePortError::FolderUnusable;
             }
             struct stat held {}, named {};
             if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
                 held.st_ino == named.st_ino) {
                 Lock = fd;
+                // Who holds the port, for the message another start of COMn shows.
+                const std::string pid = std::to_string(::getpid()) + "\n";
+                if (::ftruncate(fd, 0) == 0) (void)!::write(fd, pid.data(), pid.size());
                 return CreatePortError::None;
             }
             ::close(fd);  // the previous owner removed this file while we waited: lock the new one
@@ -113,7 +161,7 @@ struct VirtualPortTable::Port {
         return CreatePortError::NameTaken;
     }
 
-    CreatePortError OpenPty()
+    CreatePortError OpenPty(const std::string& group)
     {
         Master = ::posix_openpt(O_RDWR | O_NOCTTY);
         if (Master < 0) {
@@ -125,6 +173,7 @@ struct VirtualPortTable::Port {
         char name[PATH_MAX];
         if (::ptsname_r(Master, name, sizeof name) != 0) return CreatePortError::PtyFailed;
         Device = name;
+        ShareWithGroup(Device, group);
         // Opening and closing the slave once makes the master report a hang-up until a reader
         // opens it: that is how IsPeerOpen sees readers.
         ResetSlave(Device);
@@ -142,7 +191,8 @@ struct VirtualPortTable::Port {
     }
 };
 
-VirtualPortTable::VirtualPortTable(std::string folder) : m_folder(std::move(folder))
+VirtualPortTable::VirtualPortTable(std::string folder, std::string terminalGroup)
+    : m_folder(std::move(folder)), m_group(std::move(terminalGroup))
 {
     // Links point other programs at the port: they must not depend on our working directory.
     std::error_code ec;
@@ -182,25 +232,46 @@ std::string VirtualPortTable::DevicePath(int number) const
     return port != nullptr ? port->Device : std::string();
 }
 
-CreatePortError VirtualPortTable::CreatePort(int number)
+CreatePortError VirtualPortTable::CreatePort(int number, std::string* cause)
 {
-    if (number < 1 || number > SlotCount) return CreatePortError::BadNumber;
+    std::string ignored;
+    std::string& why = cause != nullptr ? *cause : ignored;
+    why.clear();
+    if (number < 1 || number > SlotCount) {
+        why = "COM" + std::to_string(number) + " is outside COM1..COM" + std::to_string(SlotCount);
+        return CreatePortError::BadNumber;
+    }
     if (HasPort(number)) return CreatePortError::None;
-    if (!EnsureFolder(m_folder)) return CreatePortError::FolderUnusable;
+    if (why = EnsureFolder(m_folder); !why.empty()) return CreatePortError::FolderUnusable;
 
     auto port = std::make_unique<Port>();
-    if (const auto error = port->TakeLock(LinkPath(number) + ".lock"); error != CreatePortError::None) {
+    const std::string lock = LinkPath(number) + ".lock";
+    if (const auto error = port->TakeLock(lock); error != CreatePortError::None) {
+        why = error == CreatePortError::NameTaken ? "held by " + DescribeHolder(lock)
+                                                  : lock + ": " + std::strerror(errno);
         return error;
     }
     // Holding the lock, any link of this name is a leftover of a program that ended without removing it.
     const std::string link = LinkPath(number);
     struct stat st {};
     if (::lstat(link.c_str(), &st) == 0) {
-        if (!S_ISLNK(st.st_mode)) return CreatePortError::NameTaken;  // never delete a file we did not make
-        if (::unlink(link.c_str()) != 0 && errno != ENOENT) return CreatePortError::FolderUnusable;
+        if (!S_ISLNK(st.st_mode)) {  // never delete a file we did not make
+            why = link + " exists and is not a link";
+            return CreatePortError::NameTaken;
+        }
+        if (::unlink(link.c_str()) != 0 && errno != ENOENT) {
+            why = link + ": " + std::strerror(errno);
+            return CreatePortError::FolderUnusable;
+        }
     }
-    if (const auto error = port->OpenPty(); error != CreatePortError::None) return error;
-    if (::symlink(port->Device.c_str(), link.c_str()) != 0) return CreatePortError::FolderUnusable;
+    if (const auto error = port->OpenPty(m_group); error != CreatePortError::None) {
+        why = std::string("pseudo-terminal: ") + std::strerror(errno);
+        return error;
+    }
+    if (::symlink(port->Device.c_str(), link.c_str()) != 0) {
+        why = link + ": " + std::strerror(errno);
+        return CreatePortError::FolderUnusable;
+    }
     m_slots[number - 1] = std::move(port);
     return CreatePortError::None;
 }

@@ -28,7 +28,8 @@ class VirtualPortTable {
 public:
     static constexpr int SlotCount = MaxComPort;
 
-    explicit VirtualPortTable(std::string folder);
+    // terminalGroup: the group the terminals are given with mode 0660 (empty: owner-only).
+    explicit VirtualPortTable(std::string folder, std::string terminalGroup = {});
     ~VirtualPortTable();  // frees the slots still filled: the ports end with the program
     VirtualPortTable(const VirtualPortTable&) = delete;
     VirtualPortTable& operator=(const VirtualPortTable&) = delete;
@@ -37,7 +38,9 @@ public:
     bool HasPort(int number) const;
 
     // Makes COMn and fills its slot; a link left behind by a program that crashed is replaced.
-    CreatePortError CreatePort(int number);
+    // On failure, cause (when given) says why in the system's words: the path and its error, or
+    // the process holding the name.
+    CreatePortError CreatePort(int number, std::string* cause = nullptr);
     // Removes the link and frees the pseudo-terminal (a program still reading sees a hang-up). False
     // only when the link cannot be removed: the port then stays whole in its slot.
     bool RemovePort(int number);
@@ -57,6 +60,7 @@ private:
     Port* Slot(int number) const;
 
     std::string m_folder;
+    std::string m_group;
     std::array<std::unique_ptr<Port>, SlotCount> m_slots;
 };
 

@@ -24,6 +24,8 @@ public:
     // Fills all six texts, each ending in "*" and its two checksum digits.
     void BuildSentences(const SimFix& fix, RunState runState, const Settings& settings, FixClock& clock,
                         const CalendarClock& calendar, bool exportRunning);
+    // The same for a fix time given in milliseconds since 1970 UTC (a track's own time).
+    void BuildSentencesAt(const SimFix& fix, RunState runState, const Settings& settings, std::int64_t fixMilliseconds);
     // Appends CR LF to all six texts.
     void AppendLineEnds();
 

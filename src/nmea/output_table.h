@@ -17,6 +17,7 @@ struct OutputRuntime {
     std::string PortDevice;                // its device path when real, for the clash check
     int TickCounter = 0;
     bool StartFailed = false;
+    long long GroupsSent = 0;              // groups of sentences this output has sent since the program started
 
     bool IsOpen() const { return OpenPort != nullptr || LinkUp; }
 };

@@ -129,7 +129,10 @@ void Engine::TimerTick()
     if (Outputs[0].TickCounter == 0 && Outputs[0].LinkUp && !ozi.NoNMEA && Outputs.Ozi() != nullptr) {
         for (int s = 0; s < SentenceCount; ++s)
             if (ozi.Send[s]) Outputs.Ozi()->Send(m_builder.Text(s));
+        ++Outputs[0].GroupsSent;
     }
+    for (int k = 1; k < OutputCount; ++k)
+        if (Outputs[k].OpenPort && Outputs[k].TickCounter == 0) ++Outputs[k].GroupsSent;
 
     m_builder.AppendLineEnds();
 

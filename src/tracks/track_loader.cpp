@@ -1,5 +1,11 @@
 #include "tracks/track_loader.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "tracks/reader.h"
 
 namespace tolvex {
@@ -15,6 +21,16 @@ LoadOutcome LoadTrackFile(const std::string& path, TrackStore& store, Replay& re
         outcome.MessageShown = true;
         return outcome;
     }
+
+    // A file that cannot be opened is told in the same words whatever its format. Non-blocking, so
+    // that naming a pipe never hangs here.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        host.ShowMessage("无法读取文件：\n" + path + " (" + std::strerror(errno) + ")", "错误", MessageIcon::Error);
+        outcome.MessageShown = true;
+        return outcome;
+    }
+    ::close(fd);
 
     ReadResult result = read(path, ReaderContext{settings, host});
     if (!result) {

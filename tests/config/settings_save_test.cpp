@@ -448,6 +448,7 @@ ChangeWaits=4
 Output1Device=/dev/ttyUSB0
 Output3Device=/dev/pts/7
 VirtualPortDir=/run/user/1000/tolvex
+VirtualPortGroup=uucp
 OziApiLibrary=/opt/ozi/liboziapi.so
 )";
 
@@ -479,6 +480,7 @@ TEST_F(SettingsFile, EveryKeyRoundTrips)
     fromCopy.BackColor = first.BackColor;
     for (int n = 0; n < OutputCount; ++n) fromCopy.Outputs[n].Device = first.Outputs[n].Device;
     fromCopy.VirtualPortDir = first.VirtualPortDir;
+    fromCopy.VirtualPortGroup = first.VirtualPortGroup;
     fromCopy.OziApiLibrary = first.OziApiLibrary;
     ExpectSameSettings(fromCopy, first);
 

@@ -86,6 +86,7 @@ TEST_F(LoadTrack, FailedLoadLeavesEverythingAsItWas)
         {"no extension", DataDir + "minimal", true},
         {"reader message", DataDir + "truncated_header.plt", true},
         {"nothing accepted", DataDir + "header_only.plt", false},
+        {"missing file", DataDir + "none.gpx", true},
     };
     for (const Case& c : cases) {
         host.Messages.clear();
@@ -106,6 +107,15 @@ TEST_F(LoadTrack, FailedLoadLeavesEverythingAsItWas)
     ASSERT_EQ(host.Messages.size(), 1u);
     EXPECT_EQ(host.Messages[0].Text, "未知的航迹文件类型：\n" + DataDir + "x.PLT.bak");
     EXPECT_EQ(host.Messages[0].Caption, "错误");
+
+    // A file that cannot be opened says so in the same words whatever its format.
+    for (const char* extension : {".plt", ".gpx", ".kml", ".gpssim", ".trk"}) {
+        host.Messages.clear();
+        const std::string path = DataDir + "none" + extension;
+        Load(path);
+        ASSERT_EQ(host.Messages.size(), 1u) << extension;
+        EXPECT_EQ(host.Messages[0].Text, "无法读取文件：\n" + path + " (No such file or directory)") << extension;
+    }
 }
 
 }  // namespace
