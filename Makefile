@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps build run run-headless test bench fuzz clean
+.PHONY: deps build tolvex run run-headless test bench fuzz clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -15,10 +15,14 @@ $(BUILD)/build.ninja:
 build: $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: deps build
+# The program alone, without the tests: a first build takes a few minutes on two cores.
+tolvex: $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target tolvex
+
+run: deps tolvex
 	./$(BUILD)/tolvex
 
-run-headless: deps build
+run-headless: deps tolvex
 	./$(BUILD)/tolvex run
 
 test: deps build

@@ -21,6 +21,8 @@ declare -A seeds=(
 )
 
 status=0
+corpus=""
+trap '[ -z "$corpus" ] || rm -rf "$corpus"' EXIT
 for name in gpx kml gpssim trk plt nmea_log ini; do
   target="$build/fuzz/fuzz_$name"
   if [ ! -x "$target" ]; then

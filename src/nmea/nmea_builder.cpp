@@ -176,7 +176,7 @@ void NmeaBuilder::BuildSentences(const SimFix& fix, RunState runState, const Set
 void NmeaBuilder::BuildSentencesAt(const SimFix& fix, RunState runState, const Settings& settings,
                                    std::int64_t fixMilliseconds)
 {
-    const std::int64_t ms = std::clamp(fixMilliseconds, EarliestFixTime * 1000, LatestFixTime * 1000 + 999);
+    const std::int64_t ms = std::clamp(fixMilliseconds, EarliestFixTime * 1000, LatestFixTime * 1000);
     const UtcTime utc = BreakUtc(ms / 1000);
 
     char fieldText[4][32];

@@ -1,6 +1,7 @@
 #include "links/virtual_port_table.h"
 
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <termios.h>
 
@@ -54,7 +55,7 @@ TEST(VirtualPortTable, LinkAppearsInAPrivateFolderAndDisappearsOnRemoval)
 {
     ScratchDir dir;
     const std::string folder = dir / "run/tolvex";  // two levels missing
-    VirtualPortTable table(folder + "/");
+    VirtualPortTable table(folder + "/", "dialout");
     EXPECT_EQ(table.Folder(), folder);
     ASSERT_EQ(table.CreatePort(3), CreatePortError::None);
     EXPECT_TRUE(table.HasPort(3));
@@ -62,9 +63,16 @@ TEST(VirtualPortTable, LinkAppearsInAPrivateFolderAndDisappearsOnRemoval)
 
     struct stat st {};
     ASSERT_EQ(::stat(folder.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(st.st_mode & 0777, 0711u) << "others may pass through to a link, not list or add";
     EXPECT_EQ(table.LinkPath(3), folder + "/COM3");
     EXPECT_EQ(table.DevicePath(3).rfind("/dev/pts/", 0), 0u);
+    // As a real serial port: group dialout, 0660, where the user may give the terminal away.
+    const group* dialout = ::getgrnam("dialout");
+    if (dialout != nullptr && ::geteuid() == 0) {
+        ASSERT_EQ(::stat(table.DevicePath(3).c_str(), &st), 0);
+        EXPECT_EQ(st.st_gid, dialout->gr_gid);
+        EXPECT_EQ(st.st_mode & 0777, 0660u);
+    }
     EXPECT_EQ(LinkTarget(table.LinkPath(3)), table.DevicePath(3));
 
     EXPECT_TRUE(table.RemovePort(3));
@@ -220,7 +228,9 @@ TEST(VirtualPortTable, NameHeldByAnotherProcessThenFreedByItsCrash)
     EXPECT_FALSE(childDevice.empty());
 
     VirtualPortTable table(dir.Path());
-    EXPECT_EQ(table.CreatePort(3), CreatePortError::NameTaken);
+    std::string cause;
+    EXPECT_EQ(table.CreatePort(3, &cause), CreatePortError::NameTaken);
+    EXPECT_NE(cause.find("process " + std::to_string(child)), std::string::npos) << cause;
     ASSERT_EQ(::write(finish[1], "x", 1), 1);
     ::waitpid(child, nullptr, 0);
     EXPECT_TRUE(Exists(dir / "COM3")) << "the crashed program left its link";
@@ -254,7 +264,9 @@ TEST(VirtualPortTable, UnusableFolderIsReported)
     const int file = ::open((dir / "plain").c_str(), O_WRONLY | O_CREAT, 0600);
     ::close(file);
     VirtualPortTable table(dir / "plain");
-    EXPECT_EQ(table.CreatePort(3), CreatePortError::FolderUnusable);
+    std::string cause;
+    EXPECT_EQ(table.CreatePort(3, &cause), CreatePortError::FolderUnusable);
+    EXPECT_EQ(cause, dir / "plain" + std::string(": Not a directory"));
     EXPECT_FALSE(table.HasPort(3));
 }
 

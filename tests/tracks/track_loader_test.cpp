@@ -85,8 +85,8 @@ TEST_F(LoadTrack, FailedLoadLeavesEverythingAsItWas)
         {"unknown extension", DataDir + "minimal.plt.bak", true},
         {"no extension", DataDir + "minimal", true},
         {"reader message", DataDir + "truncated_header.plt", true},
-        {"nothing accepted", DataDir + "header_only.plt", false},
         {"missing file", DataDir + "none.gpx", true},
+        {"nothing accepted", DataDir + "header_only.plt", false},
     };
     for (const Case& c : cases) {
         host.Messages.clear();
