@@ -3,7 +3,7 @@
 # runner sends one group per 1000 ms; bench/tools/cadence_reader compares each group's arrival
 # with the time it carries (the runner's schedule is aligned to the system clock), prints the
 # median and worst lateness, and fails only on a real miss: a group lost, carried times off the
-# 1000 ms grid, or a group more than one 20 ms tick late.
+# 1000 ms grid, a median lateness over 10 ms, or one group over 100 ms late.
 set -euo pipefail
 build=${1:-build-bench}
 seconds=${CADENCE_SECONDS:-60}

@@ -2,8 +2,9 @@
 // sends each group just after the moment it carries (its schedule is aligned to the system
 // clock), so the schedule's own grid is the time in the sentence: lateness is the arrival time
 // less that time. Prints the groups received, the spacing of the carried times, the median and
-// worst lateness, and fails only on a real miss: groups lost, carried times off the interval, or
-// a group more than one 20 ms tick late.
+// worst lateness, and fails only on a real miss: groups lost, carried times off the interval, a
+// median lateness beyond a few milliseconds, or one group so late that a 5 Hz client would see
+// it in the next group's slot. A busy machine delaying one wake-up by a tick is not a miss.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -19,7 +20,8 @@
 namespace {
 
 constexpr double DayMs = 86400000.0;
-constexpr double RealMissMs = 20.0;  // one tick: anything less is load on the machine, not a fault
+constexpr double MedianLimitMs = 10.0;  // "within a few milliseconds" of the time carried
+constexpr double WorstLimitMs = 100.0;  // half a 5 Hz period
 
 // "hhmmss.sss" of an RMC sentence in milliseconds of the day; negative when it does not parse.
 double CarriedMs(const std::string& rmc)
@@ -94,7 +96,8 @@ int main(int argc, char** argv)
     const double earliest = sorted.front();
     const std::size_t n = carried.size();
     const long expected = std::lround(seconds * 1000 / interval);
-    const bool ok = static_cast<long>(n) >= expected - 1 && worstSpacing < 1.0 && worst <= RealMissMs && earliest >= 0;
+    const bool ok = static_cast<long>(n) >= expected - 1 && worstSpacing < 1.0 && median <= MedianLimitMs &&
+                    worst <= WorstLimitMs && earliest >= 0;
     std::printf("cadence: %zu groups in %.0f s (target %ld), carried times %.0f ms apart (worst off by %.3f ms), "
                 "lateness against the carried time: median %.3f ms, worst %.3f ms, earliest %.3f ms: %s\n",
                 n, seconds, expected, interval, worstSpacing, median, worst, earliest,
