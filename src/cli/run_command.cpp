@@ -9,6 +9,7 @@
 #include <cctype>
 #include <chrono>
 #include <csignal>
+#include <cstdarg>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -31,11 +32,14 @@ std::atomic<bool> g_closeRequested{false};
 
 extern "C" void RequestClose(int) { g_closeRequested = true; }
 
-void Event(const char* format, auto... args)
+[[gnu::format(printf, 1, 2)]] void Event(const char* format, ...)
 {
+    std::va_list args;
+    va_start(args, format);
     std::fprintf(stderr, "tolvex: ");
-    std::fprintf(stderr, format, args...);
+    std::vfprintf(stderr, format, args);
     std::fputc('\n', stderr);
+    va_end(args);
 }
 
 struct RunOptions {
@@ -250,8 +254,10 @@ int Run(const RunOptions& options)
     bool anyActive = false;
     for (const OutputSettings& output : engine.Options.Outputs) anyActive = anyActive || output.Active;
     if (nothingFed()) {
-        Event(anyActive ? "no output could start: nothing is fed" : "no output is active in %s: nothing is fed",
-              path.c_str());
+        if (anyActive)
+            Event("no output could start: nothing is fed");
+        else
+            Event("no output is active in %s: nothing is fed", path.c_str());
         code = 1;
     }
 
