@@ -19,8 +19,8 @@ constexpr Translation Translations[] = {
     {"无法创建虚拟串口对象，请确认虚拟串口控件及驱动已正确安装%s",
      "cannot create a virtual port: the system offers no pseudo-terminals%1"},
     {"创建虚拟串口对象失败%s", "cannot make a pseudo-terminal for the virtual port%1"},
-    {"因为其他软件正在使用虚拟串口COM%d，\n导致Tolvex无法删除虚拟串口COM%d。\n请在其他软件中关闭正在使用的COM%d，\n并运行虚拟串口附带的实用程序ResetBus.exe ",
-     "virtual port COM%1 is still in use by another program and could not be removed; close it there"},
+    {"Tolvex无法删除虚拟串口COM%d的链接：\n%s\n请在其他软件中关闭正在使用的COM%d，\n并手动删除该链接。 ",
+     "cannot remove the link %2 of virtual port COM%1: close COM%1 in the program using it, then delete the link"},
     {"输出%d与输出%d的串口均为COM%d，无法启动输出%d ", "outputs %1 and %2 both use COM%3: output %4 not started"},
     {"无法读取文件：\n%s", "cannot read %1"},
     {"无法写入文件：\n%s", "cannot write %1"},
@@ -38,8 +38,8 @@ constexpr Translation Translations[] = {
      "mode M below 1 km/h may give a very large NMEA file; going on"},
     {"航迹不含时间，S模式将每步前进一个点，显示的速度与实际运动不符 ",
      "the track carries no times: mode S moves one point per step and the reported speed does not match the motion"},
-    {"未找到 oziapi.dll ", "the OziExplorer API library was not found"},
-    {"oziapi.dll 版本太低 ", "the OziExplorer API library is too old"},
+    {"未找到 %s ", "the OziExplorer API library %1 was not found"},
+    {"%s 版本太低 ", "the OziExplorer API library %1 is too old"},
     {"OziExplorer 尚未运行 ", "OziExplorer is not running"},
 };
 
