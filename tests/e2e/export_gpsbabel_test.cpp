@@ -260,12 +260,12 @@ TEST_F(ExportThroughGpsbabel, NmeaLogsFromBothWritersLoadBack)
         ASSERT_EQ(result.Status, 0) << result.Output;
         const auto lines = Split(result.Output, '\n');
         ASSERT_GE(lines.size(), 2u) << result.Output;
-        EXPECT_NE(lines[0].find("6点"), std::string::npos) << log << ": " << lines[0];
-        EXPECT_NE(lines[0].find("起点纬度  31°13.8240'   起点经度  121°28.4220'  "), std::string::npos) << lines[0];
+        EXPECT_NE(lines[0].find("6 points"), std::string::npos) << log << ": " << lines[0];
+        EXPECT_NE(lines[0].find("from  31°13.8240'  121°28.4220'"), std::string::npos) << lines[0];
     }
     const auto multi = RunCommand(std::string(TOLVEX_BINARY) + " info " + TOLVEX_TEST_DATA +
                                   "/nmea/multi_talker.nmea --config " + (m_dir / "none.ini").string() + " 2>&1");
-    EXPECT_NE(multi.Output.find("\n3段航迹，共11点，"), std::string::npos) << multi.Output;
+    EXPECT_NE(multi.Output.find("\n3 segments, 11 points, "), std::string::npos) << multi.Output;
     EXPECT_NE(multi.Output.find("skipped: 1 line with a missing or wrong checksum, 4 lines without a valid fix, "
                                 "1 unreadable fix line\n"),
               std::string::npos)
