@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 60
 
 PREFIX ?= /usr/local
 
-.PHONY: deps build run run-headless test check-sanitize bench fuzz install package clean
+.PHONY: deps build tolvex run run-headless test check-sanitize bench fuzz install package clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -17,10 +17,15 @@ $(BUILD)/build.ninja:
 build: $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: deps build
+# The programs alone, without the tests: a first build takes a few minutes on two cores.
+tolvex: $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target tolvex tolvex-window
+
+run: deps tolvex
 	./$(BUILD)/tolvex
 
-run-headless: deps build
+run-headless: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target tolvex
 	./$(BUILD)/tolvex run
 
 test: deps build

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "quiet_host.h"
+#include "scratch.h"
 #include "sim/host.h"
 #include "tracks/reader.h"
 
@@ -103,7 +104,7 @@ void WriteTrk(const std::string& path, int points)
 
 std::string BenchFile(const std::string& name, void (*write)(const std::string&))
 {
-    const std::string path = "/tmp/tolvex-bench-" + name;
+    const std::string path = bench::ScratchFolder() + "/" + name;
     if (access(path.c_str(), R_OK) != 0)
         write(path);
     return path;

@@ -9,6 +9,7 @@
 
 #include "nmea/output_table.h"
 #include "quiet_host.h"
+#include "scratch.h"
 #include "sim/host.h"
 #include "tracks/reader.h"
 #include "tracks/replay.h"
@@ -17,10 +18,10 @@ namespace {
 
 using bench::QuietHost;
 
-// A .plt of the given size in /tmp, made once per size.
+// A .plt of the given size in the scratch folder, made once per size.
 std::string PltFile(int points)
 {
-    const std::string path = "/tmp/tolvex-bench-" + std::to_string(points) + ".plt";
+    const std::string path = bench::ScratchFolder() + "/" + std::to_string(points) + ".plt";
     if (access(path.c_str(), R_OK) == 0)
         return path;
     std::FILE* f = std::fopen(path.c_str(), "w");

@@ -26,6 +26,8 @@ declare -A seeds=(
 )
 
 status=0
+corpus=""
+trap '[ -z "$corpus" ] || rm -rf "$corpus"' EXIT
 for name in ${FUZZ_TARGETS:-gpx kml gpssim trk plt nmea_log ini output_target almanac command settings pipeline}; do
   target="$build/fuzz/fuzz_$name"
   if [ ! -x "$target" ]; then

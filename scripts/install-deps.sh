@@ -22,6 +22,8 @@ packages=(
   gpsd gpsd-clients gpsbabel socat
   # the announcement test runs its own avahi-daemon on a private bus, inside its own namespaces
   avahi-daemon avahi-utils dbus-daemon util-linux iproute2
+  # a locale with a decimal comma: the settings tests hold numbers to "." whatever the locale
+  locales
 )
 
 missing=()
@@ -31,12 +33,24 @@ for p in "${packages[@]}"; do
   fi
 done
 
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+
+# de_DE.UTF-8 is generated once; a fresh machine has only C and POSIX.
+add_comma_locale() {
+  if locale -a 2>/dev/null | grep -qiE '^de_DE\.utf-?8$'; then return 0; fi
+  echo "install-deps: generating the de_DE.UTF-8 locale" >&2
+  if ! grep -qE '^de_DE\.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  fi
+  $sudo locale-gen >/dev/null
+}
+
 if [ ${#missing[@]} -eq 0 ]; then
+  add_comma_locale
   exit 0
 fi
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 echo "install-deps: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
@@ -45,3 +59,4 @@ $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 if command -v systemctl >/dev/null 2>&1; then
   $sudo systemctl disable --now gpsd.socket gpsd.service >/dev/null 2>&1 || true
 fi
+add_comma_locale

@@ -16,7 +16,7 @@ class QRadioButton;
 
 namespace tolvex {
 
-class Simulator;
+struct Simulator;
 
 class CSaveNMEA : public QDialog {
     Q_OBJECT

@@ -102,7 +102,8 @@ CTolvexDlg::CTolvexDlg(std::string settingsPath, const std::string& virtualDir, 
     Settings settings;
     SimFix fix;
     LoadSettings(m_settingsPath, settings, fix);
-    m_ports = std::make_unique<SystemPortFactory>(virtualDir.empty() ? settings.VirtualPortDir : virtualDir);
+    m_ports = std::make_unique<SystemPortFactory>(virtualDir.empty() ? settings.VirtualPortDir : virtualDir,
+                                                  settings.VirtualPortGroup);
     m_ozi = MakeOziApiLink(settings);
     m_sim = std::make_unique<Simulator>(m_hostRelay, m_calendar, *m_ports, m_ozi.get());
     Engine& engine = m_sim->Core;

@@ -5,6 +5,9 @@
 
 namespace tolvex {
 
+// The English line printed after a message of the window's rules; empty for a text it does not know.
+std::string EnglishLine(const std::string& chinese);
+
 class ConsoleHost final : public Host {
 public:
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;

@@ -4,17 +4,27 @@
 
 #include "cli/commands.h"
 
+namespace {
+// Exit status of a command line that could not be understood, as the shell's own tools use it.
+constexpr int UsageExitCode = 2;
+}  // namespace
+
 int main(int argc, char** argv)
 {
     if (argc <= 1) return tolvex::StartWindow({}, {});
-    CLI::App app{"Tolvex GPS 模拟器: a virtual GPS receiver that feeds NMEA-0183 sentences to serial and virtual ports",
-                 "tolvex"};
+    CLI::App app{"Tolvex, a virtual GPS receiver: feeds NMEA-0183 sentences to serial, virtual and network ports. "
+                 "Without arguments it opens the panel window.", "tolvex"};
     app.set_version_flag("--version", std::string("tolvex ") + TOLVEX_VERSION);
     app.require_subcommand(1);
     tolvex::AddRunCommand(app);
     tolvex::AddTrackCommands(app);
     tolvex::AddWindowCommand(app);
     tolvex::AddCtlCommand(app);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? 0 : UsageExitCode;
+    }
     return tolvex::CommandExitCode();
 }

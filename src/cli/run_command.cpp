@@ -10,6 +10,7 @@
 #include <cctype>
 #include <chrono>
 #include <csignal>
+#include <cstdarg>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -46,17 +47,21 @@ std::atomic<int> g_fixCommand{FixUnchanged};
 
 extern "C" void RequestFixLoss(int signal) { g_fixCommand = signal == SIGUSR1 ? FixLose : FixRestore; }
 
-void Event(const char* format, auto... args)
+[[gnu::format(printf, 1, 2)]] void Event(const char* format, ...)
 {
+    std::va_list args;
+    va_start(args, format);
     std::fprintf(stderr, "tolvex: ");
-    std::fprintf(stderr, format, args...);
+    std::vfprintf(stderr, format, args);
     std::fputc('\n', stderr);
+    va_end(args);
 }
 
 struct RunOptions {
     std::string ConfigPath;
     double Seconds = 0;  // 0: until a signal
     bool Stdout = false;
+    bool NoSave = false;
     std::string VirtualDir;
     std::optional<double> Latitude, Longitude, Altitude, SpeedKmh, Course;
     std::string TrackPath;
@@ -66,6 +71,7 @@ struct RunOptions {
     std::optional<double> Ratio;
     std::string PlayPath;  // a recorded log sent instead of the simulated fix
     double Rate = 1;
+    bool ExitAtEnd = false;
     std::vector<std::string> Outputs;  // "N=TARGET", for this run only
     // The receiver's realism; any of these turns it on.
     bool SkyGiven = false;
@@ -135,12 +141,13 @@ bool ApplySkyOptions(const RunOptions& options, SkySettings& sky)
     return true;
 }
 
-// Loads the track as the window does and applies the replay options as the menu would.
+constexpr const char* ModeNames[] = {"free", "P", "M", "S"};
+
 bool StartReplay(const RunOptions& options, Simulator& sim, Host& host)
 {
     const LoadOutcome outcome = LoadTrackFile(options.TrackPath, sim.Track, sim.TrackReplay, sim.Core.Options, host);
     if (!outcome.Loaded) {
-        if (!outcome.MessageShown) Event("no track loaded from %s", options.TrackPath.c_str());
+        if (!outcome.MessageShown) Event("no track loaded from %s (no segment passes the filter)", options.TrackPath.c_str());
         return false;
     }
     Replay& replay = sim.TrackReplay;
@@ -150,17 +157,34 @@ bool StartReplay(const RunOptions& options, Simulator& sim, Host& host)
     }
     if (options.Loop == "file") replay.SetLoopMode(LoopMode::FileLoop);
     if (options.Loop == "segment") replay.SetLoopMode(LoopMode::SegmentLoop);
-    if (options.Reverse) replay.ToggleReverse();
+    if (options.Reverse) {
+        // Reversing maps the replay onto the same place of the reversed track, its end: start
+        // where the reversed track starts, as the export does.
+        replay.ToggleReverse();
+        replay.GoToTrackPoint(1, 1);
+    }
     if (options.Ratio) {
         replay.SetSpeedRatio(*options.Ratio);
         replay.UpdateReplaySpeed();
     }
-    static constexpr const char* ModeNames[] = {"free", "P", "M", "S"};
-    Event("track %s: %d segments, %d points, mode %s", options.TrackPath.c_str(), sim.Track.SegmentCountTotal(),
-          sim.Track.PointCountTotal(), ModeNames[static_cast<int>(replay.Mode())]);
+    if (options.SpeedKmh) {
+        if (replay.Mode() == TrackMode::M)
+            sim.Core.Fix.Speed = *options.SpeedKmh / KmhPerMps;
+        else
+            Event("--speed applies to mode M; mode %s takes its speed from the track", ModeNames[static_cast<int>(replay.Mode())]);
+    }
+    Event("track %s: %d segments, %d points, mode %s%s", options.TrackPath.c_str(), sim.Track.SegmentCountTotal(),
+          sim.Track.PointCountTotal(), ModeNames[static_cast<int>(replay.Mode())], replay.Reversed() ? ", reversed" : "");
     return true;
 }
 
+std::string OutputName(const Engine& engine, int k)
+{
+    if (k == 0) return "output 0 OziExplorer";
+    const OutputSettings& s = engine.Options.Outputs[k];
+    if (!s.Net.empty()) return "output " + std::to_string(k) + " " + s.Net;
+    return "output " + std::to_string(k) + " " + (s.Virtual ? "virtual " : "") + "COM" + std::to_string(s.Port + 1);
+}
 
 void ReportOutputs(const Engine& engine)
 {
@@ -173,8 +197,20 @@ void ReportOutputs(const Engine& engine)
         const bool bare = output.OpenPort && (output.OpenPort->IsVirtual() || !output.OpenPort->NetworkLabel().empty());
         if (bare) std::fprintf(stderr, "%s\n", output.OpenPort->Describe().c_str());
         if (output.OpenPort && !bare) Event("output %d %s", k, output.OpenPort->Describe().c_str());
-        if (output.StartFailed) Event("output %d failed to start", k);
+        if (output.StartFailed) Event("%s failed to start", OutputName(engine, k).c_str());
     }
+}
+
+// What each output sent, so that a script sees a run that fed nothing.
+void ReportGroups(const Engine& engine, bool mirrored, long long mirrorGroups)
+{
+    for (int k = 0; k < OutputCount; ++k) {
+        const OutputRuntime& output = engine.Outputs[k];
+        if (!engine.Options.Outputs[k].Active && output.GroupsSent == 0) continue;
+        Event("%s: %lld group%s sent%s", OutputName(engine, k).c_str(), output.GroupsSent,
+              output.GroupsSent == 1 ? "" : "s", output.StartFailed ? " (failed)" : "");
+    }
+    if (mirrored) Event("standard output: %lld group%s sent", mirrorGroups, mirrorGroups == 1 ? "" : "s");
 }
 
 // The panel in one line, rewritten in place while a terminal watches.
@@ -199,6 +235,42 @@ void PrintStatus(const Engine& engine)
     }
     std::fflush(stderr);
 }
+
+// The tick schedule on the system clock's grid: tick n is due at Base + n × 20 ms, and Base is a
+// whole second, so that the groups of a 1 s or 200 ms interval leave just after the whole and
+// fifth seconds they carry. The sleeps run on the steady clock, re-measured at every tick, so
+// the schedule follows the system clock as NTP slews it.
+class TickSchedule {
+public:
+    using SystemTime = std::chrono::system_clock::time_point;
+    static constexpr std::chrono::milliseconds Period{20};
+
+    TickSchedule() : m_base(std::chrono::ceil<std::chrono::seconds>(std::chrono::system_clock::now())) {}
+
+    SystemTime Base() const { return m_base; }
+    SystemTime Due(long long n) const { return m_base + n * Period; }
+
+    // When tick n is due, on the steady clock. A system clock set more than a second away (a
+    // suspend, a manual change) moves the base by whole seconds instead of running or skipping a
+    // burst of ticks.
+    std::chrono::steady_clock::time_point Deadline(long long n)
+    {
+        using namespace std::chrono;
+        const auto now = system_clock::now();
+        const auto lag = now - Due(n);
+        if (lag > seconds(1)) m_base += floor<seconds>(lag);
+        if (lag < -seconds(1)) m_base -= ceil<seconds>(-lag) - seconds(1);
+        return steady_clock::now() + duration_cast<steady_clock::duration>(Due(n) - system_clock::now());
+    }
+
+    static std::int64_t Milliseconds(SystemTime t)
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
+    }
+
+private:
+    SystemTime m_base;
+};
 
 int Run(const RunOptions& options)
 {
@@ -228,10 +300,16 @@ int Run(const RunOptions& options)
 
     ConsoleHost console;
     HostRelay host(console);
-    SystemCalendarClock calendar;
+    const std::string path = options.ConfigPath.empty() ? DefaultSettingsPath() : options.ConfigPath;
+    if (!options.NoSave) {
+        // Found now, not after the whole run when the settings cannot be written back.
+        if (const std::string problem = SettingsFolderProblem(path); !problem.empty()) {
+            Event("cannot keep settings in %s (%s); use another --config or --no-save", path.c_str(), problem.c_str());
+            return 1;
+        }
+    }
     Settings settings;
     SimFix fix;
-    const std::string path = options.ConfigPath.empty() ? DefaultSettingsPath() : options.ConfigPath;
     if (std::string error; !LoadSettings(path, settings, fix, error)) {
         std::fprintf(stderr, "tolvex: %s\n", error.c_str());
         return 1;
@@ -242,7 +320,9 @@ int Run(const RunOptions& options)
     if (!ApplySkyOptions(options, settings.Sky)) return 1;
     const std::string virtualDir = options.VirtualDir.empty() ? settings.VirtualPortDir : options.VirtualDir;
 
-    SystemPortFactory ports(virtualDir);
+    ScheduledClock calendar;
+    calendar.Set(SystemMilliseconds());
+    SystemPortFactory ports(virtualDir, settings.VirtualPortGroup);
     std::unique_ptr<OziLink> ozi = MakeOziApiLink(settings);
     Simulator sim(host, calendar, ports, ozi.get());
     Operator panel(sim.Core, &sim.TrackReplay);
@@ -273,8 +353,13 @@ int Run(const RunOptions& options)
     if (options.Altitude) engine.Fix.Altitude = std::clamp(*options.Altitude, -MaxAltitude, MaxAltitude);
     if (options.SpeedKmh) engine.Fix.Speed = std::clamp(*options.SpeedKmh / KmhPerMps, 0.0, MaxSpeedMps);
     if (options.Course) engine.Fix.Course = std::clamp(*options.Course, 0.0, 360.0);
+    long long tick = 0;
+    long long mirrorGroups = 0;
+    long long lastMirrorTick = -1;
     if (options.Stdout) {
-        engine.MirrorOutput1 = [](const char* text, int length) {
+        engine.MirrorOutput1 = [&](const char* text, int length) {
+            if (tick != lastMirrorTick) ++mirrorGroups;
+            lastMirrorTick = tick;
             std::fwrite(text, 1, static_cast<std::size_t>(length), stdout);
             std::fflush(stdout);
         };
@@ -297,32 +382,45 @@ int Run(const RunOptions& options)
         engine.SetPlayer(&*player);
     }
 
-    Event("started with settings %s", path.c_str());
+    Event("started with settings %s%s", path.c_str(), options.NoSave ? " (not saved at the end)" : "");
     if (!options.TrackPath.empty() && !StartReplay(options, sim, host)) return 1;
+
+    // Run is pressed on a whole second of the system clock; tick n follows n × 20 ms later.
+    TickSchedule schedule;
+    std::this_thread::sleep_until(schedule.Deadline(0));
+    calendar.Set(TickSchedule::Milliseconds(schedule.Due(0)));
     engine.RunCommand();
     ReportOutputs(engine);
     if (player)
         Event("playing %s at rate %g: on virtual ports once a program opens one", options.PlayPath.c_str(), options.Rate);
     if (server) Event("control channel on %s", server->Where().c_str());
 
-    // Tick n is due at start + n × 20 ms on the steady clock: a late tick is caught up at once, so
-    // the long-run cadence never slips.
-    using Clock = std::chrono::steady_clock;
-    constexpr auto TickPeriod = std::chrono::milliseconds(20);
+    int code = 0;
+    const auto nothingFed = [&] { return !engine.Outputs.AnyOpen() && !options.Stdout; };
+    bool anyActive = false;
+    for (const OutputSettings& output : engine.Options.Outputs) anyActive = anyActive || output.Active;
+    if (nothingFed()) {
+        if (anyActive)
+            Event("no output could start: nothing is fed");
+        else
+            Event("no output is active in %s: nothing is fed", path.c_str());
+        code = 1;
+    }
+
     const long long totalTicks = options.Seconds > 0 ? static_cast<long long>(options.Seconds * 50 + 0.5) : -1;
     const bool showStatus = isatty(STDERR_FILENO) && !options.Stdout && !(server && controlSpec->Type == ControlSpec::Kind::Stdin);
-    const Clock::time_point start = Clock::now();
-    int code = 0;
-    for (long long n = 1; totalTicks < 0 || n <= totalTicks; ++n) {
+    const bool replaying = engine.Mode() != TrackMode::Free;
+    for (tick = 1; code == 0 && (totalTicks < 0 || tick <= totalTicks); ++tick) {
         // Commands are taken while the tick waits, and never while it runs.
+        const auto due = schedule.Deadline(tick);
         if (server)
-            server->ServeUntil(start + n * TickPeriod);
+            server->ServeUntil(due);
         else
-            std::this_thread::sleep_until(start + n * TickPeriod);
+            std::this_thread::sleep_until(due);
         if (g_closeRequested || frontEnd.QuitRequested || (server && server->InputEnded())) break;
         if (scriptRunner) {
             // The script's clock is the simulation's: the ticks done so far.
-            const ScriptRunner::Progress progress = scriptRunner->Advance(static_cast<double>(n - 1) * 0.02);
+            const ScriptRunner::Progress progress = scriptRunner->Advance(static_cast<double>(tick - 1) * 0.02);
             if (progress == ScriptRunner::Progress::Failed) {
                 Event("%s", scriptRunner->Message().c_str());
                 code = 1;
@@ -341,28 +439,43 @@ int Run(const RunOptions& options)
             else
                 Event(command == FixLose ? "fix lost on request" : "fix restored on request");
         }
+        const RunState before = engine.State;
+        calendar.Set(TickSchedule::Milliseconds(schedule.Due(tick)));
         engine.TimerTick();
         if (server) server->AfterTick();
-        if (showStatus && n % 25 == 0) PrintStatus(engine);
+        if (showStatus && tick % 25 == 0) PrintStatus(engine);
         if (player && player->Finished()) break;
+        if (replaying && before == RunState::Running && engine.State == RunState::Paused) {
+            if (showStatus) std::fputc('\n', stderr);
+            Event("track ended at point %d of segment %d, paused", sim.TrackReplay.PointInTrack(), sim.TrackReplay.Track());
+            if (options.ExitAtEnd) break;
+        }
+        if (nothingFed()) {
+            if (showStatus) std::fputc('\n', stderr);
+            Event("every output has failed: nothing is fed");
+            code = 1;
+        }
     }
     if (player) Event("played %s to line %d", options.PlayPath.c_str(), player->LineNumber());
     if (showStatus) std::fputc('\n', stderr);
     if (scriptRunner && totalTicks > 0 && !frontEnd.QuitRequested && code == 0)
         Event("the run ended after %g s with the script at %s", options.Seconds, scriptRunner->Where().c_str());
     if (server) server->Flush(std::chrono::milliseconds(500));
+    ReportGroups(engine, options.Stdout, mirrorGroups);
 
-    std::string error;
-    Settings toSave = engine.Options;
-    for (const std::string& option : options.Outputs) {
-        const int n = option[0] - '0';
-        toSave.Outputs[n] = fileOutputs[n];
-    }
-    if (SaveSettings(path, toSave, engine.Fix, engine.SpeedToSave(), error)) {
-        Event("settings saved to %s", path.c_str());
-    } else {
-        host.ShowMessage(error, "错误", MessageIcon::Error);
-        code = 1;
+    if (!options.NoSave) {
+        std::string error;
+        Settings toSave = engine.Options;
+        for (const std::string& option : options.Outputs) {
+            const int n = option[0] - '0';
+            toSave.Outputs[n] = fileOutputs[n];
+        }
+        if (SaveSettings(path, toSave, engine.Fix, engine.SpeedToSave(), error)) {
+            Event("settings saved to %s", path.c_str());
+        } else {
+            host.ShowMessage(error, "错误", MessageIcon::Error);
+            code = 1;
+        }
     }
     engine.Close();
     Event("closed");
@@ -376,7 +489,10 @@ void AddRunCommand(CLI::App& app)
     auto options = std::make_shared<RunOptions>();
     CLI::App* run = app.add_subcommand("run", "Run the simulator without a window: press Run, tick every 20 ms, "
                                               "close on SIGINT or SIGTERM");
-    run->add_option("--config", options->ConfigPath, "Settings file (default: beside the executable)");
+    run->add_option("--config", options->ConfigPath,
+                    "Settings file (default: $XDG_CONFIG_HOME/tolvex/Tolvex.ini, or tolvex.ini beside the "
+                    "executable when that file exists)");
+    run->add_flag("--no-save", options->NoSave, "Leave the settings file untouched at the end");
     run->add_option("--seconds", options->Seconds, "Close by itself after this many seconds")->check(CLI::PositiveNumber);
     run->add_flag("--stdout", options->Stdout,
                   "Also write to standard output what output 1 would send, at its interval, with CR LF");
@@ -384,22 +500,27 @@ void AddRunCommand(CLI::App& app)
     run->add_option("--lat", options->Latitude, "Starting latitude, degrees")->check(CLI::Range(-90.0, 90.0));
     run->add_option("--lon", options->Longitude, "Starting longitude, degrees")->check(CLI::Range(-180.0, 180.0));
     run->add_option("--alt", options->Altitude, "Starting altitude, metres")->check(CLI::Range(-MaxAltitude, MaxAltitude));
-    run->add_option("--speed", options->SpeedKmh, "Starting speed, km/h")->check(CLI::Range(0.0, 99999.0));
+    run->add_option("--speed", options->SpeedKmh, "Starting speed, km/h; with --track, the speed of mode M")
+        ->check(CLI::Range(0.0, 99999.0));
     run->add_option("--course", options->Course, "Starting course, degrees")->check(CLI::Range(0.0, 360.0));
-    run->add_option("--track", options->TrackPath, "Replay this track (.plt, .gpx, .kml, .gpssim, .trk, or an NMEA log)");
+    CLI::Option* track = run->add_option("--track", options->TrackPath,
+                                         "Replay this track (.plt, .gpx, .kml, .gpssim, .trk, or an NMEA log)");
     run->add_option("--mode", options->Mode, "Replay mode P, M or S (default: the mode used last)")
-        ->check(CLI::IsMember({"P", "M", "S"}, CLI::ignore_case));
+        ->check(CLI::IsMember({"P", "M", "S"}, CLI::ignore_case))
+        ->needs(track);
     CLI::Option* loop =
         run->add_option("--loop", options->Loop, "Loop: none, file or segment; alone, file (with --play: the log)")
             ->expected(0, 1)
             ->check(CLI::IsMember({"", "none", "file", "segment"}));
-    run->add_flag("--reverse", options->Reverse, "Replay the track backwards");
+    run->add_flag("--reverse", options->Reverse, "Replay the track backwards, from its last point")->needs(track);
     run->add_option("--output", options->Outputs,
                     "Set output N (1..3) for this run only: N=off, N=virtual:COMn, N=serial:COMn, "
                     "N=serial:/dev/PATH[@BAUD], N=tcp-listen:[ADDR:]PORT[?clients=N], N=tcp:HOST:PORT or N=udp:HOST:PORT[?ttl=N]; "
                     "repeatable")
         ->take_all();
-    run->add_option("--ratio", options->Ratio, "Speed ratio of mode S")->check(CLI::NonNegativeNumber);
+    run->add_option("--ratio", options->Ratio, "Speed ratio of mode S")->check(CLI::NonNegativeNumber)->needs(track);
+    run->add_flag("--exit-at-end", options->ExitAtEnd, "Close when a replay without a loop reaches the end of the track")
+        ->needs(track);
     CLI::Option* play = run->add_option("--play", options->PlayPath,
                                         "Send this NMEA log's own lines instead, paced by its time stamps")
                             ->excludes("--track");
@@ -415,18 +536,18 @@ void AddRunCommand(CLI::App& app)
     run->add_option("--noise", options->Noise, "Position noise for --sky: UERE in metres (0: none)")
         ->check(CLI::Range(0.0, MaxUere));
     run->add_option("--seed", options->Seed, "Seed of the noise for --sky: the same seed gives the same sentences");
-    run->callback([options, loop, sky] {
-        if (loop->count() > 0 && options->Loop.empty()) options->Loop = "file";
-        options->SkyGiven = sky->count() > 0;
-        SetCommandExitCode(Run(*options));
-    });
     run->add_option("--control", options->Control,
                     "Take commands on unix:PATH, tcp:[ADDR:]PORT or stdin (alone: unix:" + DefaultControlPath() + ")")
         ->expected(0, 1);
     run->add_option("--script", options->ScriptPath,
                     "Run the control commands of this scenario file on the simulator's clock; the run ends with it "
                     "unless --seconds is given");
-    run->callback([options] { SetCommandExitCode(Run(*options)); });
+    // One callback: a second would replace the first.
+    run->callback([options, loop, sky] {
+        if (loop->count() > 0 && options->Loop.empty()) options->Loop = "file";
+        options->SkyGiven = sky->count() > 0;
+        SetCommandExitCode(Run(*options));
+    });
 }
 
 }  // namespace tolvex

@@ -18,7 +18,7 @@
 #include "nmea/output_table.h"
 #include "sim/clock.h"
 #include "tracks/replay.h"
-#include "tracks/segment_rows.h"
+#include "sim/lat_lon_format.h"
 #include "tracks/track_loader.h"
 
 namespace tolvex {
@@ -42,6 +42,7 @@ struct ExportCommandOptions : TrackCommandOptions {
     std::string StartTime;
     std::optional<double> TimeOffset;
     std::optional<double> TimeFactor;
+    bool TrackTimes = false;
 };
 
 struct InfoCommandOptions : TrackCommandOptions {
@@ -152,7 +153,7 @@ struct TrackSession {
         }
         const LoadOutcome outcome = LoadTrackFile(trackPath, Store, Replay, Settings, Host);
         if (!outcome.Loaded && !outcome.MessageShown)
-            Complain("no track loaded from " + trackPath + " (the file cannot be read or no segment passes the filter)");
+            Complain("no track loaded from " + trackPath + " (no segment passes the filter)");
         return outcome.Loaded;
     }
 
@@ -189,6 +190,9 @@ int RunExport(const ExportCommandOptions& options)
         session.Settings.GPSTimeOffset = *options.TimeOffset;
     if (options.TimeFactor)
         session.Settings.GPSTimeFactor = *options.TimeFactor;
+    // The track's own times stand as they are: only an offset given here shifts them.
+    if (options.TrackTimes && !options.TimeOffset)
+        session.Settings.GPSTimeOffset = 0;
     if (!session.Load(options.TrackPath))
         return 1;
 
@@ -203,7 +207,22 @@ int RunExport(const ExportCommandOptions& options)
         replay.SetLateralOffset(*options.Offset);
         replay.ApplyLateralOffset();
     }
-    if (options.Ratio) {
+    if (options.TrackTimes) {
+        if (replay.Mode() != TrackMode::S) {
+            Complain("--track-times needs mode S (--mode S): only mode S follows the track's own time");
+            return 1;
+        }
+        if (options.Ratio && *options.Ratio != 1) {
+            Complain("--track-times replays at ratio 1");
+            return 1;
+        }
+        if (!TrackCarriesTimes(session.Store)) {
+            Complain("--track-times: " + options.TrackPath + " carries no times");
+            return 1;
+        }
+        replay.SetSpeedRatio(1);
+        replay.UpdateReplaySpeed();
+    } else if (options.Ratio) {
         replay.SetSpeedRatio(*options.Ratio);
         replay.UpdateReplaySpeed();
     }
@@ -240,13 +259,36 @@ int RunExport(const ExportCommandOptions& options)
     ExportOptions exportOptions;
     exportOptions.Sentences = *sentences;
     exportOptions.Segment = options.Segment;
+    exportOptions.TrackTimes = options.TrackTimes;
     const auto status = exporter.SaveAs(options.OutputPath, exportOptions);
     if (progressShown)
         std::fputc('\n', stderr);
     if (!status)
         return 1;
-    Complain(*status + " (" + std::to_string(clock.ExportSentenceCount) + " records)");
+    Complain("saved " + options.OutputPath + " (" + std::to_string(clock.ExportSentenceCount) + " records)");
     return 0;
+}
+
+// The segment dialog's list in English: number, name, points, length, first point.
+void PrintSegments(const TrackStore& store, int format)
+{
+    // The coordinate texts of the lists without their Chinese "纬度" / "经度" labels.
+    const auto bare = [](const std::string& text) {
+        const std::size_t space = text.find(' ');
+        return space == std::string::npos ? text : text.substr(space + 1);
+    };
+    int number = 0;
+    double total = 0;
+    for (const TrackSegment& segment : store.ActiveSegments()) {
+        const TrackPoint* first = store.PointAt(segment.FirstPoint - 1);
+        const LatLonText at = FormatLatLon(format, first ? first->Latitude : 0, first ? first->Longitude : 0);
+        const std::string name = segment.Name.empty() ? std::string() : "\"" + segment.Name + "\" ";
+        std::printf("%3d: %s%d points, %.1f km, from %s %s\n", ++number, name.c_str(), segment.PointCount,
+                    segment.Length / 1000, bare(at.Latitude).c_str(), bare(at.Longitude).c_str());
+        total += segment.Length;
+    }
+    std::printf("%d segment%s, %d points, %.1f km\n", store.SegmentCountTotal(), store.SegmentCountTotal() == 1 ? "" : "s",
+                store.PointCountTotal(), total / 1000);
 }
 
 int RunInfo(const InfoCommandOptions& options)
@@ -258,10 +300,7 @@ int RunInfo(const InfoCommandOptions& options)
     TrackSession session(options);
     if (!session.Load(options.TrackPath))
         return 1;
-    const int format = options.Format.value_or(session.Settings.LatLonFormatIndex);
-    for (const std::string& row : SegmentRows(session.Store, format))
-        std::printf("%s\n", row.c_str());
-    std::printf("%s\n", SegmentSummary(session.Store).c_str());
+    PrintSegments(session.Store, options.Format.value_or(session.Settings.LatLonFormatIndex));
     if (!session.Store.LoadRemarks.empty())
         std::printf("%s\n", session.Store.LoadRemarks.c_str());
     if (const int skipped = session.Store.SkippedPoints(); skipped > 0)
@@ -273,7 +312,9 @@ int RunInfo(const InfoCommandOptions& options)
 void AddCommonOptions(CLI::App* command, TrackCommandOptions& options)
 {
     command->add_option("TRACK", options.TrackPath, "Track file (.plt, .gpx, .kml, .gpssim, .trk, or an NMEA log .nmea, .nma, .log, .txt)")->required();
-    command->add_option("--config", options.ConfigPath, "Settings file (default: beside the executable)");
+    command->add_option("--config", options.ConfigPath,
+                        "Settings file (default: $XDG_CONFIG_HOME/tolvex/Tolvex.ini, or tolvex.ini beside the "
+                        "executable when that file exists)");
     command->add_option("--gpx", options.Gpx, "What a GPX file with tracks and routes loads: tracks, routes or both");
 }
 
@@ -302,6 +343,9 @@ void AddTrackCommands(CLI::App& app)
     exportCommand->add_option("--time-offset", exportOptions->TimeOffset, "GPS time offset, hours");
     exportCommand->add_option("--time-factor", exportOptions->TimeFactor, "GPS time factor")
         ->check(CLI::NonNegativeNumber);
+    exportCommand->add_flag("--track-times", exportOptions->TrackTimes,
+                            "Mode S: stamp each record with the track's own time (ratio 1), so a GPX file comes "
+                            "back as an NMEA log with its original times");
     exportCommand->callback([exportOptions] { SetCommandExitCode(RunExport(*exportOptions)); });
 
     auto infoOptions = std::make_shared<InfoCommandOptions>();

@@ -109,6 +109,9 @@ struct Settings {
 
     // Folder of the virtual COM port links; empty means the default runtime folder.
     std::string VirtualPortDir;
+    // Group given to the virtual ports' terminals (mode 0660), as a real serial port has, so a
+    // daemon such as gpsd running as its own user can open them; empty keeps them owner-only.
+    std::string VirtualPortGroup = "dialout";
     // Shared library of the OziExplorer API.
     std::string OziApiLibrary = "oziapi.so";
 

@@ -7,9 +7,12 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -248,8 +251,10 @@ std::string SettingsPathFor(const std::string& exePath)
 std::string ChooseSettingsPath(const std::string& exePath, const char* xdgConfigHome, const char* home)
 {
     if (!exePath.empty()) {
+        // A portable set-up keeps its file beside the program; otherwise the user's settings must
+        // not live in a build folder that a clean deletes.
         std::string beside = SettingsPathFor(exePath);
-        if (::access(FolderOf(beside).c_str(), W_OK) == 0) return beside;
+        if (::access(beside.c_str(), F_OK) == 0) return beside;
     }
     std::string base;
     if (xdgConfigHome && xdgConfigHome[0] == '/') {
@@ -265,6 +270,17 @@ std::string ChooseSettingsPath(const std::string& exePath, const char* xdgConfig
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);  // a failure shows when saving
     return folder + "/Tolvex.ini";
+}
+
+std::string SettingsFolderProblem(const std::string& path)
+{
+    const std::string folder = FolderOf(path);
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) return folder + ": " + std::strerror(errno);
+    if (!S_ISDIR(st.st_mode)) return folder + ": " + std::strerror(ENOTDIR);
+    // The file is replaced through a temporary file beside it, so the folder must take new files.
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) return folder + ": " + std::strerror(errno);
+    return {};
 }
 
 std::string DefaultSettingsPath()
@@ -337,6 +353,7 @@ void LoadSettings(const IniFile& ini, Settings& s, SimFix& fix)
     for (int n = 1; n < OutputCount; ++n)
         s.Outputs[n].Device = r.Text(OutputKey(n, "Device"), "", PathValueChars);
     s.VirtualPortDir = r.Text("VirtualPortDir", "", PathValueChars);
+    s.VirtualPortGroup = r.Text("VirtualPortGroup", "dialout", PathValueChars);
     s.OziApiLibrary = r.Text("OziApiLibrary", "oziapi.so", PathValueChars);
     s.MapTileUrl = r.Text("MapTileUrl", DefaultMapTileUrl, PathValueChars);
     s.MapTileFile = r.Text("MapTileFile", "", PathValueChars);

@@ -26,9 +26,13 @@ inline constexpr std::size_t RealTextChars = 31;
 // name has none ("/opt/a.b/tolvex" gives "/opt/a.b/tolvex.ini").
 std::string SettingsPathFor(const std::string& exePath);
 
-// The settings file beside the running executable when that folder is writable, otherwise
+// The settings file beside the running executable when one already exists there, otherwise
 // $XDG_CONFIG_HOME/tolvex/Tolvex.ini (or ~/.config/tolvex/Tolvex.ini), whose folder is created.
 std::string DefaultSettingsPath();
+
+// Empty when the settings file at path can be written at the close; otherwise the folder and the
+// system's reason, so that a run can refuse at its start instead of failing after its work.
+std::string SettingsFolderProblem(const std::string& path);
 
 // DefaultSettingsPath for a given executable and environment (either may be null or empty).
 std::string ChooseSettingsPath(const std::string& exePath, const char* xdgConfigHome,

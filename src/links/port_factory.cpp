@@ -47,7 +47,8 @@ private:
     bool m_closed = false;
 };
 
-void ShowCreateFailure(CreatePortError error, int number, const VirtualPortTable& table, Host& host)
+// The window's texts, each followed by the cause in the system's words.
+void ShowCreateFailure(CreatePortError error, int number, const std::string& cause, Host& host)
 {
     char text[160];
     switch (error) {
@@ -61,10 +62,7 @@ void ShowCreateFailure(CreatePortError error, int number, const VirtualPortTable
             std::snprintf(text, sizeof text, CannotCreateVirtualPortText, ComName(number).c_str());
             break;
     }
-    std::string message = text;
-    if (error == CreatePortError::FolderUnusable && !table.FolderError().empty())
-        message += "\n" + table.FolderError();
-    host.ShowMessage(message, ErrorCaption, MessageIcon::Error);
+    host.ShowMessage(WithCause(text, cause), ErrorCaption, MessageIcon::Error);
 }
 
 }  // namespace
@@ -72,9 +70,10 @@ void ShowCreateFailure(CreatePortError error, int number, const VirtualPortTable
 std::unique_ptr<SerialPort> OpenVirtualPort(VirtualPortTable& table, int number, Host& host)
 {
     if (!table.HasPort(number)) {
-        const CreatePortError error = table.CreatePort(number);
+        std::string cause;
+        const CreatePortError error = table.CreatePort(number, &cause);
         if (error != CreatePortError::None) {
-            ShowCreateFailure(error, number, table, host);
+            ShowCreateFailure(error, number, cause, host);
             return nullptr;
         }
     }
@@ -86,8 +85,8 @@ std::unique_ptr<SerialPort> PortFactory::OpenNetwork(const std::string& target, 
     return OpenNetworkPort(target, host);
 }
 
-SystemPortFactory::SystemPortFactory(const std::string& virtualPortDir)
-    : m_table(virtualPortDir.empty() ? DefaultVirtualPortDir() : virtualPortDir)
+SystemPortFactory::SystemPortFactory(const std::string& virtualPortDir, const std::string& terminalGroup)
+    : m_table(virtualPortDir.empty() ? DefaultVirtualPortDir() : virtualPortDir, terminalGroup)
 {
 }
 

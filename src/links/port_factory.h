@@ -11,9 +11,9 @@ namespace tolvex {
 
 class SystemPortFactory final : public PortFactory {
 public:
-    // The folder of the virtual port links; empty gives DefaultVirtualPortDir(). The factory must
-    // outlive the ports it opens.
-    explicit SystemPortFactory(const std::string& virtualPortDir);
+    // The folder of the virtual port links; empty gives DefaultVirtualPortDir(). terminalGroup is
+    // VirtualPortGroup (empty: owner-only terminals). The factory must outlive the ports it opens.
+    explicit SystemPortFactory(const std::string& virtualPortDir, const std::string& terminalGroup = {});
 
     std::unique_ptr<SerialPort> Open(const SerialPortRequest& request, Host& host) override;
     void RemoveLeftoverPorts(Host& host) override;

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "config/settings.h"
 #include "links/device_write.h"
@@ -31,29 +33,25 @@ std::string ComName(int number)
 std::unique_ptr<RealSerialPort> RealSerialPort::Open(const SerialPortRequest& request, Host& host)
 {
     const std::string name = ComName(request.Number);
-    const auto fail = [&]() -> std::unique_ptr<RealSerialPort> {
+    const std::string path = ComDevicePath(request.Number, request.Device);
+    const auto fail = [&](const std::string& cause, int fd = -1) -> std::unique_ptr<RealSerialPort> {
+        if (fd >= 0) ::close(fd);
         char text[128];
         std::snprintf(text, sizeof text, CannotOpenPortText, name.c_str());
-        host.ShowMessage(text, ErrorCaption, MessageIcon::Error);
+        host.ShowMessage(WithCause(text, cause), ErrorCaption, MessageIcon::Error);
         return nullptr;
     };
-    if (request.Number < 1 || request.Number > MaxComPort) return fail();
+    if (request.Number < 1 || request.Number > MaxComPort)
+        return fail(name + " is outside COM1..COM" + std::to_string(MaxComPort));
 
-    const std::string path = ComDevicePath(request.Number, request.Device);
     // Non-blocking: neither a missing carrier at open nor a stalled line at write may hold the tick.
     const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return fail();
+    if (fd < 0) return fail(path + ": " + std::strerror(errno));
     // A mistyped device path naming a file would otherwise be overwritten from its first byte.
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
-        ::close(fd);
-        return fail();
-    }
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return fail(path + ": not a serial device", fd);
     // The port is ours alone, as the original exclusive open made it; another holder refuses us.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return fail();
-    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(path + ": in use by another program", fd);
     SetExclusiveUse(fd, true);
     // A device that refuses a setting still gets the sentences, as before.
     ApplyLineSettings(fd, LineSettings{request.BaudRate, request.ParityIndex, request.StopBitsIndex, 8});

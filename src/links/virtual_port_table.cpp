@@ -5,10 +5,13 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <grp.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <vector>
 #include <filesystem>
 #include <optional>
 #include <climits>
@@ -30,39 +33,80 @@ std::string DefaultVirtualPortDir()
 
 namespace {
 
-// The folder of the links, made with 0700 where missing (parents too) and opened without
-// following a link. It must be a directory of ours that no one else may write to: another user
-// who could plant it or write in it could redirect or block our ports. A folder of ours that is
-// writable by others is tightened. Returns the open folder, or -1 with the reason in why.
+// The folder of the links, made where missing (parents too) and opened without following a link.
+// What we make is traversable by others (0711) but not listable or writable: a daemon running as
+// its own user can follow a link it is given, nothing more. It must be a directory of ours that
+// no one else may write to: another user who could plant it or write in it could redirect or block
+// our ports. A folder of ours that is writable by others is tightened. Returns the open folder, or -1 with the reason in why.
 int OpenPortFolder(const std::string& folder, std::string& why)
 {
-    auto refuse = [&](const char* format, int fd = -1) {
+    auto refuse = [&](const std::string& reason, int fd = -1) {
         if (fd >= 0) ::close(fd);
-        char text[PATH_MAX + 128];
-        std::snprintf(text, sizeof text, format, folder.c_str(), std::strerror(errno));
-        why = text;
+        why = folder + ": " + reason;
         return -1;
     };
-    if (folder.empty()) return refuse(VirtualPortFolderMissingText);
-    for (std::size_t pos = 1; pos < folder.size(); ++pos) {
-        if (folder[pos] == '/') ::mkdir(folder.substr(0, pos).c_str(), 0700);
+    if (folder.empty()) {
+        why = "no folder given";
+        return -1;
     }
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return refuse(VirtualPortFolderMissingText);
+    for (std::size_t pos = 1; pos < folder.size(); ++pos) {
+        if (folder[pos] == '/' && ::mkdir(folder.substr(0, pos).c_str(), 0711) == 0)
+            ::chmod(folder.substr(0, pos).c_str(), 0711);  // whatever the umask took away
+    }
+    if (::mkdir(folder.c_str(), 0711) == 0) ::chmod(folder.c_str(), 0711);
+    else if (errno != EEXIST) return refuse(std::strerror(errno));
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
+        const int error = errno;
         struct stat st {};
         if (::lstat(folder.c_str(), &st) == 0) {
-            if (S_ISLNK(st.st_mode)) return refuse(VirtualPortFolderIsLinkText);
-            if (!S_ISDIR(st.st_mode)) return refuse(VirtualPortFolderNotFolderText);
+            if (S_ISLNK(st.st_mode)) return refuse("a symbolic link, refused");
+            if (!S_ISDIR(st.st_mode)) return refuse(std::strerror(ENOTDIR));
         }
-        return refuse(VirtualPortFolderMissingText);
+        return refuse(std::strerror(error));
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0) return refuse(VirtualPortFolderMissingText, fd);
-    if (st.st_uid != ::geteuid()) return refuse(VirtualPortFolderNotOursText, fd);
+    if (::fstat(fd, &st) != 0) return refuse(std::strerror(errno), fd);
+    if (st.st_uid != ::geteuid()) return refuse("owned by another user, refused", fd);
     if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && ::fchmod(fd, st.st_mode & 07755) != 0)
-        return refuse(VirtualPortFolderOpenText, fd);
+        return refuse(std::string("writable by others and cannot be tightened: ") + std::strerror(errno), fd);
     return fd;
+}
+
+// The pid a running holder wrote into a lock file, with its program name: "tolvex, process 4242".
+std::string DescribeHolder(int folder, const std::string& lockName)
+{
+    std::string text;
+    const int fd = ::openat(folder, lockName.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return "another process";
+    char digits[24] = {};
+    const ssize_t n = ::read(fd, digits, sizeof digits - 1);
+    ::close(fd);
+    const long pid = n > 0 ? std::strtol(digits, nullptr, 10) : 0;
+    if (pid <= 0) return "another process";
+    text = "process " + std::to_string(pid);
+    char comm[64] = {};
+    const int c = ::open(("/proc/" + std::to_string(pid) + "/comm").c_str(), O_RDONLY | O_CLOEXEC);
+    if (c >= 0) {
+        const ssize_t m = ::read(c, comm, sizeof comm - 1);
+        ::close(c);
+        std::string name(comm, m > 0 ? static_cast<std::size_t>(m) : 0);
+        while (!name.empty() && name.back() == '\n') name.pop_back();
+        if (!name.empty()) text = name + ", " + text;
+    }
+    return text;
+}
+
+// The group and mode of a real serial port (root:dialout 0660), so that a member of the group can
+// open the terminal. Only a member may give a file to a group; otherwise it stays owner-only.
+void ShareWithGroup(const std::string& device, const std::string& group)
+{
+    if (group.empty()) return;
+    std::vector<char> buffer(16384);
+    struct group entry {};
+    struct group* found = nullptr;
+    if (::getgrnam_r(group.c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) return;
+    if (::chown(device.c_str(), static_cast<uid_t>(-1), found->gr_gid) == 0) ::chmod(device.c_str(), 0660);
 }
 
 // Sets the slave side raw (no echo, no line editing, no CR/LF translation) and throws away what a
@@ -154,6 +198,7 @@ struct VirtualPortTable::Port {
             if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
                 const int error = errno;
                 ::close(fd);
+                errno = error;
                 return error == EWOULDBLOCK ? CreatePortError::NameTaken : CreatePortError::FolderUnusable;
             }
             struct stat held {}, named {};
@@ -161,6 +206,9 @@ struct VirtualPortTable::Port {
                 held.st_dev == named.st_dev &&
                 held.st_ino == named.st_ino) {
                 Lock = fd;
+                // Who holds the port, for the message another start of COMn shows.
+                const std::string pid = std::to_string(::getpid()) + "\n";
+                if (::ftruncate(fd, 0) == 0) (void)!::write(fd, pid.data(), pid.size());
                 return CreatePortError::None;
             }
             ::close(fd);  // the previous owner removed this file while we waited: lock the new one
@@ -168,7 +216,7 @@ struct VirtualPortTable::Port {
         return CreatePortError::NameTaken;
     }
 
-    CreatePortError OpenPty()
+    CreatePortError OpenPty(const std::string& group)
     {
         Master = ::posix_openpt(O_RDWR | O_NOCTTY);
         if (Master < 0) {
@@ -180,6 +228,7 @@ struct VirtualPortTable::Port {
         char name[PATH_MAX];
         if (::ptsname_r(Master, name, sizeof name) != 0) return CreatePortError::PtyFailed;
         Device = name;
+        ShareWithGroup(Device, group);
         // Opening and closing the slave once makes the master report a hang-up until a reader
         // opens it: that is how IsPeerOpen sees readers.
         ResetSlave(Device);
@@ -197,8 +246,9 @@ struct VirtualPortTable::Port {
     }
 };
 
-VirtualPortTable::VirtualPortTable(std::string folder, std::function<Clock::time_point()> now)
-    : m_folder(std::move(folder)), m_now(std::move(now))
+VirtualPortTable::VirtualPortTable(std::string folder, std::string terminalGroup,
+                                   std::function<Clock::time_point()> now)
+    : m_folder(std::move(folder)), m_group(std::move(terminalGroup)), m_now(std::move(now))
 {
     // Links point other programs at the port: they must not depend on our working directory.
     std::error_code ec;
@@ -238,26 +288,46 @@ std::string VirtualPortTable::DevicePath(int number) const
     return port != nullptr ? port->Device : std::string();
 }
 
-CreatePortError VirtualPortTable::CreatePort(int number)
+CreatePortError VirtualPortTable::CreatePort(int number, std::string* cause)
 {
-    if (number < 1 || number > SlotCount) return CreatePortError::BadNumber;
+    std::string ignored;
+    std::string& why = cause != nullptr ? *cause : ignored;
+    why.clear();
+    if (number < 1 || number > SlotCount) {
+        why = "COM" + std::to_string(number) + " is outside COM1..COM" + std::to_string(SlotCount);
+        return CreatePortError::BadNumber;
+    }
     if (HasPort(number)) return CreatePortError::None;
     auto port = std::make_unique<Port>();
-    m_folderError.clear();
-    port->Folder = OpenPortFolder(m_folder, m_folderError);
+    port->Folder = OpenPortFolder(m_folder, why);
     if (port->Folder < 0) return CreatePortError::FolderUnusable;
     const std::string name = "COM" + std::to_string(number);
+    const std::string link = LinkPath(number);
     if (const auto error = port->TakeLock(name + ".lock"); error != CreatePortError::None) {
+        why = error == CreatePortError::NameTaken ? "held by " + DescribeHolder(port->Folder, name + ".lock")
+                                                  : link + ".lock: " + std::strerror(errno);
         return error;
     }
     // Holding the lock, any link of this name is a leftover of a program that ended without removing it.
     struct stat st {};
     if (::fstatat(port->Folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (!S_ISLNK(st.st_mode)) return CreatePortError::NameTaken;  // never delete a file we did not make
-        if (::unlinkat(port->Folder, name.c_str(), 0) != 0 && errno != ENOENT) return CreatePortError::FolderUnusable;
+        if (!S_ISLNK(st.st_mode)) {  // never delete a file we did not make
+            why = link + " exists and is not a link";
+            return CreatePortError::NameTaken;
+        }
+        if (::unlinkat(port->Folder, name.c_str(), 0) != 0 && errno != ENOENT) {
+            why = link + ": " + std::strerror(errno);
+            return CreatePortError::FolderUnusable;
+        }
     }
-    if (const auto error = port->OpenPty(); error != CreatePortError::None) return error;
-    if (::symlinkat(port->Device.c_str(), port->Folder, name.c_str()) != 0) return CreatePortError::FolderUnusable;
+    if (const auto error = port->OpenPty(m_group); error != CreatePortError::None) {
+        why = std::string("pseudo-terminal: ") + std::strerror(errno);
+        return error;
+    }
+    if (::symlinkat(port->Device.c_str(), port->Folder, name.c_str()) != 0) {
+        why = link + ": " + std::strerror(errno);
+        return CreatePortError::FolderUnusable;
+    }
     m_slots[number - 1] = std::move(port);
     return CreatePortError::None;
 }

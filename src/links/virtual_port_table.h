@@ -32,8 +32,10 @@ public:
 
     using Clock = std::chrono::steady_clock;
 
-    // now tells the time for the writes (tests step it).
-    explicit VirtualPortTable(std::string folder, std::function<Clock::time_point()> now = Clock::now);
+    // terminalGroup: the group the terminals are given with mode 0660 (empty: owner-only); now
+    // tells the time for the writes (tests step it).
+    explicit VirtualPortTable(std::string folder, std::string terminalGroup = {},
+                              std::function<Clock::time_point()> now = Clock::now);
     ~VirtualPortTable();  // frees the slots still filled: the ports end with the program
     VirtualPortTable(const VirtualPortTable&) = delete;
     VirtualPortTable& operator=(const VirtualPortTable&) = delete;
@@ -42,7 +44,9 @@ public:
     bool HasPort(int number) const;
 
     // Makes COMn and fills its slot; a link left behind by a program that crashed is replaced.
-    CreatePortError CreatePort(int number);
+    // On failure, cause (when given) says why in the system's words: the path and its error, or
+    // the process holding the name.
+    CreatePortError CreatePort(int number, std::string* cause = nullptr);
     // Removes the link and frees the pseudo-terminal (a program still reading sees a hang-up). False
     // only when the link cannot be removed: the port then stays whole in its slot.
     bool RemovePort(int number);
@@ -56,8 +60,6 @@ public:
     // Another program has the port open now.
     bool IsPeerOpen(int number);
 
-    // Why the last CreatePort found the folder unusable: a text naming the folder.
-    const std::string& FolderError() const { return m_folderError; }
 
     std::string LinkPath(int number) const;   // <folder>/COMn
     std::string DevicePath(int number) const; // /dev/pts/N while the port exists, else empty
@@ -67,7 +69,7 @@ private:
     Port* Slot(int number) const;
 
     std::string m_folder;
-    std::string m_folderError;
+    std::string m_group;
     std::function<Clock::time_point()> m_now;
     std::array<std::unique_ptr<Port>, SlotCount> m_slots;
 };

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include <memory>
@@ -80,9 +82,19 @@ long long NmeaExport::ExportNmea(std::FILE* file, const ExportOptions& options)
     m_cancelled = false;
     long long records = 0;
     bool finished = false;
+    std::int64_t trackMs = 0;
+    const std::int64_t offsetMs = static_cast<std::int64_t>(m_settings.GPSTimeOffset * 3600) * 1000;
     while (!finished) {
         m_replay.ReplayStep(finished, singleSegment);
-        builder.BuildSentences(m_fix, m_runState, m_settings, m_clock, m_calendar, true, sky ? &*sky : nullptr);
+        if (options.TrackTimes) {
+            // A point without a time inside a timed track: one step on from the last record.
+            const std::optional<double> t = m_replay.TrackTime();
+            trackMs = t ? static_cast<std::int64_t>(std::llround(*t * 1000)) : trackMs + ExportStepInterval;
+            ++m_clock.ExportSentenceCount;  // the records are counted all the same
+            builder.BuildSentencesAt(m_fix, m_runState, m_settings, trackMs + offsetMs, sky ? &*sky : nullptr);
+        } else {
+            builder.BuildSentences(m_fix, m_runState, m_settings, m_clock, m_calendar, true, sky ? &*sky : nullptr);
+        }
         builder.AppendLineEnds();
         for (int i = 0; i < SentenceCount; ++i) {
             if (!options.Sentences[i]) continue;

@@ -21,6 +21,9 @@ struct ExportOptions {
     // Written per step in the order RMC, GGA, GSA, GSV, GLL, VTG.
     std::array<bool, SentenceCount> Sentences = {true, true, true, true, false, false};
     int Segment = 0;  // 1-based segment exported alone ("选择段"); 0 exports all segments in order
+    // Each record carries the track's own time where the replay stands (plus the time offset)
+    // instead of the export clock, so a timed track comes back with its original times.
+    bool TrackTimes = false;
 };
 
 class NmeaExport {

@@ -22,8 +22,8 @@ constexpr const char GsvText[] = "$GPGSV,1,1,04,01,30,000,35,02,40,090,40,03,50,
 constexpr std::int64_t EarliestFixTime = 0;
 constexpr std::int64_t LatestFixTime = 32535215999;  // 3000-12-31 23:59:59
 
-// Whole seconds toward zero, kept within a range no calendar time can leave.
-std::int64_t TruncSeconds(double seconds)
+// Toward zero (seconds or milliseconds), kept within a range no calendar time can leave.
+std::int64_t TruncWhole(double seconds)
 {
     if (!std::isfinite(seconds)) return 0;
     return static_cast<std::int64_t>(std::clamp(seconds, -1e15, 1e15));
@@ -213,23 +213,32 @@ void NmeaBuilder::BuildSentences(const SimFix& fix, RunState runState, const Set
         clock.ExportSentenceCount = 0;
     }
     const std::int64_t start = *clock.FixClockStart;
-    const std::int64_t offset = TruncSeconds(settings.GPSTimeOffset * 3600);
-    std::int64_t elapsed;
+    const std::int64_t offset = TruncWhole(settings.GPSTimeOffset * 3600);
+    std::int64_t elapsedMs;
     if (exportRunning) {
+        // One record a second, scaled in whole seconds: the file's times never carry a fraction.
         ++clock.ExportSentenceCount;
-        elapsed = TruncSeconds(clock.ExportSentenceCount * settings.GPSTimeFactor);
+        elapsedMs = TruncWhole(clock.ExportSentenceCount * settings.GPSTimeFactor) * 1000;
     } else {
-        elapsed = TruncSeconds(static_cast<double>(calendar.Now() - start) * settings.GPSTimeFactor);
+        const double realMs = static_cast<double>(calendar.NowMilliseconds() - start * 1000);
+        elapsedMs = TruncWhole(realMs * settings.GPSTimeFactor);
     }
-    const std::int64_t fixTime = std::clamp(start + elapsed + offset, EarliestFixTime, LatestFixTime);
-    const UtcTime utc = BreakUtc(fixTime);
+    BuildSentencesAt(fix, runState, settings, (start + offset) * 1000 + elapsedMs, sky);
+}
+
+void NmeaBuilder::BuildSentencesAt(const SimFix& fix, RunState runState, const Settings& settings,
+                                   std::int64_t fixMilliseconds, SkyModel* sky)
+{
+    const std::int64_t ms = std::clamp(fixMilliseconds, EarliestFixTime * 1000, LatestFixTime * 1000);
+    const UtcTime utc = BreakUtc(ms / 1000);
 
     char fieldText[4][32];
     TextBuilder time(fieldText[0], sizeof fieldText[0]);
     TextBuilder date(fieldText[1], sizeof fieldText[1]);
     TextBuilder lat(fieldText[2], sizeof fieldText[2]);
     TextBuilder lon(fieldText[3], sizeof fieldText[3]);
-    time.Digits(utc.Hour, 2).Digits(utc.Minute, 2).Digits(utc.Second, 2).Put(".000,");
+    time.Digits(utc.Hour, 2).Digits(utc.Minute, 2).Digits(utc.Second, 2).Put('.').Digits(static_cast<int>(ms % 1000), 3);
+    time.Put(',');
     date.Digits(utc.Day, 2).Digits(utc.Month, 2).Digits(utc.Year % 100, 2).Put(',');
 
     const double kmh = ReportedSpeed(fix, runState, settings) * KmhPerMps;
@@ -237,7 +246,7 @@ void NmeaBuilder::BuildSentences(const SimFix& fix, RunState runState, const Set
     const double course = std::clamp(Finite(fix.Course), -360.0, 720.0);
 
     // Without a sky: the receiver of four fixed satellites. With one: what it sees at the fix time.
-    const SkyView* view = sky ? &sky->Observe(fix, static_cast<double>(fixTime)) : nullptr;
+    const SkyView* view = sky ? &sky->Observe(fix, static_cast<double>(ms) / 1000) : nullptr;
     const bool valid = view == nullptr || view->FixValid;
     const char* talker = PositionTalker(view);
 

@@ -30,6 +30,9 @@ public:
     // GSV may take several lines and the sky is observed at the fix time.
     void BuildSentences(const SimFix& fix, RunState runState, const Settings& settings, FixClock& clock,
                         const CalendarClock& calendar, bool exportRunning, SkyModel* sky = nullptr);
+    // The same for a fix time given in milliseconds since 1970 UTC (a track's own time).
+    void BuildSentencesAt(const SimFix& fix, RunState runState, const Settings& settings, std::int64_t fixMilliseconds,
+                          SkyModel* sky = nullptr);
     // Appends CR LF to every line.
     void AppendLineEnds();
 

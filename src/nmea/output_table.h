@@ -18,6 +18,7 @@ struct OutputRuntime {
     int ListenPort = 0;                    // the TCP port of a running network server, for the clash check
     int TickCounter = 0;
     bool StartFailed = false;
+    long long GroupsSent = 0;              // groups of sentences this output has sent since the program started
 
     bool IsOpen() const { return OpenPort != nullptr || LinkUp; }
 };

@@ -137,7 +137,10 @@ void Engine::Tick()
         for (int s = 0; s < SentenceCount; ++s)
             if (ozi.Send[s])
                 for (int line = 0; line < m_builder.LineCount(s); ++line) Outputs.Ozi()->Send(m_builder.Text(s, line));
+        ++Outputs[0].GroupsSent;
     }
+    for (int k = 1; k < OutputCount; ++k)
+        if (Outputs[k].OpenPort && Outputs[k].TickCounter == 0) ++Outputs[k].GroupsSent;
 
     m_builder.AppendLineEnds();
 

@@ -58,7 +58,18 @@ double FractionForDistance(double lat, double lon, double toLat, double toLon, d
     return x;
 }
 
+const char* const NoTimesForModeSText = "航迹不含时间，S模式将每步前进一个点，显示的速度与实际运动不符 ";
+
 }  // namespace
+
+bool TrackCarriesTimes(const TrackStore& store)
+{
+    int timed = 0;
+    for (const TrackPoint& p : store.ForwardPoints())
+        if (Timed(p) && ++timed == 2)
+            return true;
+    return false;
+}
 
 GeoPoint ProjectOnLeg(double lat, double lon, const TrackPoint& p, const TrackPoint& q)
 {
@@ -447,11 +458,14 @@ void Replay::SetTrackMode(TrackMode mode)
         return;
     if (m_trackMode == TrackMode::Free)
         SnapToTrack(m_fix.Latitude, m_fix.Longitude);
+    const bool newlyS = mode == TrackMode::S && m_trackMode != TrackMode::S;
     m_trackMode = mode;
     m_settings.LastTrackMode = static_cast<int>(mode);
     UpdateStepInterval();
     UpdateReplaySpeed();
     m_host.RefreshPanel(1);
+    if (newlyS)
+        WarnWithoutTimes();
 }
 
 void Replay::StartNewTrack()
@@ -460,6 +474,14 @@ void Replay::StartNewTrack()
     m_trackMode = last >= 1 && last <= 3 ? static_cast<TrackMode>(last) : TrackMode::P;
     UpdateStepInterval();
     GoToTrackPoint(1, 1);
+    if (m_trackMode == TrackMode::S)
+        WarnWithoutTimes();
+}
+
+void Replay::WarnWithoutTimes()
+{
+    if (!TrackCarriesTimes(m_store))
+        m_host.ShowMessage(NoTimesForModeSText, "警告", MessageIcon::Warning);
 }
 
 void Replay::ToggleReverse()
@@ -536,6 +558,25 @@ void Replay::SelectSegment()
         m_host.RefreshPanel(1);
     }
     m_trackBusy = false;
+}
+
+std::optional<double> Replay::TrackTime() const
+{
+    const TrackPoint* p = m_store.PointAt(m_nPoint - 1);
+    if (p == nullptr || !Timed(*p))
+        return std::nullopt;
+    const TrackPoint* q = (p->Flags & SegmentEnd) ? nullptr : m_store.PointAt(m_nPoint);
+    if (q == nullptr || !Timed(*q))
+        return p->Time;
+    // The replay stands on the straight line p..q: the share of the larger coordinate change is exact.
+    const double dLat = q->Latitude - p->Latitude;
+    const double dLon = q->Longitude - p->Longitude;
+    double f = 0;
+    if (std::abs(dLat) >= std::abs(dLon) && dLat != 0)
+        f = (m_trackLatitude - p->Latitude) / dLat;
+    else if (dLon != 0)
+        f = (m_trackLongitude - p->Longitude) / dLon;
+    return p->Time + (q->Time - p->Time) * std::clamp(f, 0.0, 1.0);
 }
 
 ReplaySnapshot Replay::Save() const

@@ -2,6 +2,7 @@
 // The replay engine: moves the fix along the loaded track in modes P (point by point), M (at the
 // operator's speed) and S (on the track's own time, scaled by SpeedRatio).
 
+#include <optional>
 #include <string>
 
 #include "config/settings.h"
@@ -28,6 +29,9 @@ struct ReplaySnapshot {
     LoopMode Loop = LoopMode::NoLoop;
     bool PositionHold = false;
 };
+
+// Mode S needs two timed points to run on the track's time; without, it steps point by point.
+bool TrackCarriesTimes(const TrackStore& store);
 
 // The point of the track nearest to (lat, lon) on the leg p..q, in plain degree coordinates.
 GeoPoint ProjectOnLeg(double lat, double lon, const TrackPoint& p, const TrackPoint& q);
@@ -66,6 +70,10 @@ public:
     // Entry at 0-based position index of ActivePoints; outside the list the diagnostic is shown
     // and null returned.
     const TrackPoint* GetTrackPointArray(int index);
+
+    // The track's own time (seconds since 1970) where the replay stands, between the times of the
+    // two points around it; nothing when the point behind carries no time.
+    std::optional<double> TrackTime() const;
 
     ReplaySnapshot Save() const;
     void Restore(const ReplaySnapshot& snapshot);
@@ -109,6 +117,8 @@ private:
     void StepM(bool& finished, bool stopAtSegmentEnds);
     void StepS(bool& finished, bool stopAtSegmentEnds);
     void SnapUnguarded(double latitude, double longitude);
+    // Mode S on a track without times moves point by point at a speed that does not match: say so.
+    void WarnWithoutTimes();
 
     SimFix& m_fix;
     Settings& m_settings;

@@ -1,7 +1,10 @@
 #include "tracks/track_loader.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 
@@ -29,13 +32,22 @@ LoadOutcome LoadTrackFile(const std::string& path, TrackStore& store, Replay& re
         return outcome;
     };
 
-    // A FIFO, a device or a folder would block the reader or feed it forever: refused before it
-    // is opened. A missing file is the reader's own (silent) failure.
+    // A file that cannot be opened is told in the same words whatever its format. Non-blocking, so
+    // that naming a pipe never hangs here.
+    if (const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); fd >= 0) {
+        ::close(fd);
+    } else {
+        host.ShowMessage("无法读取文件：\n" + path + " (" + std::strerror(errno) + ")", "错误", MessageIcon::Error);
+        outcome.MessageShown = true;
+        return outcome;
+    }
+    // A FIFO, a device, a folder or a file beyond any track's size would block the reader or feed
+    // it forever: refused before the reader sees it.
     ReadStatus status;
     std::string error;
     if (const int fd = OpenRegularFile(path, MaxTrackFileBytes, status, error); fd >= 0)
         ::close(fd);
-    else if (status == ReadStatus::Failed)
+    else
         return refuse();
 
     ReadResult result;

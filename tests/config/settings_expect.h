@@ -73,6 +73,7 @@ inline void ExpectSameSettings(const Settings& a, const Settings& b)
     EXPECT_EQ(a.TimerWaits, b.TimerWaits);
     EXPECT_EQ(a.ChangeWaits, b.ChangeWaits);
     EXPECT_EQ(a.VirtualPortDir, b.VirtualPortDir);
+    EXPECT_EQ(a.VirtualPortGroup, b.VirtualPortGroup);
     EXPECT_EQ(a.OziApiLibrary, b.OziApiLibrary);
     EXPECT_EQ(a.MapTileUrl, b.MapTileUrl);
     EXPECT_EQ(a.MapTileFile, b.MapTileFile);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <cstdlib>
 #include <string>
 
@@ -219,10 +220,12 @@ TEST(LoadSettings, LinuxOnlyKeys)
     Settings s;
     SimFix fix;
     const std::string longPath = "/dev/" + std::string(400, 'p');
-    LoadSettings(IniFile::Parse("[Tolvex]\nOutput2Device=" + longPath + "\nVirtualPortDir=/run/tolvex\n"), s, fix);
+    LoadSettings(IniFile::Parse("[Tolvex]\nOutput2Device=" + longPath + "\nVirtualPortDir=/run/tolvex\nVirtualPortGroup=\n"), s, fix);
     EXPECT_EQ(s.Outputs[1].Device, "");
     EXPECT_EQ(s.Outputs[2].Device, longPath);  // a path is never cut to a Windows buffer
     EXPECT_EQ(s.VirtualPortDir, "/run/tolvex");
+    EXPECT_EQ(s.VirtualPortGroup, "");  // set empty: owner-only terminals
+    EXPECT_EQ(Settings{}.VirtualPortGroup, "dialout");
     EXPECT_EQ(s.OziApiLibrary, "oziapi.so");
     EXPECT_EQ(s.MapTileUrl, "https://tile.openstreetmap.org/{z}/{x}/{y}.png");
     EXPECT_EQ(s.MapTileFile, "");
@@ -324,9 +327,12 @@ protected:
     std::string m_dir;
 };
 
-TEST_F(ChoosePath, BesideTheExecutableWhenWritable)
+TEST_F(ChoosePath, BesideTheExecutableOnlyWhenTheFileIsThere)
 {
-    EXPECT_EQ(ChooseSettingsPath(m_dir + "/tolvex", nullptr, nullptr), m_dir + "/tolvex.ini");
+    const std::string home = m_dir + "/home";
+    EXPECT_EQ(ChooseSettingsPath(m_dir + "/tolvex", nullptr, home.c_str()), home + "/.config/tolvex/Tolvex.ini");
+    std::ofstream(m_dir + "/tolvex.ini") << "[Tolvex]\n";
+    EXPECT_EQ(ChooseSettingsPath(m_dir + "/tolvex", nullptr, home.c_str()), m_dir + "/tolvex.ini");
 }
 
 TEST_F(ChoosePath, ConfigFolderOtherwise)

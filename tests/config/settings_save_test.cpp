@@ -467,6 +467,7 @@ Output1Device=/dev/ttyUSB0
 Output3Device=/dev/pts/7
 Output2Net=tcp-listen:[::]:10110
 VirtualPortDir=/run/user/1000/tolvex
+VirtualPortGroup=uucp
 OziApiLibrary=/opt/ozi/liboziapi.so
 MapTileUrl=http://127.0.0.1:8080/{z}/{x}/{y}.png
 MapTileFile=/srv/maps/china.mbtiles
@@ -502,6 +503,7 @@ TEST_F(SettingsFile, EveryKeyRoundTrips)
     fromCopy.BackColor = first.BackColor;
     for (int n = 0; n < OutputCount; ++n) fromCopy.Outputs[n].Device = first.Outputs[n].Device;
     fromCopy.VirtualPortDir = first.VirtualPortDir;
+    fromCopy.VirtualPortGroup = first.VirtualPortGroup;
     fromCopy.OziApiLibrary = first.OziApiLibrary;
     fromCopy.MapTileUrl = first.MapTileUrl;
     fromCopy.MapTileFile = first.MapTileFile;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -173,6 +174,43 @@ TEST_F(ExportThroughGpsbabel, GpsbabelReadsThePointsBack)
     }
 }
 
+// A timed GPX comes back through gpsbabel with its own times: each point at its time and place.
+TEST_F(ExportThroughGpsbabel, TrackTimesBringTheGpxBackWithItsTimes)
+{
+    const fs::path out = m_dir / "times.nmea";
+    const auto result = RunCommand(std::string(TOLVEX_BINARY) + " export " + (m_dir / "in.gpx").string() + " -o " +
+                                   out.string() + " --mode S --track-times --sentences RMC --config " +
+                                   (m_dir / "none.ini").string() + " 2>&1");
+    ASSERT_EQ(result.Status, 0) << result.Output;
+    const auto csv = RunCommand("gpsbabel -t -i nmea -f " + out.string() + " -o unicsv,utc=0 -F - 2>&1");
+    ASSERT_EQ(csv.Status, 0) << csv.Output;
+    auto rows = Split(csv.Output, '\n');
+    for (std::string& row : rows)
+        if (!row.empty() && row.back() == '\r')
+            row.pop_back();
+    ASSERT_GT(rows.size(), 2u) << csv.Output;
+    const auto header = Split(rows[0], ',');
+    const auto column = [&](const std::string& name) {
+        return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) - header.begin());
+    };
+    const std::size_t lat = column("Latitude"), lon = column("Longitude"), date = column("Date"), time = column("Time");
+    ASSERT_LT(std::max({lat, lon, date, time}), header.size()) << rows[0];
+    std::size_t matched = 0;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        const auto fields = Split(rows[r], ',');
+        EXPECT_EQ(fields[date], "2009/10/11") << rows[r];
+        for (const TrackPointSpec& p : GpxPoints) {
+            if (fields[time].substr(0, 8) != std::string(p.time).substr(11, 8)) continue;
+            EXPECT_NEAR(std::stod(fields[lat]), p.lat, 1.0 / 600000) << rows[r];
+            EXPECT_NEAR(std::stod(fields[lon]), p.lon, 1.0 / 600000) << rows[r];
+            ++matched;
+        }
+    }
+    EXPECT_EQ(matched, std::size(GpxPoints)) << csv.Output;
+    EXPECT_EQ(rows.size(), 1u + 51u) << "one record a second from 12:00:00 to 12:00:50";
+    EXPECT_EQ(Split(rows[1], ',')[time].substr(0, 8), "12:00:00") << "no one-step shift";
+}
+
 TEST_F(ExportThroughGpsbabel, FailuresExitNonZeroWithMessage)
 {
     struct Case {
@@ -202,9 +240,9 @@ TEST_F(ExportThroughGpsbabel, InfoListsTheSegment)
     ASSERT_EQ(result.Status, 0) << result.Output;
     const auto lines = Split(result.Output, '\n');
     ASSERT_EQ(lines.size(), 2u) << result.Output;
-    EXPECT_EQ(lines[0].rfind("  1：       6点", 0), 0u) << lines[0];
-    EXPECT_NE(lines[0].find("起点纬度  31°13.8240'   起点经度  121°28.4220'  "), std::string::npos) << lines[0];
-    EXPECT_EQ(lines[1].rfind("1段航迹，共6点，", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[0].rfind("  1: 6 points, ", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find(" km, from  31°13.8240'  121°28.4220'"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1].rfind("1 segment, 6 points, ", 0), 0u) << lines[1];
 }
 
 // The export, its NMEA log read back as a track, and gpsbabel's own NMEA writer: three writers,
@@ -222,12 +260,12 @@ TEST_F(ExportThroughGpsbabel, NmeaLogsFromBothWritersLoadBack)
         ASSERT_EQ(result.Status, 0) << result.Output;
         const auto lines = Split(result.Output, '\n');
         ASSERT_GE(lines.size(), 2u) << result.Output;
-        EXPECT_NE(lines[0].find("6点"), std::string::npos) << log << ": " << lines[0];
-        EXPECT_NE(lines[0].find("起点纬度  31°13.8240'   起点经度  121°28.4220'  "), std::string::npos) << lines[0];
+        EXPECT_NE(lines[0].find("6 points"), std::string::npos) << log << ": " << lines[0];
+        EXPECT_NE(lines[0].find("from  31°13.8240'  121°28.4220'"), std::string::npos) << lines[0];
     }
     const auto multi = RunCommand(std::string(TOLVEX_BINARY) + " info " + TOLVEX_TEST_DATA +
                                   "/nmea/multi_talker.nmea --config " + (m_dir / "none.ini").string() + " 2>&1");
-    EXPECT_NE(multi.Output.find("\n3段航迹，共11点，"), std::string::npos) << multi.Output;
+    EXPECT_NE(multi.Output.find("\n3 segments, 11 points, "), std::string::npos) << multi.Output;
     EXPECT_NE(multi.Output.find("skipped: 1 line with a missing or wrong checksum, 4 lines without a valid fix, "
                                 "1 unreadable fix line\n"),
               std::string::npos)

@@ -1,8 +1,10 @@
 // gpsd, an independent NMEA reader, reads a virtual COM port fed by the headless runner.
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -212,6 +214,48 @@ TEST_F(GpsdPeer, ReportsTheConfiguredFixFromTheVirtualPort)
     EXPECT_EQ(tolvex.Stop(), 0) << ReadFile(dir / "tolvex.err");
     EXPECT_FALSE(fs::is_symlink(link)) << "closing must remove the virtual port";
 }
+
+// The system gpsd runs as its own user in group dialout: it opens our terminal as it opens a real
+// serial port, through the link in a folder it may pass but not list.
+TEST_F(GpsdPeer, GpsdAsAnotherUserInGroupDialoutReadsTheVirtualPort)
+{
+    if (::geteuid() != 0 || ::getpwnam("gpsd") == nullptr || ::getgrnam("dialout") == nullptr ||
+        !Installed("setpriv"))
+        GTEST_SKIP() << "needs root, the gpsd user and group dialout";
+    const gid_t dialout = ::getgrnam("dialout")->gr_gid;
+    const fs::path ini = dir / "Tolvex.ini";
+    std::ofstream(ini) << "[Tolvex]\nLatitude=" << Latitude << "\nLongitude=" << Longitude << "\nOutput1Active=1\n";
+    const fs::path ports = dir / "ports";
+    const fs::path link = ports / "COM3";
+    Child tolvex({TOLVEX_BINARY, "run", "--no-save", "--config", ini.string(), "--virtual-dir", ports.string(),
+                  "--seconds", "20"},
+                 dir / "tolvex.err");
+    for (int i = 0; i < 500 && !fs::is_symlink(link); ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(fs::is_symlink(link)) << ReadFile(dir / "tolvex.err");
+    struct stat st {};
+    ASSERT_EQ(::stat(ports.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0711u);
+    ASSERT_EQ(::stat(link.c_str(), &st), 0);
+    EXPECT_EQ(st.st_gid, dialout);
+    EXPECT_EQ(st.st_mode & 0777, 0660u);
+
+    const int port = FreeTcpPort();
+    ASSERT_GT(port, 0);
+    Child gpsd({"setpriv", "--reuid=gpsd", "--regid=dialout", "--clear-groups", "gpsd", "-N", "-n", "-b", "-S",
+                std::to_string(port), link.string()},
+               dir / "gpsd.err");
+    std::string reports;
+    for (int attempt = 0; attempt < 20 && reports.find("\"mode\":3") == std::string::npos; ++attempt) {
+        std::this_thread::sleep_for(250ms);
+        reports = Capture("timeout 10 gpspipe -w -n 8 127.0.0.1:" + std::to_string(port) + " 2>/dev/null");
+    }
+    EXPECT_NE(reports.find("\"mode\":3"), std::string::npos)
+        << "gpspipe gave:\n" << reports << "\ngpsd said:\n" << ReadFile(dir / "gpsd.err");
+    EXPECT_EQ(ReadFile(dir / "gpsd.err").find("Permission denied"), std::string::npos) << ReadFile(dir / "gpsd.err");
+    gpsd.Stop();
+    EXPECT_EQ(tolvex.Stop(), 0) << ReadFile(dir / "tolvex.err");
+}
+
 
 // gpsd as the client of a TCP server output and as the listener of a UDP output, each set for
 // this run only: the settings file still names the virtual port afterwards.

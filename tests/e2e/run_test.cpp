@@ -1,10 +1,15 @@
 // The headless runner as a user starts it.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -99,6 +104,7 @@ TEST_F(RunCommand, WithoutSettingsDrivesNorthAtThirtyAndWritesTheFileOnExit)
     const std::string err = ReadFile(dir / "err.txt");
     EXPECT_THAT(err, HasSubstr("\nCOM3 " + (vdir / "COM3").string() + " -> /dev/pts/"));
     EXPECT_THAT(err, HasSubstr("settings saved to " + ini.string()));
+    EXPECT_THAT(err, HasSubstr("output 1 virtual COM3: 3 groups sent\ntolvex: standard output: 3 groups sent\n"));
     EXPECT_FALSE(fs::exists(vdir / "COM3")) << "the virtual port must be removed at close";
 }
 
@@ -157,6 +163,145 @@ TEST_F(RunCommand, AnUnreadableTrackFailsWithItsMessage)
     EXPECT_THAT(ReadFile(dir / "err.txt"), HasSubstr("none.plt"));
 }
 
+// A timed road of four points, about 460 m, as a GPX file.
+void WriteRoad(const fs::path& path)
+{
+    std::ofstream(path) << R"(<?xml version="1.0"?>
+<gpx><trk><trkseg>
+<trkpt lat="31.2000" lon="121.4000"><time>2009-10-11T12:00:00Z</time></trkpt>
+<trkpt lat="31.2010" lon="121.4000"><time>2009-10-11T12:00:05.5Z</time></trkpt>
+<trkpt lat="31.2020" lon="121.4010"><time>2009-10-11T12:00:12Z</time></trkpt>
+<trkpt lat="31.2030" lon="121.4030"><time>2009-10-11T12:00:20Z</time></trkpt>
+</trkseg></trk></gpx>
+)";
+}
+
+// "lat,N,lon,E|speed,course" of every RMC sentence: what a replay decides.
+std::vector<std::string> RmcMotion(const std::string& text)
+{
+    std::vector<std::string> motion;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("$GPRMC,", 0) != 0) continue;
+        std::vector<std::string> f;
+        std::istringstream fields(line);
+        for (std::string field; std::getline(fields, field, ',');) f.push_back(field);
+        if (f.size() < 9) continue;
+        motion.push_back(f[3] + "," + f[4] + "," + f[5] + "," + f[6] + "|" + f[7] + "," + f[8]);
+    }
+    return motion;
+}
+
+TEST_F(RunCommand, ReplayOptionsGiveWhatTheExportOfTheSameOptionsWrites)
+{
+    const fs::path road = dir / "road.gpx";
+    WriteRoad(road);
+    const std::string common = " --config " + (dir / "none.ini").string();
+    for (const std::string options : {"--mode M --speed 400", "--mode P --reverse"}) {
+        const Result run = RunTolvex("run --stdout --no-save --exit-at-end --virtual-dir " + (dir / "ports").string() +
+                                         " --track " + road.string() + " " + options + common,
+                                     dir / "err.txt");
+        const std::string err = ReadFile(dir / "err.txt");
+        ASSERT_EQ(run.Status, 0) << options << "\n" << err;
+        EXPECT_THAT(err, HasSubstr("track ended at point 4 of segment 1, paused")) << options;
+        const Result exported = RunTolvex("export " + road.string() + " -o " + (dir / "out.nmea").string() +
+                                              " --sentences RMC " + options + common,
+                                          dir / "export.txt");
+        ASSERT_EQ(exported.Status, 0) << ReadFile(dir / "export.txt");
+        std::vector<std::string> live = RmcMotion(run.Out);
+        const std::vector<std::string> file = RmcMotion(ReadFile(dir / "out.nmea"));
+        // The live replay finds the end one step later, on the last point, and sends that step too.
+        ASSERT_GE(live.size(), 3u) << options << "\n" << run.Out;
+        const auto place = [](const std::string& m) { return m.substr(0, m.find('|')); };
+        EXPECT_EQ(place(live.back()), place(live[live.size() - 2])) << options;
+        live.pop_back();
+        EXPECT_EQ(live, file) << options;
+    }
+    EXPECT_FALSE(fs::exists(dir / "none.ini")) << "--no-save leaves the settings file alone";
+}
+
+// The groups of a 200 ms output carry distinct times, each a fifth of a second, and leave when
+// the time they carry comes.
+TEST_F(RunCommand, FiveGroupsASecondCarryTheirOwnMilliseconds)
+{
+    const fs::path ini = dir / "Tolvex.ini";
+    std::ofstream(ini) << "[Tolvex]\nOutput1Active=0\nOutput1Interval=200\n";
+    const std::string command = std::string(TOLVEX_BINARY) + " run --stdout --no-save --seconds 3 --config " +
+                                ini.string() + " 2>" + (dir / "err.txt").string();
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::vector<double> carried, late;
+    char line[256];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        const auto now = std::chrono::system_clock::now().time_since_epoch();
+        const double arrived = std::fmod(std::chrono::duration<double, std::milli>(now).count(), 86400000.0);
+        int h = 0, m = 0;
+        double sec = 0;
+        if (std::sscanf(line, "$GPRMC,%2d%2d%lf,", &h, &m, &sec) != 3) continue;
+        carried.push_back((h * 3600 + m * 60 + sec) * 1000);
+        late.push_back(arrived - carried.back());
+    }
+    ASSERT_EQ(WEXITSTATUS(pclose(pipe)), 0) << ReadFile(dir / "err.txt");
+    ASSERT_GE(carried.size(), 14u);
+    for (std::size_t i = 1; i < carried.size(); ++i) {
+        if (carried[i] < carried[i - 1]) continue;  // midnight
+        EXPECT_NEAR(carried[i] - carried[i - 1], 200, 0.5) << i;
+    }
+    std::vector<double> sorted = late;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_GE(sorted.front(), -1) << "a group never leaves before the time it carries";
+    // On a quiet machine every group is within a few milliseconds; a busy one may delay a few.
+    EXPECT_LE(sorted[sorted.size() / 2], 10) << "median lateness";
+    EXPECT_LE(sorted.back(), 100) << "worst lateness";
+}
+
+// A run that feeds nothing says why, in Chinese and in English, and fails.
+TEST_F(RunCommand, ARunThatFeedsNothingSaysWhyAndFails)
+{
+    const std::string ports = (dir / "ports").string();
+    fs::create_directories(ports);
+    // Another process holds COM3: its lock names it.
+    const int lock = ::open((ports + "/COM3.lock").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX | LOCK_NB), 0);
+    const std::string pid = std::to_string(::getpid());
+    ASSERT_EQ(::write(lock, pid.data(), pid.size()), static_cast<ssize_t>(pid.size()));
+    std::ofstream(dir / "plain") << "a file\n";
+    std::ofstream(dir / "real.ini") << "[Tolvex]\nOutput1Virtual=0\nOutput1Device=" << (dir / "ttyNone").string()
+                                    << "\n";
+
+    const struct {
+        const char* Name;
+        std::string Arguments;
+        std::vector<std::string> Messages;
+    } cases[] = {
+        {"missing device", "--config " + (dir / "real.ini").string(),
+         {"错误: 无法打开串口 COM3 (" + (dir / "ttyNone").string() + ": No such file or directory)",
+          "tolvex: error: cannot open serial port COM3 (" + (dir / "ttyNone").string() + ": No such file or directory)",
+          "tolvex: no output could start: nothing is fed", "output 1 COM3: 0 groups sent (failed)"}},
+        {"folder unusable", "--virtual-dir " + (dir / "plain/ports").string(),
+         {"错误: 无法创建虚拟串口 COM3 (" + (dir / "plain/ports").string() + ": Not a directory)",
+          "tolvex: error: cannot create virtual port COM3 (" + (dir / "plain/ports").string() + ": Not a directory)",
+          "tolvex: no output could start"}},
+        {"port held", "--virtual-dir " + ports,
+         {"无法创建虚拟串口 COM3 (held by ", "process " + pid + ")", "cannot create virtual port COM3 (held by "}},
+        {"settings folder missing", "--config " + (dir / "none/Tolvex.ini").string(),
+         {"cannot keep settings in " + (dir / "none/Tolvex.ini").string() + " (" + (dir / "none").string() +
+          ": No such file or directory)"}},
+    };
+    for (const auto& c : cases) {
+        const bool saves = c.Arguments.find("none/") != std::string::npos;
+        const Result r = RunTolvex("run --seconds 5 " + std::string(saves ? "" : "--no-save ") + c.Arguments,
+                                   dir / "err.txt");
+        const std::string err = ReadFile(dir / "err.txt");
+        EXPECT_EQ(r.Status, 1) << c.Name << "\n" << err;
+        for (const std::string& message : c.Messages) EXPECT_THAT(err, HasSubstr(message)) << c.Name;
+    }
+    ::close(lock);
+    EXPECT_EQ(RunTolvex("run --bogus", dir / "err.txt").Status, 2) << "a command line not understood";
+    EXPECT_EQ(RunTolvex("--version", dir / "err.txt").Out, "tolvex 0.3.1\n");
+}
+
 TEST_F(RunCommand, RejectsOptionsOutOfRange)
 {
     const Result r = RunTolvex("run --seconds 1 --lat 91 --config " + (dir / "x.ini").string(), dir / "err.txt");
@@ -199,7 +344,7 @@ TEST_F(RunCommand, HostileFilesAreRefusedOrCounted)
 
     const Result info = RunTolvex("info " + (dir / "odd.plt").string() + config, dir / "err.txt");
     ASSERT_EQ(info.Status, 0) << ReadFile(dir / "err.txt");
-    EXPECT_THAT(info.Out, HasSubstr("3点"));
+    EXPECT_THAT(info.Out, HasSubstr("3 points"));
     EXPECT_THAT(info.Out, HasSubstr("2 points skipped"));
 }
 

@@ -139,6 +139,34 @@ TEST(NmeaBuilder, ClockStartsOnceAndFollowsFactorAndOffset)
     EXPECT_NE(std::string(b.Text(0)).find(",160609,"), std::string::npos) << b.Text(0);
 }
 
+// Five groups a second carry five distinct times: the fix time's milliseconds, scaled by the factor.
+TEST(NmeaBuilder, TimesCarryTheMillisecondsOfTheFixTime)
+{
+    struct Case {
+        double Factor;
+        double Offset;
+        std::int64_t AfterMs;
+        const char* Time;
+    } cases[] = {
+        {1, 0, 0, "083005.000"},   {1, 0, 200, "083005.200"}, {1, 0, 1400, "083006.400"},
+        {1.5, 0, 300, "083005.450"}, {1, 1, 600, "093005.600"}, {0, 0, 900, "083005.000"},
+    };
+    for (const Case& c : cases) {
+        ScheduledClock calendar;
+        calendar.Set(1245054605000);
+        FixClock clock;
+        Settings settings;
+        settings.GPSTimeFactor = c.Factor;
+        settings.GPSTimeOffset = c.Offset;
+        NmeaBuilder b;
+        b.BuildSentences(Shanghai(), RunState::Running, settings, clock, calendar, false);
+        calendar.Set(1245054605000 + c.AfterMs);
+        b.BuildSentences(Shanghai(), RunState::Running, settings, clock, calendar, false);
+        EXPECT_EQ(std::string(b.Text(0)).substr(7, 10), c.Time) << c.Factor << " " << c.AfterMs;
+        EXPECT_EQ(std::string(b.Text(4)).substr(32, 10), c.Time) << b.Text(4);
+    }
+}
+
 TEST(NmeaBuilder, ExportTimesRunOneStepApartAndContinue)
 {
     FakeCalendar calendar;

@@ -269,14 +269,18 @@ TEST_F(ReplayTest, SModeFollowsTimeScaledByRatio)
     EXPECT_NEAR(replay.TrackSpeed(), Leg / 10, 1e-9);
     EXPECT_NEAR(fix.Speed, 2 * Leg / 10, 1e-9);
     Step();  // the hold
+    EXPECT_DOUBLE_EQ(replay.TrackTime().value_or(-1), 1000);
     Step();
     EXPECT_EQ(replay.Point(), 1);
     EXPECT_NEAR(replay.TrackLongitude(), 0.2 * Spacing, 1e-12);
+    EXPECT_NEAR(replay.TrackTime().value_or(-1), 1002, 1e-9);
     for (int i = 0; i < 5; ++i)
         Step();
     EXPECT_EQ(replay.Point(), 2);
     EXPECT_NEAR(replay.TrackLongitude(), 1.2 * Spacing, 1e-9);
+    EXPECT_NEAR(replay.TrackTime().value_or(-1), 1012, 1e-9);
     EXPECT_DOUBLE_EQ(fix.Altitude, 20);
+    EXPECT_TRUE(host.Messages.empty()) << "a timed track gives no warning";
 }
 
 TEST_F(ReplayTest, SModeRatioZeroStandsStillWithSpeedZero)
@@ -293,6 +297,7 @@ TEST_F(ReplayTest, SModeRatioZeroStandsStillWithSpeedZero)
 struct PointwiseCase {
     const char* name;
     std::vector<PointSpec> points;
+    bool untimed = false;  // the user is told once that mode S cannot follow the track's time
 };
 
 class SModePointByPoint : public ReplayTest, public ::testing::WithParamInterface<PointwiseCase> {};
@@ -304,12 +309,17 @@ TEST_P(SModePointByPoint, AdvancesOnePointPerStep)
     Step();
     ExpectOnPoint(2);
     EXPECT_TRUE(replay.PositionHold() == false);
+    replay.SetTrackMode(TrackMode::S);  // chosen again: said once already
+    ASSERT_EQ(host.Messages.size(), GetParam().untimed ? 1u : 0u);
+    if (GetParam().untimed) {
+        EXPECT_EQ(host.Messages[0].Caption, "警告");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SModePointByPoint,
     ::testing::Values(PointwiseCase{"LegOf4000Seconds", {{0, 0}, {Spacing, 4000}, {2 * Spacing, 4010}, {3 * Spacing, 4020}}},
-                    PointwiseCase{"NoTimes", Line(4, 0, -1)},
+                    PointwiseCase{"NoTimes", Line(4, 0, -1), true},
                     PointwiseCase{"TimeStepBelowMinimum", {{0, 0}, {Spacing, 0.05}, {2 * Spacing, 10}, {3 * Spacing, 20}}},
                     PointwiseCase{"LegShorterThanOneCentimetre",
                                   {{0, 0}, {1e-8, 10}, {2 * Spacing, 20}, {3 * Spacing, 30}}}),

@@ -89,6 +89,7 @@ TEST_F(LoadTrack, FailedLoadLeavesEverythingAsItWas)
         {"unknown extension", DataDir + "minimal.plt.bak", true},
         {"no extension", DataDir + "minimal", true},
         {"reader message", DataDir + "truncated_header.plt", true},
+        {"missing file", DataDir + "none.gpx", true},
         {"nothing accepted", DataDir + "header_only.plt", false},
     };
     for (const Case& c : cases) {
@@ -130,6 +131,15 @@ TEST_F(LoadTrack, FailedLoadLeavesEverythingAsItWas)
     ASSERT_EQ(host.Messages.size(), 1u);
     EXPECT_EQ(host.Messages[0].Text, "未知的航迹文件类型：\n" + DataDir + "x.PLT.bak");
     EXPECT_EQ(host.Messages[0].Caption, "错误");
+
+    // A file that cannot be opened says so in the same words whatever its format.
+    for (const char* extension : {".plt", ".gpx", ".kml", ".gpssim", ".trk"}) {
+        host.Messages.clear();
+        const std::string path = DataDir + "none" + extension;
+        Load(path);
+        ASSERT_EQ(host.Messages.size(), 1u) << extension;
+        EXPECT_EQ(host.Messages[0].Text, "无法读取文件：\n" + path + " (No such file or directory)") << extension;
+    }
 }
 
 }  // namespace
