@@ -68,7 +68,9 @@ void AddWindowCommand(CLI::App& app)
 {
     auto options = std::make_shared<WindowOptions>();
     CLI::App* window = app.add_subcommand("window", "Open the panel window (what `tolvex` alone does)");
-    window->add_option("--config", options->ConfigPath, "Settings file (default: beside the executable)");
+    window->add_option("--config", options->ConfigPath,
+                       "Settings file (default: $XDG_CONFIG_HOME/tolvex/Tolvex.ini, or tolvex.ini beside the "
+                       "executable when that file exists)");
     window->add_option("--virtual-dir", options->VirtualDir, "Folder of the virtual COM port links, for this run");
     window->add_option("--control", options->Control,
                        "Also take control commands on unix:PATH or tcp:[ADDR:]PORT (alone: the default socket)")
