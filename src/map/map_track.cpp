@@ -286,6 +286,7 @@ void MapTrack::RasterTile(int zoom, MapTileKey tile, int activeSegment, std::spa
     constexpr int Side = TileSize + 2;
     std::vector<std::uint8_t> core(Side * Side, 0);
     const double w = WorldPixels(zoom);
+    const double tiles = w / TileSize;
     const double originX = static_cast<double>(tile.X) * TileSize;
     const double originY = static_cast<double>(tile.Y) * TileSize;
     const UnitBox box{(originX - 1) / w, (originY - 1) / w, (originX + TileSize + 1) / w, (originY + TileSize + 1) / w};
@@ -299,8 +300,11 @@ void MapTrack::RasterTile(int zoom, MapTileKey tile, int activeSegment, std::spa
             const double ax = a.X * w - originX, ay = a.Y * w - originY;
             const double bx = b.X * w - originX, by = b.Y * w - originY;
             if (std::max(ax, bx) < -1 || std::min(ax, bx) > TileSize + 1 || std::max(ay, by) < -1 ||
-                std::min(ay, by) > TileSize + 1 || !DrawnAsRaster(zoom, a, b))
+                std::min(ay, by) > TileSize + 1)
                 continue;
+            // Most edges lie inside the tile itself, which is dense: only the others need looking up.
+            const bool inside = TileOf(a, tiles) == tile && TileOf(b, tiles) == tile;
+            if (!inside && !DrawnAsRaster(zoom, a, b)) continue;
             const int steps = static_cast<int>(std::ceil(std::max(std::abs(bx - ax), std::abs(by - ay))));
             for (int k = 0; k <= steps; ++k) {
                 const double t = steps > 0 ? static_cast<double>(k) / steps : 0;

@@ -82,7 +82,7 @@ public:
     // The tiles of a zoom drawn as rasters, sorted; most zooms of most tracks have none.
     std::span<const MapTileKey> DenseTiles(int zoom) const;
     bool IsDense(int zoom, MapTileKey tile) const;
-    // Draws the lines a dense tile stands for into TileSize × TileSize pixels, row by row, as
+    // Draws the lines a dense tile (one of DenseTiles(zoom)) stands for into TileSize × TileSize pixels, row by row, as
     // MapRasterPixel values; the active segment (0-based, -1 none) is drawn wider, on top.
     void RasterTile(int zoom, MapTileKey tile, int activeSegment, std::span<std::uint8_t> pixels) const;
     // Changes with every build, so a cache of rasters can tell a new track from the old.
