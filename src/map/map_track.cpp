@@ -114,6 +114,7 @@ void MapTrack::Clear()
 {
     m_generation = ++BuildCounter;
     for (ZoomDetail& detail : m_detail) detail = {};
+    m_preparedTiles = 0;
     m_levels.clear();
     std::fill(std::begin(m_levelOfZoom), std::end(m_levelOfZoom), 0);
     m_bounds = {};
@@ -193,12 +194,12 @@ bool MapTrack::Build(std::span<const TrackPoint> points, std::span<const TrackSe
             Clear();
             return false;
         }
-        FindDenseTiles(zoom);
+        FindDenseTiles(zoom, stop);
     }
     return true;
 }
 
-void MapTrack::FindDenseTiles(int zoom)
+void MapTrack::FindDenseTiles(int zoom, const std::stop_token& stop)
 {
     const MapLevel& level = LevelFor(zoom);
     if (level.Points.size() <= DenseTilePoints) return;
@@ -240,6 +241,7 @@ void MapTrack::FindDenseTiles(int zoom)
         }
     }
     CutIntoRuns(detail.Lines, chains);
+    PrepareTiles(zoom, counts, stop);
 }
 
 bool MapTrack::DrawnAsRaster(int zoom, const MapTrackPoint& a, const MapTrackPoint& b) const
@@ -278,13 +280,10 @@ void MapTrack::ForEachVisibleLine(int zoom, const UnitBox& box,
         if (run.Box.Intersects(box)) draw(run, std::span(level.Points).subspan(run.First, run.Count));
 }
 
-void MapTrack::RasterTile(int zoom, MapTileKey tile, int activeSegment, std::span<std::uint8_t> pixels) const
+template <typename BitOf>
+void MapTrack::DrawCore(int zoom, MapTileKey tile, std::vector<std::uint8_t>& core, BitOf&& bitOf) const
 {
-    // Each line is drawn one pixel wide into a frame one pixel larger than the tile on every
-    // side, then widened as the painter widens its lines: by one pixel right and down, and the
-    // active segment by one more all round.
-    constexpr int Side = TileSize + 2;
-    std::vector<std::uint8_t> core(Side * Side, 0);
+    core.assign(CoreSide * CoreSide, 0);
     const double w = WorldPixels(zoom);
     const double tiles = w / TileSize;
     const double originX = static_cast<double>(tile.X) * TileSize;
@@ -293,7 +292,6 @@ void MapTrack::RasterTile(int zoom, MapTileKey tile, int activeSegment, std::spa
     const MapLevel& level = LevelFor(zoom);
     for (const MapRun& run : level.Runs) {
         if (!run.Box.Intersects(box)) continue;
-        const std::uint8_t bit = run.Segment == activeSegment ? 2 : 1;
         for (int i = run.First; i + 1 < run.First + run.Count; ++i) {
             const MapTrackPoint& a = level.Points[i];
             const MapTrackPoint& b = level.Points[i + 1];
@@ -305,15 +303,62 @@ void MapTrack::RasterTile(int zoom, MapTileKey tile, int activeSegment, std::spa
             // Most edges lie inside the tile itself, which is dense: only the others need looking up.
             const bool inside = TileOf(a, tiles) == tile && TileOf(b, tiles) == tile;
             if (!inside && !DrawnAsRaster(zoom, a, b)) continue;
+            const std::uint8_t bit = bitOf(run.Segment);
             const int steps = static_cast<int>(std::ceil(std::max(std::abs(bx - ax), std::abs(by - ay))));
             for (int k = 0; k <= steps; ++k) {
                 const double t = steps > 0 ? static_cast<double>(k) / steps : 0;
                 const int x = static_cast<int>(std::floor(ax + t * (bx - ax))) + 1;
                 const int y = static_cast<int>(std::floor(ay + t * (by - ay))) + 1;
-                if (x >= 0 && x < Side && y >= 0 && y < Side) core[y * Side + x] |= bit;
+                if (x >= 0 && x < CoreSide && y >= 0 && y < CoreSide) core[y * CoreSide + x] |= bit;
             }
         }
     }
+}
+
+void MapTrack::PrepareTiles(int zoom, const std::unordered_map<std::uint64_t, int>& counts, const std::stop_token& stop)
+{
+    ZoomDetail& detail = m_detail[zoom];
+    for (const MapTileKey& tile : detail.DenseTiles) {
+        if (m_preparedTiles >= PreparedTileBudget || stop.stop_requested()) return;
+        if (counts.at(KeyOf(tile)) <= PreparedTilePoints) continue;
+        // Each segment in the tile gets a bit of its own, so the active one can be told apart later.
+        PreparedTile prepared{tile, {}, {}};
+        bool tooMany = false;
+        DrawCore(zoom, tile, prepared.Core, [&](int segment) -> std::uint8_t {
+            const auto slot = std::find(prepared.Segments.begin(), prepared.Segments.end(), segment);
+            if (slot != prepared.Segments.end()) return static_cast<std::uint8_t>(1u << (slot - prepared.Segments.begin()));
+            if (prepared.Segments.size() == 8) {
+                tooMany = true;
+                return 0;
+            }
+            prepared.Segments.push_back(segment);
+            return static_cast<std::uint8_t>(1u << (prepared.Segments.size() - 1));
+        });
+        if (tooMany) continue;  // drawn when needed instead
+        detail.Prepared.push_back(std::move(prepared));
+        ++m_preparedTiles;
+    }
+}
+
+void MapTrack::RasterTile(int zoom, MapTileKey tile, int activeSegment, std::span<std::uint8_t> pixels) const
+{
+    // Each line is drawn one pixel wide into a frame one pixel larger than the tile on every
+    // side, then widened as the painter widens its lines: by one pixel right and down, and the
+    // active segment by one more all round.
+    std::vector<std::uint8_t> core;
+    const std::vector<PreparedTile>& prepared = m_detail[std::clamp(zoom, MinMapZoom, MaxMapZoom)].Prepared;
+    const auto found = std::lower_bound(prepared.begin(), prepared.end(), tile,
+                                        [](const PreparedTile& p, MapTileKey key) { return p.Key < key; });
+    if (found != prepared.end() && found->Key == tile) {
+        const auto slot = std::find(found->Segments.begin(), found->Segments.end(), activeSegment);
+        const unsigned activeBit = slot == found->Segments.end() ? 0 : 1u << (slot - found->Segments.begin());
+        core.resize(found->Core.size());
+        for (std::size_t i = 0; i < core.size(); ++i)
+            core[i] = static_cast<std::uint8_t>(((found->Core[i] & activeBit) ? 2 : 0) | ((found->Core[i] & ~activeBit) ? 1 : 0));
+    } else {
+        DrawCore(zoom, tile, core, [&](int segment) -> std::uint8_t { return segment == activeSegment ? 2 : 1; });
+    }
+    constexpr int Side = CoreSide;
     for (int y = 0; y < TileSize; ++y) {
         for (int x = 0; x < TileSize; ++x) {
             const std::uint8_t* c = &core[(y + 1) * Side + x + 1];

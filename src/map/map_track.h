@@ -8,6 +8,7 @@
 #include <functional>
 #include <span>
 #include <stop_token>
+#include <unordered_map>
 #include <vector>
 
 #include "map/map_view.h"
@@ -54,6 +55,10 @@ public:
     // A tile holding more points than this at a zoom is drawn as a raster: a frame then costs
     // about the pixels on the screen, however densely a track scribbles over one place.
     static constexpr int DenseTilePoints = 256;
+    // Tiles holding more points than this have their lines drawn once while the copies are made
+    // (a frame would take too long over them), up to a budget of about 17 MB.
+    static constexpr int PreparedTilePoints = 4096;
+    static constexpr int PreparedTileBudget = 256;
 
     // Replaces the content by the forward points and segments of a track (none: empty). Gives up
     // and leaves the content empty, returning false, when stop is requested (a newer load).
@@ -92,11 +97,23 @@ public:
     int ZoomToFit(int width, int height) const;
 
 private:
+    // A dense tile's lines, one pixel wide, in a frame a pixel larger than the tile all round.
+    static constexpr int CoreSide = TileSize + 2;
+    struct PreparedTile {
+        MapTileKey Key;
+        std::vector<int> Segments;       // the segments drawn in it (at most 8)
+        std::vector<std::uint8_t> Core;  // CoreSide × CoreSide; bit i where segment Segments[i] passes
+    };
     struct ZoomDetail {
         std::vector<MapTileKey> DenseTiles;
         MapLevel Lines;  // used only when there are dense tiles; LevelFor(zoom) otherwise
+        std::vector<PreparedTile> Prepared;  // sorted by key
     };
-    void FindDenseTiles(int zoom);
+    void FindDenseTiles(int zoom, const std::stop_token& stop);
+    void PrepareTiles(int zoom, const std::unordered_map<std::uint64_t, int>& counts, const std::stop_token& stop);
+    // Draws the lines of a tile one pixel wide into core, each pixel or-ed with bitOf(segment).
+    template <typename BitOf>
+    void DrawCore(int zoom, MapTileKey tile, std::vector<std::uint8_t>& core, BitOf&& bitOf) const;
     bool DrawnAsRaster(int zoom, const MapTrackPoint& a, const MapTrackPoint& b) const;
 
     std::vector<MapLevel> m_levels;         // distinct copies, finest first
@@ -105,6 +122,7 @@ private:
     UnitBox m_bounds;
     int m_pointCount = 0;
     int m_segmentCount = 0;
+    int m_preparedTiles = 0;
     std::uint64_t m_generation = 0;
 };
 

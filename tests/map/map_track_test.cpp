@@ -147,6 +147,7 @@ TEST(MapTrackLevels, ADenseTrackDrawnAsRastersAndLinesCoversItsPixelsAndNoOthers
 {
     TestTrack track;
     track.AddSegment(Scribble(40000, 31.2, 121.4, 600, 5));
+    track.AddSegment(Scribble(15000, 31.2, 121.4, 400, 6));
     MapTrack map;
     map.Build(track.Points, track.Segments);
 
@@ -156,8 +157,9 @@ TEST(MapTrackLevels, ADenseTrackDrawnAsRastersAndLinesCoversItsPixelsAndNoOthers
         // Every pixel the full track passes through.
         std::unordered_set<std::int64_t> full;
         UnitPoint previous = ToUnit(track.Points[0].Latitude, track.Points[0].Longitude);
-        for (const TrackPoint& p : track.Points) {
-            const UnitPoint u = ToUnit(p.Latitude, p.Longitude);
+        for (std::size_t i = 0; i < track.Points.size(); ++i) {
+            const UnitPoint u = ToUnit(track.Points[i].Latitude, track.Points[i].Longitude);
+            if (i == 40000) previous = u;  // the second segment starts afresh
             LinePixels(previous.X * w, previous.Y * w, u.X * w, u.Y * w, full);
             previous = u;
         }
@@ -189,13 +191,23 @@ TEST(MapTrackLevels, ADenseTrackDrawnAsRastersAndLinesCoversItsPixelsAndNoOthers
         EXPECT_EQ(stray, 0);
     }
 
-    // The active segment is drawn wider, in its own value.
-    const MapTileKey tile = map.DenseTiles(15).front();
-    std::vector<std::uint8_t> plain(TileSize * TileSize), active(TileSize * TileSize);
-    map.RasterTile(15, tile, -1, plain);
-    map.RasterTile(15, tile, 0, active);
-    EXPECT_EQ(std::count(active.begin(), active.end(), RasterTrack), 0);
-    EXPECT_GT(std::count(active.begin(), active.end(), RasterActive), std::count(plain.begin(), plain.end(), RasterTrack));
+    // The active segment is drawn wider and on top, whether the tile was drawn with the copies
+    // (zoom 15, crowded) or is drawn when asked (zoom 17).
+    for (int zoom : {15, 17}) {
+        SCOPED_TRACE(zoom);
+        const MapTileKey tile = map.DenseTiles(zoom)[map.DenseTiles(zoom).size() / 2];
+        std::vector<std::uint8_t> plain(TileSize * TileSize), active(TileSize * TileSize);
+        map.RasterTile(zoom, tile, -1, plain);
+        map.RasterTile(zoom, tile, 0, active);
+        int widened = 0, lostByActive = 0;
+        for (int i = 0; i < TileSize * TileSize; ++i) {
+            widened += plain[i] == RasterEmpty && active[i] == RasterActive;
+            lostByActive += plain[i] != RasterEmpty && active[i] == RasterEmpty;
+        }
+        EXPECT_GT(widened, 0);
+        EXPECT_EQ(lostByActive, 0);
+        EXPECT_GT(std::count(active.begin(), active.end(), RasterTrack), 0);  // the other segment
+    }
 }
 
 TEST(MapTrackCulling, VisibleRunsHoldEveryPointOnTheScreenAndLittleElse)
