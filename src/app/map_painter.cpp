@@ -3,6 +3,7 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
+#include <algorithm>
 #include <cmath>
 #include <span>
 #include <vector>
@@ -65,6 +66,42 @@ void PaintTiles(QPainter& painter, const MapView& view, TileSource& tiles)
     }
 }
 
+}  // namespace
+
+QImage MapRasterCache::Tile(const MapTrack& track, int zoom, MapTileKey tile, int activeSegment)
+{
+    if (track.Generation() != m_generation) {
+        m_entries.clear();
+        m_generation = track.Generation();
+    }
+    ++m_clock;
+    for (Entry& e : m_entries) {
+        if (e.Zoom == zoom && e.Key == tile && e.ActiveSegment == activeSegment) {
+            e.LastUsed = m_clock;
+            return e.Image;
+        }
+    }
+    QImage indexed(TileSize, TileSize, QImage::Format_Indexed8);
+    track.RasterTile(zoom, tile, activeSegment,
+                     std::span<std::uint8_t>(indexed.bits(), static_cast<std::size_t>(indexed.sizeInBytes())));
+    QList<QRgb> colors(3);
+    colors[RasterEmpty] = 0;
+    colors[RasterTrack] = TrackColor.rgba();
+    colors[RasterActive] = ActiveTrackColor.rgba();
+    indexed.setColorTable(colors);
+    Entry* slot = nullptr;
+    if (m_entries.size() < Capacity) {
+        slot = &m_entries.emplace_back();
+    } else {
+        slot = &*std::min_element(m_entries.begin(), m_entries.end(),
+                                  [](const Entry& a, const Entry& b) { return a.LastUsed < b.LastUsed; });
+    }
+    *slot = {zoom, tile, activeSegment, m_clock, indexed.convertToFormat(QImage::Format_ARGB32_Premultiplied)};
+    return slot->Image;
+}
+
+namespace {
+
 // The world copies (one step east or west) the track may show on near the antimeridian.
 template <typename Fn>
 void ForEachCopy(const MapView& view, const MapTrack& track, Fn&& fn)
@@ -76,6 +113,55 @@ void ForEachCopy(const MapView& view, const MapTrack& track, Fn&& fn)
     }
 }
 
+// Thin cosmetic lines have the rasteriser's fast path; a wide pen would go through the stroker,
+// which is far too slow for a track of a million points (or a trail of a scribbling fix). Lines
+// get their width from the same hairline drawn again at pixel offsets (the raster tiles of a
+// dense track widen theirs the same way).
+constexpr QPointF Thin[] = {{0, 0}, {1, 0}, {0, 1}};
+constexpr QPointF Thick[] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}, {-1, 0}, {0, -1}};
+
+void SetHairline(QPainter& painter, const QColor& color)
+{
+    QPen pen(color, 1);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
+}
+
+void DrawWidened(QPainter& painter, const QPolygonF& line, std::span<const QPointF> offsets)
+{
+    for (const QPointF& offset : offsets) {
+        painter.translate(offset);
+        painter.drawPolyline(line);
+        painter.translate(-offset);
+    }
+}
+
+// The tiles where the track is too dense for lines, between the inactive lines and the active.
+void PaintRasters(QPainter& painter, const MapScene& scene, MapRasterCache& cache)
+{
+    const MapView& view = *scene.View;
+    const MapTrack& track = *scene.Track;
+    if (track.DenseTiles(view.Zoom()).empty()) return;
+    const double w = view.WorldPixels();
+    const double tiles = w / TileSize;
+    const UnitPoint centre = view.CenterUnit();
+    ForEachCopy(view, track, [&](int k, const UnitBox& box) {
+        const int top = static_cast<int>(std::floor(box.Top * tiles));
+        const int bottom = static_cast<int>(std::floor(box.Bottom * tiles));
+        const int left = static_cast<int>(std::floor(box.Left * tiles));
+        const int right = static_cast<int>(std::floor(box.Right * tiles));
+        for (int y = top; y <= bottom; ++y) {
+            for (int x = left; x <= right; ++x) {
+                if (!track.IsDense(view.Zoom(), {x, y})) continue;
+                const QImage image = cache.Tile(track, view.Zoom(), {x, y}, scene.ActiveSegment);
+                const QPoint at(static_cast<int>(std::round((x / tiles + k - centre.X) * w + view.Width() / 2.0)),
+                                static_cast<int>(std::round((y / tiles - centre.Y) * w + view.Height() / 2.0)));
+                painter.drawImage(at, image);
+            }
+        }
+    });
+}
+
 void PaintTrack(QPainter& painter, const MapScene& scene)
 {
     const MapView& view = *scene.View;
@@ -85,27 +171,19 @@ void PaintTrack(QPainter& painter, const MapScene& scene)
     const double halfW = view.Width() / 2.0;
     const double halfH = view.Height() / 2.0;
     QPolygonF line;
+    MapRasterCache frameCache;
     for (const bool active : {false, true}) {
-        // Thin cosmetic lines have the rasteriser's fast path; a wide pen would go through the
-        // stroker, which is far too slow for a track of a million points. Width comes from offsets.
-        QPen pen(active ? ActiveTrackColor : TrackColor, 1);
-        pen.setCosmetic(true);
-        painter.setPen(pen);
-        static constexpr QPointF Thin[] = {{0, 0}, {1, 0}, {0, 1}};
-        static constexpr QPointF Thick[] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}, {-1, 0}, {0, -1}};
+        if (active) PaintRasters(painter, scene, scene.Rasters ? *scene.Rasters : frameCache);
+        SetHairline(painter, active ? ActiveTrackColor : TrackColor);
         const std::span<const QPointF> offsets = active ? std::span<const QPointF>(Thick) : std::span<const QPointF>(Thin);
         ForEachCopy(view, track, [&](int k, const UnitBox& box) {
-            track.ForEachVisibleRun(view.Zoom(), box, [&](const MapRun& run, std::span<const MapTrackPoint> points) {
+            track.ForEachVisibleLine(view.Zoom(), box, [&](const MapRun& run, std::span<const MapTrackPoint> points) {
                 if ((run.Segment == scene.ActiveSegment) != active) return;
                 line.resize(static_cast<qsizetype>(points.size()));
                 for (std::size_t i = 0; i < points.size(); ++i)
                     line[static_cast<qsizetype>(i)] =
                         QPointF((points[i].X + k - centre.X) * w + halfW, (points[i].Y - centre.Y) * w + halfH);
-                for (const QPointF& offset : offsets) {
-                    painter.translate(offset);
-                    painter.drawPolyline(line);
-                    painter.translate(-offset);
-                }
+                DrawWidened(painter, line, offsets);
             });
         });
     }
@@ -146,21 +224,24 @@ void PaintTrack(QPainter& painter, const MapScene& scene)
 
 void PaintTrail(QPainter& painter, const MapView& view, const FixTrail& trail)
 {
-    QPen pen(TrailColor, 2.5);
-    pen.setCapStyle(Qt::RoundCap);
-    painter.setPen(pen);
+    // Without smoothing: a fix replaying a scribble draws thousands of short steps a frame.
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    SetHairline(painter, TrailColor);
     QPolygonF piece;
     auto flush = [&] {
-        if (piece.size() > 1) painter.drawPolyline(piece);
+        if (piece.size() > 1) DrawWidened(painter, piece, Thick);
         piece.clear();
     };
     for (const TrailSample& s : trail.Samples()) {
         const ScreenPos at = view.ToScreen(s.Latitude, s.Longitude);
         // A step of half the world is the antimeridian seen from the other side: no line across.
         if (s.Break || (!piece.isEmpty() && std::abs(piece.back().x() - at.X) > view.WorldPixels() / 2)) flush();
+        // Samples within half a pixel of the last one drawn would not show.
+        if (piece.size() > 1 && std::abs(piece.back().x() - at.X) < 0.5 && std::abs(piece.back().y() - at.Y) < 0.5) continue;
         piece.append(QPointF(at.X, at.Y));
     }
     flush();
+    painter.setRenderHint(QPainter::Antialiasing, true);
 }
 
 void PaintFix(QPainter& painter, const MapScene& scene)
@@ -220,10 +301,13 @@ void PaintOverlay(QPainter& painter, const MapScene& scene)
     const int creditWidth = QFontMetrics(font).horizontalAdvance(credit) + 8;
     PaintLabel(painter, QPointF(view.Width() - creditWidth, h), credit, 11);
 
+    double noteAt = 46;
     if (scene.Tiles && !scene.Tiles->Problem().isEmpty()) {
         painter.setPen(QColor(160, 0, 0));
-        PaintLabel(painter, QPointF(6, 46), scene.Tiles->Problem(), 11);
+        PaintLabel(painter, QPointF(6, noteAt), scene.Tiles->Problem(), 11);
+        noteAt += 18;
     }
+    if (!scene.Note.isEmpty()) PaintLabel(painter, QPointF(6, noteAt), scene.Note, 11);
 }
 
 }  // namespace

@@ -24,6 +24,9 @@ constexpr int DragThreshold = 4;   // pixels a press may wander and still be a c
 constexpr int StartZoom = 15;
 constexpr int MapWidth = 640;
 constexpr int MapHeight = 480;
+// Tracks up to this many points are simplified at once (a few milliseconds); bigger ones on a
+// thread of their own, so loading a million points never stalls the window.
+constexpr std::size_t BackgroundBuildPoints = 20000;
 
 }  // namespace
 
@@ -65,7 +68,12 @@ CMapWindow::CMapWindow(Simulator& sim, QWidget* keyTarget, const QString& tileCa
     Update();
 }
 
-CMapWindow::~CMapWindow() = default;
+CMapWindow::~CMapWindow()
+{
+    // No build may post its result to a window that is going away.
+    StopTrackBuild();
+    m_retired.clear();
+}
 
 void CMapWindow::SetFollow(bool follow)
 {
@@ -78,6 +86,7 @@ void CMapWindow::SetFollow(bool follow)
 void CMapWindow::ShowWholeTrack()
 {
     RebuildTrackIfChanged();
+    m_wholeWhenReady = m_trackPending;
     if (m_track.Empty()) return;
     SetFollow(false);
     const UnitBox& b = m_track.Bounds();
@@ -95,11 +104,49 @@ void CMapWindow::RebuildTrackIfChanged()
     if (points.data() == m_trackData && points.size() == m_trackSize) return;
     m_trackData = points.data();
     m_trackSize = points.size();
-    if (points.empty())
-        m_track.Clear();
-    else
+    StopTrackBuild();
+    m_track.Clear();
+    if (points.size() > BackgroundBuildPoints)
+        StartTrackBuild(points, store.ForwardSegments());
+    else if (!points.empty())
         m_track.Build(points, store.ForwardSegments());
     m_dirty = true;
+}
+
+void CMapWindow::StopTrackBuild()
+{
+    ++m_buildSerial;  // a result already on its way is stale now
+    m_trackPending = false;
+    m_wholeWhenReady = false;
+    if (m_builder.joinable()) {
+        m_builder.request_stop();
+        m_retired.push_back(std::move(m_builder));
+    }
+}
+
+void CMapWindow::StartTrackBuild(std::span<const TrackPoint> points, std::span<const TrackSegment> segments)
+{
+    // The thread works on its own copy: the store may take another load while it runs.
+    m_trackPending = true;
+    const std::uint64_t serial = m_buildSerial;
+    m_builder = std::jthread([this, serial, points = std::vector<TrackPoint>(points.begin(), points.end()),
+                              segments = std::vector<TrackSegment>(segments.begin(), segments.end())](std::stop_token stop) {
+        auto track = std::make_shared<MapTrack>();
+        if (!track->Build(points, segments, stop)) return;
+        QMetaObject::invokeMethod(this, [this, serial, track] { TrackBuilt(serial, track); }, Qt::QueuedConnection);
+    });
+}
+
+void CMapWindow::TrackBuilt(std::uint64_t serial, std::shared_ptr<MapTrack> track)
+{
+    if (serial != m_buildSerial) return;
+    m_track = std::move(*track);
+    m_trackPending = false;
+    m_builder = {};
+    m_retired.clear();  // told to stop long before; joined here rather than left running
+    if (m_wholeWhenReady) ShowWholeTrack();
+    m_dirty = true;
+    update();
 }
 
 void CMapWindow::Update()
@@ -136,6 +183,8 @@ void CMapWindow::paintEvent(QPaintEvent*)
     scene.FixLongitude = engine.Fix.Longitude;
     scene.FixCourse = engine.Fix.Course;
     scene.Tiles = m_tiles.get();
+    scene.Rasters = &m_rasters;
+    if (m_trackPending) scene.Note = QString::fromUtf8("正在准备航迹…");
     if (m_mouseAt) {
         const GeoPosition at = PlaceAt(*m_mouseAt);
         const LatLonText text = FormatLatLon(engine.Options.LatLonFormatIndex, at.Latitude, at.Longitude);

@@ -9,7 +9,10 @@
 
 #include <memory>
 #include <optional>
+#include <thread>
+#include <vector>
 
+#include "app/map_painter.h"
 #include "map/fix_trail.h"
 #include "map/map_track.h"
 #include "map/map_view.h"
@@ -30,6 +33,9 @@ public:
 
     MapView& View() { return m_view; }
     const MapTrack& Track() const { return m_track; }
+    // A big track's simplified copies are being made off the window thread; until they arrive
+    // the map shows the fix without the track.
+    bool TrackPending() const { return m_trackPending; }
     TileSource* Tiles() const { return m_tiles.get(); }
     // The place under a pixel of the window.
     GeoPosition PlaceAt(QPoint pixel) const { return m_view.ToGeo(pixel.x(), pixel.y()); }
@@ -61,6 +67,9 @@ protected:
 private:
     void Click(QPoint pixel, bool isDouble);
     void RebuildTrackIfChanged();
+    void StartTrackBuild(std::span<const TrackPoint> points, std::span<const TrackSegment> segments);
+    void TrackBuilt(std::uint64_t serial, std::shared_ptr<MapTrack> track);
+    void StopTrackBuild();
 
     Simulator& m_sim;
     QWidget* m_keyTarget;
@@ -69,6 +78,12 @@ private:
     MapTrack m_track;
     const void* m_trackData = nullptr;  // the point list the map track was built from
     std::size_t m_trackSize = 0;
+    MapRasterCache m_rasters;
+    std::jthread m_builder;              // the build the window waits for
+    std::vector<std::jthread> m_retired;  // builds of tracks replaced since, told to stop
+    std::uint64_t m_buildSerial = 0;     // the build whose result is wanted
+    bool m_trackPending = false;
+    bool m_wholeWhenReady = false;       // "全程" was pressed while the track was being prepared
     FixTrail m_trail;
     QElapsedTimer m_clock;
     QTimer m_timer;

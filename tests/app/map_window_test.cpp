@@ -124,8 +124,13 @@ TEST_F(MapWindowTest, FetchesExactlyTheViewsTilesAndShowsThemAgainOfflineFromThe
     CMapWindow& map = OpenMap(window, 512, 2);
     map.grab();
     // The four middle tiles of zoom 2 fill a 512-pixel view centred on 0°, 0° exactly.
-    ASSERT_TRUE(WaitFor([&] { return PixelOf(map, 300, 300) == TileServer::ColorOf(2, 2, 2) &&
-                                     PixelOf(map, 200, 200) == TileServer::ColorOf(2, 1, 1); }));
+    ASSERT_TRUE(WaitFor([&] {
+        const QImage image = map.grab().toImage();
+        return image.pixelColor(300, 300) == TileServer::ColorOf(2, 2, 2) &&
+               image.pixelColor(200, 200) == TileServer::ColorOf(2, 1, 1) &&
+               image.pixelColor(200, 300) == TileServer::ColorOf(2, 1, 2) &&
+               image.pixelColor(300, 200) == TileServer::ColorOf(2, 2, 1);
+    }));
     const std::set<std::string> expected = {"/2/1/1.png", "/2/2/1.png", "/2/1/2.png", "/2/2/2.png"};
     EXPECT_EQ(std::set<std::string>(server.Paths.begin(), server.Paths.end()), expected);
     EXPECT_EQ(server.Paths.size(), 4u);

@@ -1,12 +1,14 @@
 // How the panel looks: texts in their colours, no two texts over each other, the CJK glyphs drawn.
 // With TOLVEX_SHOTS set to a folder, the grabbed panels are saved there as PNG files.
 
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QImage>
 #include <QMenu>
 #include <QPixmap>
 
 #include <cstdlib>
+#include <fstream>
 #include <iomanip>
 #include <cmath>
 
@@ -185,6 +187,69 @@ TEST_F(MapLookTest, TrackFixAndTrailOnTheGrid)
     EXPECT_GT(CountColour(image, image.rect(), QColor(30, 60, 220)), 100);
     EXPECT_GT(CountColour(image, image.rect(), QColor(230, 30, 30)), 20);
     EXPECT_EQ(map.Track().SegmentCount(), 2);
+}
+
+// A logger scribbling for hours in one place: far more points than pixels at every zoom.
+void WriteScribble(const std::string& path, int points)
+{
+    std::ofstream out(path);
+    out << "OziExplorer Track Point File Version 2.1\nWGS 84\nAltitude is in Feet\nReserved 3\n"
+           "0,2,255,Scribble,0,0,2,8421376\n0\n"
+        << std::fixed << std::setprecision(7);
+    double north = 0, east = 0, heading = 0;
+    unsigned seed = 99;
+    for (int i = 0; i < points; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        heading += (((seed >> 8) % 2001) - 1000) * 1e-3;
+        if (north * north + east * east > 800.0 * 800.0) heading = std::atan2(-east, -north);
+        north += 10 * std::cos(heading);
+        east += 10 * std::sin(heading);
+        out << 31.22 + north / 111320 << "," << 121.46 + east / 95300 << "," << (i == 0) << ",10,40097.5,,\n";
+    }
+}
+
+TEST_F(MapLookTest, ABigTrackArrivesThroughTheEventLoopAndADenseOneDrawsAsOneBlot)
+{
+    const std::string stale = (m_dir / "stale.plt").string();
+    const std::string dense = (m_dir / "dense.plt").string();
+    WriteScribble(stale, 80000);
+    WriteScribble(dense, 50000);
+    CTolvexDlg& window = Open("LastTrackMode=2\nMapTileUrl=\nMapWindowOpen=1\n");
+    ASSERT_NE(window.MapWindow(), nullptr);
+    CMapWindow& map = *window.MapWindow();
+    map.resize(480, 360);
+
+    // The copies are made on another thread and handed over by the event loop: right after the
+    // window has seen a load the track is not there yet, and a newer load makes the older stale.
+    window.LoadTrack(stale);
+    map.Update();
+    EXPECT_TRUE(map.TrackPending());
+    window.LoadTrack(dense);
+    map.ShowWholeTrack();
+    EXPECT_TRUE(map.TrackPending());
+    EXPECT_TRUE(map.Track().Empty());
+    EXPECT_GT(CountColour(map.grab().toImage(), map.rect(), QColor(230, 30, 30)), 20);  // the fix meanwhile
+    QElapsedTimer clock;
+    clock.start();
+    while (map.TrackPending() && clock.elapsed() < 60000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_FALSE(map.TrackPending());
+    ASSERT_EQ(map.Track().PointCount(), 50000);
+    clock.restart();
+    while (clock.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(map.Track().PointCount(), 50000);
+
+    // "全程" asked for while it was being prepared: the whole scribble shows, in raster tiles, in
+    // the colour of the segment being replayed.
+    const int zoom = map.View().Zoom();
+    EXPECT_EQ(zoom, map.Track().ZoomToFit(460, 340));
+    EXPECT_FALSE(map.Track().DenseTiles(zoom).empty());
+    map.Update();
+    const QPixmap shot = map.grab();
+    Save(shot, "map-dense-track");
+    const QImage image = shot.toImage();
+    const int blot = CountColour(image, image.rect(), QColor(220, 0, 110));
+    EXPECT_GT(blot, 2000);
+    EXPECT_LT(blot, 480 * 360 / 2);
 }
 
 }  // namespace

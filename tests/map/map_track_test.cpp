@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <set>
+#include <unordered_set>
 
 #include "map/fix_trail.h"
 #include "map/map_track.h"
@@ -103,6 +104,109 @@ TEST(MapTrackLevels, EveryCopyStaysWithinAPixelAndKeepsSegmentEnds)
         }
         EXPECT_TRUE(firsts.contains(0) && firsts.contains(20000)) << zoom;
         EXPECT_TRUE(lasts.contains(19999) && lasts.contains(24999)) << zoom;
+    }
+}
+
+// A walk of 10 m steps in ever-changing directions, held inside a circle of radius metres.
+std::vector<std::pair<double, double>> Scribble(int count, double lat, double lon, double radius, unsigned seed)
+{
+    std::vector<std::pair<double, double>> places;
+    double north = 0, east = 0, heading = 0;
+    for (int i = 0; i < count; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        heading += (((seed >> 8) % 2001) - 1000) * 1e-3;
+        if (north * north + east * east > radius * radius) heading = std::atan2(-east, -north);
+        north += 10 * std::cos(heading);
+        east += 10 * std::sin(heading);
+        places.emplace_back(lat + north / 111320, lon + east / (111320 * std::cos(lat * 0.017453292519943295)));
+    }
+    return places;
+}
+
+// The pixels (world pixels at a zoom, as one key) a line from a to b passes through.
+void LinePixels(double ax, double ay, double bx, double by, std::unordered_set<std::int64_t>& out)
+{
+    const int steps = static_cast<int>(std::ceil(std::max(std::abs(bx - ax), std::abs(by - ay)))) * 2 + 1;
+    for (int k = 0; k <= steps; ++k) {
+        const double t = static_cast<double>(k) / steps;
+        out.insert((static_cast<std::int64_t>(std::floor(ay + t * (by - ay))) << 32) +
+                   static_cast<std::int64_t>(std::floor(ax + t * (bx - ax))));
+    }
+}
+
+// Whether some pixel within reach (pixels, each way) of key is in the set.
+bool Near(const std::unordered_set<std::int64_t>& pixels, std::int64_t key, int reach)
+{
+    for (int dy = -reach; dy <= reach; ++dy)
+        for (int dx = -reach; dx <= reach; ++dx)
+            if (pixels.contains(key + (static_cast<std::int64_t>(dy) << 32) + dx)) return true;
+    return false;
+}
+
+TEST(MapTrackLevels, ADenseTrackDrawnAsRastersAndLinesCoversItsPixelsAndNoOthers)
+{
+    TestTrack track;
+    track.AddSegment(Scribble(40000, 31.2, 121.4, 600, 5));
+    track.AddSegment(Scribble(15000, 31.2, 121.4, 400, 6));
+    MapTrack map;
+    map.Build(track.Points, track.Segments);
+
+    for (int zoom : {11, 13, 15, 17}) {
+        SCOPED_TRACE(zoom);
+        const double w = WorldPixels(zoom);
+        // Every pixel the full track passes through.
+        std::unordered_set<std::int64_t> full;
+        UnitPoint previous = ToUnit(track.Points[0].Latitude, track.Points[0].Longitude);
+        for (std::size_t i = 0; i < track.Points.size(); ++i) {
+            const UnitPoint u = ToUnit(track.Points[i].Latitude, track.Points[i].Longitude);
+            if (i == 40000) previous = u;  // the second segment starts afresh
+            LinePixels(previous.X * w, previous.Y * w, u.X * w, u.Y * w, full);
+            previous = u;
+        }
+        // Every pixel drawn: the dense tiles' rasters and the lines left over.
+        const std::span<const MapTileKey> dense = map.DenseTiles(zoom);
+        ASSERT_FALSE(dense.empty());
+        std::unordered_set<std::int64_t> drawn;
+        std::vector<std::uint8_t> raster(TileSize * TileSize);
+        for (const MapTileKey& tile : dense) {
+            map.RasterTile(zoom, tile, -1, raster);
+            for (int i = 0; i < TileSize * TileSize; ++i) {
+                ASSERT_NE(raster[i], RasterActive);
+                if (raster[i] == RasterTrack)
+                    drawn.insert((static_cast<std::int64_t>(tile.Y * TileSize + i / TileSize) << 32) + tile.X * TileSize + i % TileSize);
+            }
+        }
+        const MapLevel& lines = map.LinesFor(zoom);
+        for (const MapRun& run : lines.Runs)
+            for (int i = run.First; i + 1 < run.First + run.Count; ++i)
+                LinePixels(lines.Points[i].X * w, lines.Points[i].Y * w, lines.Points[i + 1].X * w, lines.Points[i + 1].Y * w,
+                           drawn);
+        // A frame walks few points: the rasters stand for nearly all of them.
+        EXPECT_LT(lines.Points.size() * 10, map.LevelFor(zoom).Points.size());
+        // Within a pixel of the full track, allowing the one pixel a line is widened by.
+        int lost = 0, stray = 0;
+        for (const std::int64_t key : full) lost += !Near(drawn, key, 1);
+        for (const std::int64_t key : drawn) stray += !Near(full, key, 2);
+        EXPECT_EQ(lost, 0);
+        EXPECT_EQ(stray, 0);
+    }
+
+    // The active segment is drawn wider and on top, whether the tile was drawn with the copies
+    // (zoom 15, crowded) or is drawn when asked (zoom 17).
+    for (int zoom : {15, 17}) {
+        SCOPED_TRACE(zoom);
+        const MapTileKey tile = map.DenseTiles(zoom)[map.DenseTiles(zoom).size() / 2];
+        std::vector<std::uint8_t> plain(TileSize * TileSize), active(TileSize * TileSize);
+        map.RasterTile(zoom, tile, -1, plain);
+        map.RasterTile(zoom, tile, 0, active);
+        int widened = 0, lostByActive = 0;
+        for (int i = 0; i < TileSize * TileSize; ++i) {
+            widened += plain[i] == RasterEmpty && active[i] == RasterActive;
+            lostByActive += plain[i] != RasterEmpty && active[i] == RasterEmpty;
+        }
+        EXPECT_GT(widened, 0);
+        EXPECT_EQ(lostByActive, 0);
+        EXPECT_GT(std::count(active.begin(), active.end(), RasterTrack), 0);  // the other segment
     }
 }
 
