@@ -59,7 +59,13 @@ std::optional<double> Engine::MsToNextPlayedBurst() const
 void Engine::PlayBetweenTicks(double msSinceTick)
 {
     if (m_player == nullptr || State != RunState::Running || !m_playStarted) return;
-    m_player->SendDueBy(msSinceTick, [this](std::string_view line) { SendPlayedLine(line); });
+    bool sent = false;
+    m_player->SendDueBy(msSinceTick, [this, &sent](std::string_view line) {
+        SendPlayedLine(line);
+        sent = true;
+    });
+    // Network peers get what their ports queued now, not after the next tick.
+    if (sent) Outputs.Service();
 }
 
 void Engine::PlayTick()
