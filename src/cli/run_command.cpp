@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -272,6 +273,27 @@ private:
     SystemTime m_base;
 };
 
+// A logged burst whose time falls between two ticks leaves at that time, not on the next tick; a
+// burst takes microseconds, so the tick is not delayed.
+void PlayUntil(Engine& engine, std::chrono::steady_clock::time_point lastTick,
+               std::chrono::steady_clock::time_point nextTick,
+               const std::function<void(std::chrono::steady_clock::time_point)>& waitUntil)
+{
+    using Clock = std::chrono::steady_clock;
+    using Ms = std::chrono::duration<double, std::milli>;
+    while (!g_closeRequested) {
+        const std::optional<double> ms = engine.MsToNextPlayedBurst();
+        if (!ms) return;
+        const Clock::time_point due = lastTick + std::chrono::duration_cast<Clock::duration>(Ms(*ms));
+        if (due >= nextTick) return;
+        waitUntil(due);
+        // The wait ended early (the channel closed, a quit): the tick decides what happens next.
+        const Clock::time_point now = Clock::now();
+        if (now < due) return;
+        engine.PlayBetweenTicks(std::max(*ms, Ms(now - lastTick).count()));
+    }
+}
+
 int Run(const RunOptions& options)
 {
     // The script and the channel are checked before anything starts, so a typo costs no run.
@@ -410,13 +432,19 @@ int Run(const RunOptions& options)
     const long long totalTicks = options.Seconds > 0 ? static_cast<long long>(options.Seconds * 50 + 0.5) : -1;
     const bool showStatus = isatty(STDERR_FILENO) && !options.Stdout && !(server && controlSpec->Type == ControlSpec::Kind::Stdin);
     const bool replaying = engine.Mode() != TrackMode::Free;
-    for (tick = 1; code == 0 && (totalTicks < 0 || tick <= totalTicks); ++tick) {
-        // Commands are taken while the tick waits, and never while it runs.
-        const auto due = schedule.Deadline(tick);
+    // Commands are taken while the tick waits, and never while it runs.
+    const auto waitUntil = [&server](std::chrono::steady_clock::time_point until) {
         if (server)
-            server->ServeUntil(due);
+            server->ServeUntil(until);
         else
-            std::this_thread::sleep_until(due);
+            std::this_thread::sleep_until(until);
+    };
+    auto lastDue = std::chrono::steady_clock::now();
+    for (tick = 1; code == 0 && (totalTicks < 0 || tick <= totalTicks); ++tick) {
+        const auto due = schedule.Deadline(tick);
+        if (player) PlayUntil(engine, lastDue, due, waitUntil);
+        waitUntil(due);
+        lastDue = due;
         if (g_closeRequested || frontEnd.QuitRequested || (server && server->InputEnded())) break;
         if (scriptRunner) {
             // The script's clock is the simulation's: the ticks done so far.

@@ -21,6 +21,10 @@ public:
     enum class Flush { Done, Pending, Failed };
     // Sends what the socket takes now; Failed when the peer is gone.
     Flush SendTo(int fd);
+    // Sends the bytes after what is already queued, straight from the caller's buffer when nothing
+    // is, and queues the part the socket does not take now. False when the peer is gone or the
+    // queue would pass its limit.
+    bool Push(int fd, const char* bytes, std::size_t length);
 
 private:
     std::string m_data;

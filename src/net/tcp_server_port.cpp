@@ -83,16 +83,29 @@ std::string TcpServerPort::Describe() const { return "TCP " + m_bound + " listen
 
 std::string TcpServerPort::NetworkLabel() const { return "TCP服务器 " + m_bound; }
 
+// The sentences of a tick are gathered into one group and sent to every client at once in
+// Service: one send a client rather than one copy a client and sentence.
 WriteResult TcpServerPort::Write(const char* bytes, std::size_t length)
 {
+    if (m_listenFd < 0) return WriteResult::DeviceGone;
+    if (m_clients.empty()) return WriteResult::Written;  // a client that comes later gets no backlog
+    if (m_group.size() + length > PeerQueueLimit) SendGroup();
+    m_group.append(bytes, length);
+    return WriteResult::Written;
+}
+
+void TcpServerPort::SendGroup()
+{
+    if (m_group.empty()) return;
     for (std::size_t i = 0; i < m_clients.size();) {
-        if (m_clients[i]->Queue.Append(bytes, length)) {
+        Client& client = *m_clients[i];
+        if (client.Queue.Push(client.Fd, m_group.data(), m_group.size())) {
             ++i;
         } else {
-            DropClient(i);  // stopped reading: waiting for it would cost the others their cadence
+            DropClient(i);  // gone, or stopped reading: waiting for it would cost the others their cadence
         }
     }
-    return m_listenFd < 0 ? WriteResult::DeviceGone : WriteResult::Written;
+    m_group.clear();
 }
 
 void TcpServerPort::DropClient(std::size_t index)
@@ -129,6 +142,8 @@ void TcpServerPort::AcceptClients()
 void TcpServerPort::Service()
 {
     if (m_listenFd < 0) return;
+    // The group first: accepting and reading can wait, the clients' cadence cannot.
+    SendGroup();
     epoll_event events[64];
     // Bounded rounds: a flood of events waits for the next tick rather than holding this one.
     for (int round = 0; round < 8; ++round) {
@@ -163,6 +178,7 @@ void TcpServerPort::Close()
     m_announcer.reset();
     for (auto& client : m_clients) ::close(client->Fd);
     m_clients.clear();
+    m_group.clear();
     if (m_listenFd >= 0) ::close(m_listenFd);
     if (m_pollFd >= 0) ::close(m_pollFd);
     m_listenFd = -1;

@@ -48,6 +48,7 @@ private:
     TcpServerPort(int listenFd, int pollFd, std::string bound, int port, bool loopback);
     void AcceptClients();
     void DropClient(std::size_t index);
+    void SendGroup();
 
     int m_listenFd;
     int m_pollFd;  // epoll over the listening socket and every client
@@ -56,6 +57,7 @@ private:
     bool m_loopback;
     int m_maxClients = NetEndpoint{}.MaxClients;
     std::vector<std::unique_ptr<Client>> m_clients;
+    std::string m_group;  // written since the last Service, the same bytes for every client
     std::unique_ptr<Announcer> m_announcer;
 };
 

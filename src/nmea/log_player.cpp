@@ -1,5 +1,6 @@
 #include "nmea/log_player.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "config/file_io.h"
@@ -67,6 +68,8 @@ std::optional<LogPlayer> LogPlayer::Open(const std::string& path, double rate, b
     auto player = FromText(std::move(text), rate, loop);
     if (!player)
         error = path + ": no RMC, GGA or GLL time stamp with a good checksum to pace the log by";
+    else
+        player->m_path = path;
     return player;
 }
 
@@ -85,7 +88,29 @@ void LogPlayer::SendBurst(const Burst& burst, const std::function<void(std::stri
 
 void LogPlayer::Advance(double elapsedMs, const std::function<void(std::string_view line)>& send)
 {
-    while (!m_finished && m_cycleBase + m_bursts[m_next].Due <= m_clock + ClockSlack) {
+    SendDue(m_clock, send);
+    m_advancedAt = m_clock;
+    m_advanced = true;
+    m_clock += elapsedMs * m_rate;
+}
+
+std::optional<double> LogPlayer::MsToNextBurst() const
+{
+    if (!m_advanced || m_finished)
+        return std::nullopt;
+    return std::max(0.0, (m_cycleBase + m_bursts[m_next].Due - m_advancedAt) / m_rate);
+}
+
+void LogPlayer::SendDueBy(double msSinceAdvance, const std::function<void(std::string_view line)>& send)
+{
+    // What is due at the next Advance or later waits for it.
+    if (m_advanced)
+        SendDue(std::min(m_advancedAt + msSinceAdvance * m_rate, m_clock), send);
+}
+
+void LogPlayer::SendDue(double clock, const std::function<void(std::string_view line)>& send)
+{
+    while (!m_finished && m_cycleBase + m_bursts[m_next].Due <= clock + ClockSlack) {
         SendBurst(m_bursts[m_next], send);
         if (++m_next < m_bursts.size())
             continue;
@@ -95,7 +120,6 @@ void LogPlayer::Advance(double elapsedMs, const std::function<void(std::string_v
         else
             m_finished = true;
     }
-    m_clock += elapsedMs * m_rate;
 }
 
 }  // namespace tolvex

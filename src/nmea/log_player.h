@@ -29,22 +29,34 @@ public:
     // Hands every line now due to send, each with its own line end, then moves the play clock on
     // by elapsedMs of real time. The first call sends the first burst.
     void Advance(double elapsedMs, const std::function<void(std::string_view line)>& send);
+    // Real ms from the last Advance to the next burst's due time; nothing before the first Advance
+    // or after the end. A burst due before the next Advance may be sent early by SendDueBy.
+    std::optional<double> MsToNextBurst() const;
+    // Sends the bursts due within msSinceAdvance of real time after the last Advance, so that a
+    // burst between two ticks leaves at its own time rather than on the tick after it.
+    void SendDueBy(double msSinceAdvance, const std::function<void(std::string_view line)>& send);
 
     // The last line has gone and the log does not loop.
     bool Finished() const { return m_finished; }
     // 1-based number of the last line sent; 0 before the first.
     int LineNumber() const { return m_lineNumber; }
     const std::vector<Burst>& Bursts() const { return m_bursts; }
+    // The file it was opened from; empty for a log given as text.
+    const std::string& Path() const { return m_path; }
 
 private:
     LogPlayer(std::string text, double rate, bool loop);
     void SendBurst(const Burst& burst, const std::function<void(std::string_view line)>& send);
+    void SendDue(double clock, const std::function<void(std::string_view line)>& send);
 
     std::string m_text;
+    std::string m_path;
     std::vector<Burst> m_bursts;
     double m_rate;
     bool m_loop;
     double m_clock = 0;      // ms of the log played so far
+    double m_advancedAt = 0;  // log ms of the last Advance
+    bool m_advanced = false;
     double m_cycleBase = 0;  // log ms at which the current pass through the log began
     double m_cycleLength = 0;
     std::size_t m_next = 0;  // next burst to send

@@ -38,6 +38,8 @@ constexpr CommandRow Commands[] = {
     {"favourite", Verb::Favourite, 1, 1, "favourite N"},
     {"save-favourite", Verb::SaveFavourite, 1, -1, "save-favourite N [NAME]"},
     {"output", Verb::Output, 2, 2, "output N on|off"},
+    {"fix", Verb::Fix, 1, 1, "fix lost|ok"},
+    {"mask", Verb::Mask, 1, 1, "mask DEG"},
     {"status", Verb::Status, 0, 0, "status"},
     {"watch", Verb::Watch, 0, 1, "watch [SECONDS]"},
     {"quit", Verb::Quit, 0, 0, "quit"},
@@ -272,6 +274,14 @@ ParseResult ParseCommand(std::string_view line)
     case Verb::Output:
         ok = read.Whole(0, "N", c.Number) && read.Choice(1, "the state", {"off", "on"}, choice);
         c.On = choice == 1;
+        break;
+    case Verb::Fix:
+        ok = read.Choice(0, "the state", {"ok", "lost"}, choice);
+        c.On = choice == 1;
+        break;
+    case Verb::Mask:
+        ok = read.Real(0, "DEG", c.Value);
+        if (ok && (c.Value < 0 || c.Value > 90)) ok = read.Fail("DEG must be 0 to 90");
         break;
     case Verb::Watch:
         c.Value = 1;

@@ -14,7 +14,7 @@ namespace tolvex {
 
 enum class Verb {
     Run, Pause, Stop, Speed, Course, Turn, Alt, Goto, Step, Load, Mode, Ratio, Reverse, Offset, Loop,
-    Segment, Point, Favourite, SaveFavourite, Output, Status, Watch, Quit,
+    Segment, Point, Favourite, SaveFavourite, Output, Fix, Mask, Status, Watch, Quit,
     WaitPoint, WaitEnd,  // scenario scripts only
 };
 
@@ -23,12 +23,12 @@ inline constexpr int MaxStepCount = 10000;          // presses one `step` may st
 
 struct Command {
     Verb Name = Verb::Status;
-    double Value = 0;                // speed km/h, course, turn, alt, lat, ratio, offset, watch seconds
+    double Value = 0;                // speed km/h, course, turn, alt, lat, ratio, offset, mask, watch seconds
     double Longitude = 0;            // goto
     std::optional<double> Altitude;  // goto
     int Number = 0;                  // step count, segment, point, favourite, output, wait-point
     char Letter = 0;                 // step N/S/E/W; mode F/P/M/S
-    bool On = false;                 // reverse, output
+    bool On = false;                 // reverse, output; fix: lost
     LoopMode Loop = LoopMode::NoLoop;
     GpxContent Gpx = GpxContent::Tracks;
     std::string Text;                // load FILE, save-favourite NAME

@@ -7,6 +7,7 @@
 #include "control/drive_rules.h"
 #include "control/keyboard.h"
 #include "control/operator.h"
+#include "nmea/log_player.h"
 #include "remote/host_relay.h"
 #include "sim/engine_simulator.h"
 
@@ -240,6 +241,8 @@ Reply RemoteControl::Dispatch(const Command& c)
         return Ok(Json{{"favourite", c.Number}, {"name", m_operator.FavoriteName(c.Number - 1)}}.dump());
     }
     case Verb::Output: return SwitchOutput(c.Number, c.On);
+    case Verb::Fix:
+    case Verb::Mask: return SetSky(c);
     case Verb::Status: return Ok(StatusJson());
     case Verb::Quit:
         m_frontEnd.RequestQuit();
@@ -284,6 +287,24 @@ Reply RemoteControl::SetRatio(double ratio)
     }
     engine.GetHost().RefreshPanel(1);
     return Ok();
+}
+
+// The realistic receiver's fix loss on request (what SIGUSR1 and SIGUSR2 do for `tolvex run`) and
+// its elevation mask; both change the sentences from the next build on.
+Reply RemoteControl::SetSky(const Command& c)
+{
+    Engine& engine = m_sim.Core;
+    if (!engine.Options.Sky.Enabled)
+        return Error(Describe("%s: realism is off, so the receiver always has its fix (tolvex run --sky, or the "
+                              "options page \"卫星\")",
+                              VerbName(c.Name)));
+    if (c.Name == Verb::Fix) {
+        engine.SetFixLost(c.On);
+        return Ok(Json{{"fix", c.On ? "lost" : "ok"}}.dump());
+    }
+    engine.Options.Sky.MaskDeg = c.Value;
+    engine.GetHost().RefreshPanel(1);
+    return Ok(Json{{"mask", c.Value}}.dump());
 }
 
 // The jump keys Y, B, H, G pressed COUNT times without modifiers: Step degrees each.
@@ -394,6 +415,22 @@ std::string RemoteControl::StatusJson() const
         outputs.push_back(std::move(output));
     }
     status["outputs"] = std::move(outputs);
+    if (engine.Options.Sky.Enabled) {
+        // The view of the last build: what the sentences just said.
+        const SkyView& view = engine.Sky().View();
+        status["sky"] = {{"mask", engine.Options.Sky.MaskDeg},
+                         {"fix", view.FixValid},
+                         {"lost_on_request", engine.Sky().FixLost()},
+                         {"satellites", view.Satellites.size()},
+                         {"used", view.UsedCount},
+                         {"pdop", view.Dop.PDOP},
+                         {"hdop", view.Dop.HDOP},
+                         {"vdop", view.Dop.VDOP}};
+    } else {
+        status["sky"] = nullptr;
+    }
+    if (const LogPlayer* player = engine.Player())
+        status["play"] = {{"file", player->Path()}, {"line", player->LineNumber()}, {"finished", player->Finished()}};
     return status.dump();
 }
 

@@ -42,7 +42,7 @@ public:
     Reply Execute(std::string_view line);
     Reply Execute(const Command& command);
 
-    // The status object: run state, mode, fix, track and outputs.
+    // The status object: run state, mode, fix, track, outputs, the sky with realism on, the log played.
     std::string StatusJson() const;
 
     Simulator& Sim() { return m_sim; }
@@ -57,6 +57,7 @@ private:
     Reply SetSpeed(double kmh);
     Reply SetRatio(double ratio);
     Reply SwitchOutput(int k, bool on);
+    Reply SetSky(const Command& command);
     std::string StateJson() const;
 
     Simulator& m_sim;

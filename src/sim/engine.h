@@ -2,6 +2,7 @@
 // The simulator the main window owns: the fix, the run state, the outputs and the 20 ms tick.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,11 @@ public:
     // A recorded log played to the outputs instead of the built sentences; none by default.
     void SetPlayer(LogPlayer* player) { m_player = player; }
     const LogPlayer* Player() const { return m_player; }
+    // Real ms from the last tick to the next burst of the log while it plays; nothing otherwise.
+    std::optional<double> MsToNextPlayedBurst() const;
+    // Between two ticks: sends the log's bursts due msSinceTick after the last tick, so each leaves
+    // at its recorded time instead of waiting for the next tick.
+    void PlayBetweenTicks(double msSinceTick);
 
     // Once per 20 ms: map clicks, turning, driving or replay, the due outputs, the panel.
     void TimerTick();

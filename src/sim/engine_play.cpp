@@ -50,6 +50,24 @@ void Engine::SendPlayedLine(std::string_view line)
         Outputs.Ozi()->Send(std::string(sentence).c_str());
 }
 
+std::optional<double> Engine::MsToNextPlayedBurst() const
+{
+    if (m_player == nullptr || State != RunState::Running || !m_playStarted) return std::nullopt;
+    return m_player->MsToNextBurst();
+}
+
+void Engine::PlayBetweenTicks(double msSinceTick)
+{
+    if (m_player == nullptr || State != RunState::Running || !m_playStarted) return;
+    bool sent = false;
+    m_player->SendDueBy(msSinceTick, [this, &sent](std::string_view line) {
+        SendPlayedLine(line);
+        sent = true;
+    });
+    // Network peers get what their ports queued now, not after the next tick.
+    if (sent) Outputs.Service();
+}
+
 void Engine::PlayTick()
 {
     if (State != RunState::Running) return;

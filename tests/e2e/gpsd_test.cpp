@@ -368,9 +368,17 @@ std::vector<std::string> SkySatellites(const std::string& line)
     return satellites;
 }
 
+// `tolvex ctl` with the words given; true on an ok reply.
+bool Ctl(const fs::path& socket, const std::string& words)
+{
+    const std::string command =
+        std::string(TOLVEX_BINARY) + " ctl --control unix:" + socket.string() + " " + words + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
 // gpsd reads the realistic receiver: its SKY report holds the satellites the sky model puts over
-// the fix, with their signal strengths and used flags; the fix lost on request and restored shows
-// as TPV mode 1 and then 3 again.
+// the fix, with their signal strengths and used flags; the fix lost and restored on request (a
+// signal, the control channel) and by a mask raised above the sky shows as TPV mode 1 and then 3.
 TEST_F(GpsdPeer, ReadsTheSkyAndTheLossAndRecoveryOfTheFix)
 {
     const fs::path ini = dir / "Tolvex.ini";
@@ -381,7 +389,8 @@ TEST_F(GpsdPeer, ReadsTheSkyAndTheLossAndRecoveryOfTheFix)
     const fs::path link = dir / "ports" / "COM3";
     Child runner({TOLVEX_BINARY, "run", "--config", ini.string(), "--virtual-dir", (dir / "ports").string(),
                   "--seconds", "90", "--lat", std::to_string(Latitude), "--lon", std::to_string(Longitude), "--alt",
-                  "0", "--speed", "0", "--sky", "--systems", "gps,glonass", "--noise", "3", "--seed", "5"},
+                  "0", "--speed", "0", "--sky", "--systems", "gps,glonass", "--noise", "3", "--seed", "5", "--control",
+                  "unix:" + (dir / "control").string()},
                  dir / "tolvex.err");
     for (int i = 0; i < 500 && !fs::is_symlink(link); ++i) std::this_thread::sleep_for(10ms);
     ASSERT_TRUE(fs::is_symlink(link)) << ReadFile(dir / "tolvex.err");
@@ -398,7 +407,7 @@ TEST_F(GpsdPeer, ReadsTheSkyAndTheLossAndRecoveryOfTheFix)
     fix.Latitude = Latitude;
     fix.Longitude = Longitude;
 
-    enum Phase { WaitFix, WaitLoss, WaitRecovery, Done } phase = WaitFix;
+    enum Phase { WaitFix, WaitLoss, WaitRecovery, WaitMaskLoss, WaitMaskRecovery, Done } phase = WaitFix;
     std::string log;
     std::optional<std::int64_t> time;
     bool skyChecked = false;
@@ -442,9 +451,15 @@ TEST_F(GpsdPeer, ReadsTheSkyAndTheLossAndRecoveryOfTheFix)
                 ::kill(runner.Pid(), SIGUSR1);
                 phase = WaitLoss;
             } else if (phase == WaitLoss && mode == 1.0) {
-                ::kill(runner.Pid(), SIGUSR2);
+                EXPECT_TRUE(Ctl(dir / "control", "fix ok"));
                 phase = WaitRecovery;
             } else if (phase == WaitRecovery && mode == 3.0) {
+                EXPECT_TRUE(Ctl(dir / "control", "mask 89"));
+                phase = WaitMaskLoss;
+            } else if (phase == WaitMaskLoss && mode == 1.0) {
+                EXPECT_TRUE(Ctl(dir / "control", "mask 5"));
+                phase = WaitMaskRecovery;
+            } else if (phase == WaitMaskRecovery && mode == 3.0) {
                 phase = Done;
             }
         }

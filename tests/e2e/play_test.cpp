@@ -30,7 +30,21 @@ std::string ReadFile(const fs::path& path)
     return s.str();
 }
 
-class PlayCommand : public ::testing::TestWithParam<double> {
+struct PlayCase {
+    const char* Name;
+    const char* Log;
+    double Rate;
+};
+
+// The second log's gaps (1013, 250, 37 and 811 ms) fall between the 20 ms ticks.
+const PlayCase PlayCases[] = {
+    {"Rate1", "play.nmea", 1},
+    {"Rate2", "play.nmea", 2},
+    {"UnevenGapsRate1", "play_uneven.nmea", 1},
+    {"UnevenGapsRate2", "play_uneven.nmea", 2},
+};
+
+class PlayCommand : public ::testing::TestWithParam<PlayCase> {
 protected:
     void SetUp() override
     {
@@ -45,8 +59,8 @@ protected:
 
 TEST_P(PlayCommand, SameBytesWithTheRecordedGaps)
 {
-    const double rate = GetParam();
-    const std::string log = std::string(TOLVEX_TEST_DATA) + "/nmea/play.nmea";
+    const double rate = GetParam().Rate;
+    const std::string log = std::string(TOLVEX_TEST_DATA) + "/nmea/" + GetParam().Log;
     const std::string bytes = ReadFile(log);
     const auto player = tolvex::LogPlayer::FromText(bytes, rate, false);
     ASSERT_TRUE(player);
@@ -90,9 +104,7 @@ TEST_P(PlayCommand, SameBytesWithTheRecordedGaps)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, PlayCommand, ::testing::Values(1.0, 2.0),
-                         [](const ::testing::TestParamInfo<double>& info) {
-                             return "Rate" + std::to_string(static_cast<int>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(Logs, PlayCommand, ::testing::ValuesIn(PlayCases),
+                         [](const ::testing::TestParamInfo<PlayCase>& info) { return std::string(info.param.Name); });
 
 }  // namespace

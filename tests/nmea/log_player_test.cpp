@@ -58,6 +58,33 @@ INSTANTIATE_TEST_SUITE_P(
                       PlayCase{"Looping", 1, true, 151, {0, 0, 0, 0, 50, 100, 100, 150, 150, 150, 150}}),
     [](const ::testing::TestParamInfo<PlayCase>& info) { return std::string(info.param.Name); });
 
+// As the runner plays between ticks: each burst at its own time, whatever the tick grid.
+TEST(PlayLogText, BetweenTicksEachBurstLeavesAtItsOwnTime)
+{
+    const std::string log = std::string(TOLVEX_TEST_DATA) + "/nmea/play_uneven.nmea";
+    for (const double rate : {1.0, 2.0}) {
+        std::string error;
+        auto player = LogPlayer::Open(log, rate, false, error);
+        ASSERT_TRUE(player) << error;
+        EXPECT_EQ(player->Path(), log);
+        std::vector<double> lineTimes;  // ms at which each line went out, in order
+        for (int tick = 0; tick < 200 && !player->Finished(); ++tick) {
+            player->Advance(20, [&](std::string_view) { lineTimes.push_back(tick * 20.0); });
+            int bounded = 10;  // a burst that would not go would hold this loop
+            for (auto ms = player->MsToNextBurst(); ms && *ms < 20 && bounded-- > 0; ms = player->MsToNextBurst())
+                player->SendDueBy(*ms, [&](std::string_view) { lineTimes.push_back(tick * 20.0 + *ms); });
+        }
+        std::vector<double> due;
+        for (const auto& burst : player->Bursts()) {
+            due.push_back(burst.Due / rate);
+            ASSERT_LT(burst.FirstLine - 1, static_cast<int>(lineTimes.size())) << "rate " << rate;
+            EXPECT_NEAR(lineTimes[static_cast<std::size_t>(burst.FirstLine - 1)], due.back(), 1e-6)
+                << "line " << burst.FirstLine << " rate " << rate;
+        }
+        EXPECT_EQ(due.back(), 2111 / rate);
+    }
+}
+
 TEST(PlayLogText, NothingToPaceByIsRefused)
 {
     EXPECT_FALSE(LogPlayer::FromText("$GPGSA,A,3,01,02,03,04,,,,,,,,,1.5,1.0,1.1*33\r\n", 1, false));

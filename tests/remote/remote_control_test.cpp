@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "control/operator.h"
+#include "nmea/log_player.h"
 #include "remote/host_relay.h"
 #include "remote/remote_control.h"
 #include "remote/script.h"
@@ -40,7 +42,7 @@ struct FrontEnd final : RemoteFrontEnd {
     int Quits = 0;
 };
 
-enum class Start { Free, Paused, TrackP, TrackM, TrackS, TrackHeld };
+enum class Start { Free, Paused, TrackP, TrackM, TrackS, TrackHeld, Sky, SkyLost };
 
 struct Rig {
     explicit Rig(const fs::path& track, Start start)
@@ -50,7 +52,9 @@ struct Rig {
         e.Options.Favorites[1] = FavoritePoint{"港口", 31.2, 121.5, 10, 270};
         e.RunCommand();
         if (start == Start::Paused) e.PauseCommand();
-        if (start >= Start::TrackP) {
+        e.Options.Sky.Enabled = start == Start::Sky || start == Start::SkyLost;
+        e.SetFixLost(start == Start::SkyLost);
+        if (start >= Start::TrackP && start <= Start::TrackHeld) {
             e.Options.LastTrackMode = start == Start::TrackHeld ? 2 : static_cast<int>(start) - static_cast<int>(Start::TrackP) + 1;
             EXPECT_TRUE(LoadTrackFile(track.string(), sim.Track, sim.TrackReplay, e.Options, relay).Loaded);
             // A position dialog open in the window.
@@ -73,7 +77,8 @@ struct Snapshot {
     explicit Snapshot(const Simulator& s)
         : Fix(s.Core.Fix), State(s.Core.State), Mode(s.TrackReplay.Mode()), Point(s.TrackReplay.Point()),
           Loop(s.TrackReplay.Loop()), Reversed(s.TrackReplay.Reversed()), Offset(s.TrackReplay.LateralOffset()),
-          Ratio(s.TrackReplay.SpeedRatio()), Active1(s.Core.Options.Outputs[1].Active)
+          Ratio(s.TrackReplay.SpeedRatio()), Active1(s.Core.Options.Outputs[1].Active),
+          Mask(s.Core.Options.Sky.MaskDeg), FixLost(s.Core.Sky().FixLost())
     {
     }
     bool operator==(const Snapshot& o) const
@@ -81,7 +86,7 @@ struct Snapshot {
         return Fix.Latitude == o.Fix.Latitude && Fix.Longitude == o.Fix.Longitude && Fix.Altitude == o.Fix.Altitude &&
                Fix.Course == o.Fix.Course && Fix.Speed == o.Fix.Speed && State == o.State && Mode == o.Mode &&
                Point == o.Point && Loop == o.Loop && Reversed == o.Reversed && Offset == o.Offset && Ratio == o.Ratio &&
-               Active1 == o.Active1;
+               Active1 == o.Active1 && Mask == o.Mask && FixLost == o.FixLost;
     }
     SimFix Fix;
     RunState State;
@@ -92,14 +97,23 @@ struct Snapshot {
     double Offset;
     double Ratio;
     bool Active1;
+    double Mask;
+    bool FixLost;
 };
+
+// The fix state of the sentences built after a second of ticks.
+bool FixAfterASecond(Rig& r)
+{
+    for (int i = 0; i < 50; ++i) r.sim.Core.TimerTick();
+    return r.sim.Core.Sky().View().FixValid;
+}
 
 struct Case {
     const char* Name;
     Start From;
     const char* Line;
     const char* Reply;  // the reply starts with this ("ok", "error ...")
-    std::function<void(const Rig&)> Check = nullptr;
+    std::function<void(Rig&)> Check = nullptr;
 };
 
 const Case Cases[] = {
@@ -130,6 +144,11 @@ const Case Cases[] = {
     {"SaveFavouriteSlot0", Start::Free, "save-favourite 0 x", "error save-favourite: N must be 1 to 20"},
     {"Output4", Start::Free, "output 4 on", "error output: N must be 0 to 3"},
     {"RatioAbove100", Start::TrackS, "ratio 101", "error ratio: R must be 0 to 100"},
+    {"MaskAbove90", Start::Sky, "mask 90.5", "error mask: DEG must be 0 to 90"},
+    {"FixNeitherLostNorOk", Start::Sky, "fix gone", "error fix: the state must be ok or lost"},
+    // Without realism the receiver has nothing to lose.
+    {"FixLossWithoutRealism", Start::Free, "fix lost", "error fix: realism is off"},
+    {"MaskWithoutRealism", Start::Free, "mask 30", "error mask: realism is off"},
     // Commands whose mode or track is missing, as the greyed menu entries and the Free-only keys.
     {"ReplayModeWithoutTrack", Start::Free, "mode M", "error mode needs a track"},
     {"ReverseWithoutTrack", Start::Free, "reverse on", "error reverse needs a track"},
@@ -196,6 +215,14 @@ const Case Cases[] = {
      }},
     {"LoadStartsInTheModeUsedLast", Start::Free, "load TRACK", "ok {\"segments\":1,\"points\":5,\"mode\":\"P\"}",
      [](const Rig& r) { EXPECT_EQ(r.front.Loads, 1); }},
+    {"FixLostOnRequest", Start::Sky, "fix LOST", "ok {\"fix\":\"lost\"}", [](Rig& r) { EXPECT_FALSE(FixAfterASecond(r)); }},
+    {"FixBackOnRequest", Start::SkyLost, "fix ok", "ok {\"fix\":\"ok\"}", [](Rig& r) { EXPECT_TRUE(FixAfterASecond(r)); }},
+    {"MaskAboveTheSkyLosesTheFix", Start::Sky, "mask 89", "ok {\"mask\":89.0}",
+     [](Rig& r) {
+         EXPECT_FALSE(FixAfterASecond(r));
+         EXPECT_EQ(r.sim.Core.Options.Sky.MaskDeg, 89);
+     }},
+    {"MaskLeavesALossOnRequest", Start::SkyLost, "mask 0", "ok", [](Rig& r) { EXPECT_FALSE(FixAfterASecond(r)); }},
     {"Quit", Start::Free, "quit", "ok", [](const Rig& r) { EXPECT_EQ(r.front.Quits, 1); }},
 
     // Replay.
@@ -279,6 +306,40 @@ TEST(StatusTest, ReportsFixTrackAndOutputs)
     EXPECT_EQ(status["outputs"][1]["state"], "open");
     EXPECT_EQ(status["outputs"][1]["port"], "COM3");
     EXPECT_EQ(status["outputs"][2]["state"], "closed");
+    EXPECT_TRUE(status["sky"].is_null());
+    EXPECT_FALSE(status.contains("play"));
+}
+
+// With realism on, the sky of the last build; while a log plays, the number of the last line sent.
+TEST(StatusTest, ReportsTheSkyAndTheLinePlayed)
+{
+    Rig rig("", Start::Sky);
+    auto player = LogPlayer::FromText("$GPRMC,120000.00,A,4807.038,N,01131.000,E,0.5,45.0,111009,,,A*63\r\n"
+                                      "$GPGSA,A,3,04,05,09,12,,,,,,,,,2.5,1.3,2.1*3F\r\n"
+                                      "$GPRMC,120000.40,A,4807.039,N,01131.000,E,0.5,45.0,111009,,,A*66\r\n",
+                                      1, false);
+    ASSERT_TRUE(player);
+    ASSERT_TRUE(rig.control.Execute("mask 20").Ok);
+    for (int i = 0; i < 50; ++i) rig.sim.Core.TimerTick();
+    auto status = nlohmann::json::parse(rig.control.StatusJson());
+    EXPECT_EQ(status["sky"]["mask"], 20.0);
+    EXPECT_EQ(status["sky"]["fix"], true);
+    EXPECT_EQ(status["sky"]["satellites"], rig.sim.Core.Sky().View().Satellites.size());
+    EXPECT_GE(status["sky"]["used"].get<int>(), 4);
+    EXPECT_NEAR(status["sky"]["hdop"].get<double>(), rig.sim.Core.Sky().View().Dop.HDOP, 1e-12);
+
+    std::string sent;
+    rig.sim.Core.MirrorOutput1 = [&sent](const char* text, int length) { sent.append(text, static_cast<std::size_t>(length)); };
+    rig.sim.Core.SetPlayer(&*player);
+    rig.sim.Core.TimerTick();
+    status = nlohmann::json::parse(rig.control.StatusJson());
+    EXPECT_EQ(status["play"]["line"], 2);
+    EXPECT_EQ(status["play"]["finished"], false);
+    for (int i = 0; i < 20; ++i) rig.sim.Core.TimerTick();
+    status = nlohmann::json::parse(rig.control.StatusJson());
+    EXPECT_EQ(status["play"]["line"], 3);
+    EXPECT_EQ(status["play"]["finished"], true);
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), '\n'), 3);
 }
 
 // A port that fails to open while a command runs: the message comes back in the reply, not in a box.
