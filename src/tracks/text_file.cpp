@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "config/file_io.h"
@@ -84,6 +85,8 @@ bool TextFileReader::Open(const std::string& path)
     ReadStatus status;
     std::string error;
     m_fd = OpenRegularFile(path, MaxTrackFileBytes, status, error);
+    struct stat st {};
+    m_fileBytes = m_fd >= 0 && ::fstat(m_fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
     return m_fd >= 0;
 }
 
@@ -221,6 +224,7 @@ std::optional<std::string> ReadTextFile(const std::string& path)
     if (!file.Open(path))
         return std::nullopt;
     std::string text;
+    text.reserve(file.FileBytes());  // grown once, not piece by piece (UTF-16 decodes to about as much)
     std::string_view piece;
     while (file.Next(piece))
         text.append(piece);

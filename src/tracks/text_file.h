@@ -2,6 +2,7 @@
 // Text input shared by the line-based readers: whole-file reading with UTF-16 decoding, line
 // splitting, and numbers read the way the C library's wide _wtof/_wtoi read them.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,11 +28,14 @@ public:
     // The next piece, valid until the next call; false at the end or on a read error.
     bool Next(std::string_view& piece);
     bool Failed() const { return m_failed; }
+    // The file's size when it was opened.
+    std::uint64_t FileBytes() const { return m_fileBytes; }
 
 private:
     enum class Encoding { Unknown, Bytes, Utf16Le, Utf16Be };
 
     int m_fd = -1;
+    std::uint64_t m_fileBytes = 0;
     std::size_t m_pieceBytes;
     Encoding m_encoding = Encoding::Unknown;
     std::string m_raw;
@@ -52,6 +56,8 @@ public:
     bool Open(const std::string& path) { return m_file.Open(path); }
     // The next line, valid until the next call.
     bool Next(std::string_view& line);
+    // The file could not be read to its end.
+    bool Failed() const { return m_file.Failed(); }
 
 private:
     bool Fill();
