@@ -1,5 +1,6 @@
 #include "tracks/text_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -87,6 +88,11 @@ bool TextFileReader::Open(const std::string& path)
     m_fd = OpenRegularFile(path, MaxTrackFileBytes, status, error);
     struct stat st {};
     m_fileBytes = m_fd >= 0 && ::fstat(m_fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    // A small file is read in one piece of its own size: a megabyte cleared for ten lines costs
+    // more than the rest of a short command.
+    constexpr std::uint64_t SmallestPiece = 4096;
+    m_pieceBytes = static_cast<std::size_t>(
+        std::min<std::uint64_t>(m_pieceBytes, std::max<std::uint64_t>(m_fileBytes + 1, SmallestPiece)));
     return m_fd >= 0;
 }
 
