@@ -51,6 +51,8 @@ for format in gpx:gpx kml:kml plt:ozi; do
   read -r ours_s ours_kib < <(best "$tolvex" export "$dir/big.$ext" -o "$dir/ours.$ext.nmea" --mode P --config "$dir/none.ini")
   read -r babel_s babel_kib < <(best gpsbabel -t -i "${format#*:}" -f "$dir/big.$ext" -o nmea -F "$dir/gpsbabel.nmea")
   read -r io_s _ < <(io_limit "$dir/big.$ext" "$dir/ours.$ext.nmea")
+  records=$(grep -c '^\$GPRMC' "$dir/ours.$ext.nmea" || true)
+  [ "$records" = 1000000 ] || { echo "readers_vs_gpsbabel: big.$ext exported $records records, not 1000000" >&2; exit 1; }
   report+="$ext $ours_s $ours_kib $babel_s $babel_kib $io_s "
   rm -f "$dir/gpsbabel.nmea" "$dir/ours.$ext.nmea" "$dir/io.out"
 done
