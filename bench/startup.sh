@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Start-up of the headless commands against the yardstick of a minimal C++ program that reads the
-# same file (bench/tools/read_file): `tolvex info` on a ten-point track and `tolvex run --seconds 0`.
+# same file (bench/tools/read_file): `tolvex info` on a ten-point track and `tolvex run --seconds 0 --stdout`.
 # Each is timed as the best of STARTUP_ROUNDS rounds (default 5) of 20 runs, its rounds interleaved
 # with the yardstick's so that other load on the machine weighs on both. Target: within 2x.
 set -euo pipefail
@@ -35,7 +35,7 @@ best_read=999999999 best_info=999999999 best_run=999999999
 for ((r = 0; r < rounds; ++r)); do
   t=$(round "$yardstick" "$dir/tiny.plt"); ((t < best_read)) && best_read=$t
   t=$(round "$tolvex" info "$dir/tiny.plt" --config "$dir/Tolvex.ini"); ((t < best_info)) && best_info=$t
-  t=$(round "$tolvex" run --seconds 0 --config "$dir/Tolvex.ini" --virtual-dir "$dir/ports"); ((t < best_run)) && best_run=$t
+  t=$(round "$tolvex" run --seconds 0 --stdout --config "$dir/Tolvex.ini" --virtual-dir "$dir/ports"); ((t < best_run)) && best_run=$t
 done
 
 awk -v y="$best_read" -v i="$best_info" -v r="$best_run" -v load="$(cut -d' ' -f1 /proc/loadavg)" 'BEGIN {
