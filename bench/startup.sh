@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Start-up of the headless commands against the yardstick of a minimal C++ program that reads the
-# same file (bench/tools/read_file): `tolvex info` on a ten-point track and `tolvex run --seconds 0 --stdout`.
+# same file (bench/tools/read_file): `tolvex info` on a ten-point track and
+# `tolvex run --seconds 0 --stdout` (a run that feeds nothing fails, so standard output is fed).
 # Each is timed as the best of STARTUP_ROUNDS rounds (default 5) of 20 runs, its rounds interleaved
 # with the yardstick's so that other load on the machine weighs on both. Target: within 2x.
 set -euo pipefail
