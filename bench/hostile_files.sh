@@ -23,11 +23,13 @@ truncate -s 50G "$work/sparse.gpx"
 mkfifo "$work/fifo.plt"
 { printf 'h\nh\nh\nh\nh\nh\n'; head -c $((junk << 20)) /dev/zero | tr '\0' ','; } >"$work/commas.plt"
 { head -c $((junk << 20)) /dev/zero | tr '\0' ','; } >"$work/commas.gpssim"
+{ printf '<kml><Placemark><LineString><coordinates>1,1 2,2 '; head -c $((junk << 20)) /dev/zero | tr '\0' '7'
+  printf ' 3,3</coordinates></LineString></Placemark></kml>'; } >"$work/coordinates.kml"
 { printf '<gpx><!--'; head -c $((junk << 20)) /dev/zero | tr '\0' 'c'; printf -- '--><trk><trkseg><trkpt lat="1" lon="1"/><trkpt lat="2" lon="2"/></trkseg></trk></gpx>'; } >"$work/comment.gpx"
 
 status=0
 printf '%-18s %10s %10s\n' case seconds peak_MB
-for file in attributes.gpx attributes.kml sparse.gpx fifo.plt commas.plt commas.gpssim comment.gpx; do
+for file in attributes.gpx attributes.kml sparse.gpx fifo.plt commas.plt commas.gpssim comment.gpx coordinates.kml; do
   /usr/bin/time -v -o "$work/time.txt" timeout 60 "$tolvex" info "$work/$file" --config "$work/none.ini" \
     >/dev/null 2>&1 || true
   seconds=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; ++i) s = s * 60 + p[i]; print s }' "$work/time.txt")

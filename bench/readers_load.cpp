@@ -1,5 +1,5 @@
 // Loading GPX, KML and .trk files at scale. With "--write DIR" the program only writes the large
-// files that bench/readers_vs_gpsbabel.sh feeds to tolvex and to gpsbabel.
+// files (a million points each) that bench/readers_vs_gpsbabel.sh feeds to tolvex and to gpsbabel.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -21,8 +21,9 @@ using bench::QuietHost;
 
 constexpr long long StartTime = 1255262400;  // 2009-10-11T12:00:00Z
 
-// A wavy line northwards, one point a second, ten metres apart.
-double Latitude(int i) { return 48.1 + i * 1e-4; }
+// A wavy line northwards, one point a second, about a metre apart: a million points stay well off
+// the pole (at ten metres apart they would pass it and be dropped).
+double Latitude(int i) { return 48.1 + i * 1e-5; }
 double Longitude(int i) { return 11.5 + 0.01 * std::sin(i * 1e-3); }
 double Altitude(int i) { return 500 + std::fmod(i * 0.1, 100.0); }
 
@@ -60,6 +61,19 @@ void WriteKml(const std::string& path, int points)
     for (int i = 0; i < points; ++i)
         std::fprintf(f, "%.7f,%.7f,%.1f\n", Longitude(i), Latitude(i), Altitude(i));
     std::fputs("</coordinates></LineString></Placemark></Document></kml>\n", f);
+    std::fclose(f);
+}
+
+// OziExplorer's header, then "lat,lon,break,feet,daynumber,date,time" per point.
+void WritePlt(const std::string& path, int points)
+{
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    std::fprintf(f, "OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\nReserved 3\r\n"
+                    "0,2,255,Bench,0,0,2,8421376\r\n%d\r\n", points);
+    constexpr double DayNumberOfStart = 40097.5;  // StartTime as days since 1899-12-30
+    for (int i = 0; i < points; ++i)
+        std::fprintf(f, "%.7f,%.7f,0,%.1f,%.7f,,\r\n", Latitude(i), Longitude(i), Altitude(i) / 0.3048,
+                     DayNumberOfStart + i / 86400.0);
     std::fclose(f);
 }
 
@@ -151,7 +165,8 @@ int main(int argc, char** argv)
     if (argc == 3 && std::strcmp(argv[1], "--write") == 0) {
         const std::string dir = argv[2];
         WriteGpx(dir + "/big.gpx", 1000000, 10);
-        WriteKml(dir + "/big.kml", 100000);
+        WriteKml(dir + "/big.kml", 1000000);
+        WritePlt(dir + "/big.plt", 1000000);
         WriteTrk(dir + "/big.trk", 1000000);
         return 0;
     }

@@ -31,6 +31,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # The run-time libraries come from what the executables link (Qt 6 runtime, not its -dev packages).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-translations-l10n, libavahi-client3")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gpsd, gpsd-clients")
 include(CPack)

@@ -60,7 +60,7 @@ extern "C" void RequestFixLoss(int signal) { g_fixCommand = signal == SIGUSR1 ? 
 
 struct RunOptions {
     std::string ConfigPath;
-    double Seconds = 0;  // 0: until a signal
+    double Seconds = -1;  // below 0: until a signal; 0: start and close at once
     bool Stdout = false;
     bool NoSave = false;
     std::string VirtualDir;
@@ -409,7 +409,8 @@ int Run(const RunOptions& options)
 
     // Run is pressed on a whole second of the system clock; tick n follows n × 20 ms later.
     TickSchedule schedule;
-    std::this_thread::sleep_until(schedule.Deadline(0));
+    // A run of no tick has no grid to wait for.
+    if (options.Seconds != 0) std::this_thread::sleep_until(schedule.Deadline(0));
     calendar.Set(TickSchedule::Milliseconds(schedule.Due(0)));
     engine.RunCommand();
     ReportOutputs(engine);
@@ -429,7 +430,7 @@ int Run(const RunOptions& options)
         code = 1;
     }
 
-    const long long totalTicks = options.Seconds > 0 ? static_cast<long long>(options.Seconds * 50 + 0.5) : -1;
+    const long long totalTicks = options.Seconds >= 0 ? static_cast<long long>(options.Seconds * 50 + 0.5) : -1;
     const bool showStatus = isatty(STDERR_FILENO) && !options.Stdout && !(server && controlSpec->Type == ControlSpec::Kind::Stdin);
     const bool replaying = engine.Mode() != TrackMode::Free;
     // Commands are taken while the tick waits, and never while it runs.
@@ -521,7 +522,8 @@ void AddRunCommand(CLI::App& app)
                     "Settings file (default: $XDG_CONFIG_HOME/tolvex/Tolvex.ini, or tolvex.ini beside the "
                     "executable when that file exists)");
     run->add_flag("--no-save", options->NoSave, "Leave the settings file untouched at the end");
-    run->add_option("--seconds", options->Seconds, "Close by itself after this many seconds")->check(CLI::PositiveNumber);
+    run->add_option("--seconds", options->Seconds, "Close by itself after this many seconds (0: as soon as started)")
+        ->check(CLI::NonNegativeNumber);
     run->add_flag("--stdout", options->Stdout,
                   "Also write to standard output what output 1 would send, at its interval, with CR LF");
     run->add_option("--virtual-dir", options->VirtualDir, "Folder of the virtual COM port links");

@@ -284,6 +284,13 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
             return false;
         }
         mode = st.st_mode & 07777;
+        // The same text again is left as it is: a save that changes nothing costs no flush to disk.
+        std::string current, ignored;
+        if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) == text.size() &&
+            ReadWholeFile(target, current, ignored, text.size()) == ReadStatus::Ok && current == text) {
+            RemoveStaleTemporaries(target);
+            return true;
+        }
     }
 
     PendingFile file;

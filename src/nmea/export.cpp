@@ -76,6 +76,7 @@ long long NmeaExport::ExportNmea(std::FILE* file, const ExportOptions& options)
     m_replay.GoToTrackPoint(startSegment, 1);
 
     NmeaBuilder builder;
+    builder.SetWanted(options.Sentences);  // what the file does not take is never formatted
     // The export's own sky, started afresh: with a seed the same file comes out every time.
     std::optional<SkyModel> sky;
     if (m_settings.Sky.Enabled) sky.emplace().Configure(m_settings.Sky);

@@ -31,6 +31,38 @@ std::int64_t TruncWhole(double seconds)
 
 double Finite(double v) { return std::isfinite(v) ? v : 0.0; }
 
+constexpr std::int64_t Pow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+constexpr int MaxFastDecimals = 6;
+
+}  // namespace
+
+std::size_t FormatFixed(double value, int decimals, char* out, std::size_t size)
+{
+    // Scaled to an integer, a value rounds as printf rounds it unless it lies so near a half that
+    // the scaling's own rounding (far below 1e-3 under 1e12) could tip it: those, and anything
+    // large or odd, go through to_chars.
+    if (decimals >= 0 && decimals <= MaxFastDecimals && std::isfinite(value) && size >= 32) {
+        const double scaled = std::fabs(value) * static_cast<double>(Pow10[decimals]);
+        if (scaled < 1e12 && std::fabs(scaled - std::floor(scaled) - 0.5) > 1e-3) {
+            const auto n = static_cast<std::int64_t>(std::llround(scaled));
+            char* at = out;
+            if (std::signbit(value)) *at++ = '-';
+            at = std::to_chars(at, out + size, n / Pow10[decimals]).ptr;
+            if (decimals > 0) {
+                *at++ = '.';
+                std::int64_t fraction = n % Pow10[decimals];
+                for (int i = decimals - 1; i >= 0; --i, fraction /= 10) at[i] = static_cast<char>('0' + fraction % 10);
+                at += decimals;
+            }
+            return static_cast<std::size_t>(at - out);
+        }
+    }
+    const auto [end, ec] = std::to_chars(out, out + size, value, std::chars_format::fixed, decimals);
+    return ec == std::errc() ? static_cast<std::size_t>(end - out) : 0;
+}
+
+namespace {
+
 // Assembles one text in a fixed buffer. Numbers come out exactly as printf writes them (to_chars with
 // a precision is defined as printf's "%.Nf"), without printf's cost on every due tick and export record.
 // Every value is clamped before it gets here, so nothing can outgrow the buffer; a text that would
@@ -63,9 +95,9 @@ public:
     TextBuilder& Fixed(double value, int decimals, int width = 0)
     {
         char digits[64];
-        const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
-        if (ec != std::errc()) return Put('0');
-        std::string_view text(digits, static_cast<std::size_t>(end - digits));
+        const std::size_t length = FormatFixed(value, decimals, digits, sizeof digits);
+        if (length == 0) return Put('0');
+        std::string_view text(digits, length);
         if (!text.empty() && text[0] == '-') {
             Put('-');
             text.remove_prefix(1);
@@ -257,9 +289,11 @@ void NmeaBuilder::BuildSentencesAt(const SimFix& fix, RunState runState, const S
     const double altitude = std::clamp(Finite(reported.Altitude), -MaxAltitude, MaxAltitude);
 
     m_lines = 0;
+    // Starts a sentence; false for one no output takes, which is then left out of the build.
     auto begin = [this](Sentence s) {
         m_first[static_cast<int>(s)] = m_lines;
         m_count[static_cast<int>(s)] = 0;
+        return m_wanted[static_cast<std::size_t>(s)];
     };
     // A new line of the sentence last started, opened with "$", the talker and the sentence name.
     auto line = [this](Sentence s, const char* lineTalker) {
@@ -276,127 +310,136 @@ void NmeaBuilder::BuildSentencesAt(const SimFix& fix, RunState runState, const S
     };
 
     // $GPRMC,time,A,lat,N,lon,E,knots,course,date,,,A*hh  (no fix: time,V,,,,,,,date,,,N)
-    begin(Sentence::RMC);
-    TextBuilder rmc = line(Sentence::RMC, talker);
-    if (valid) {
-        rmc.Put(time.View()).Put("A,").Put(lat.View()).Put(lon.View());
-        rmc.Fixed(knots, 2).Put(',').Fixed(course, 1).Put(',').Put(date.View()).Put(",,A*");
-    } else {
-        rmc.Put(time.View()).Put("V,,,,,,,").Put(date.View()).Put(",,N*");
+    if (begin(Sentence::RMC)) {
+        TextBuilder rmc = line(Sentence::RMC, talker);
+        if (valid) {
+            rmc.Put(time.View()).Put("A,").Put(lat.View()).Put(lon.View());
+            rmc.Fixed(knots, 2).Put(',').Fixed(course, 1).Put(',').Put(date.View()).Put(",,A*");
+        } else {
+            rmc.Put(time.View()).Put("V,,,,,,,").Put(date.View()).Put(",,N*");
+        }
+        finish(Sentence::RMC, rmc);
     }
-    finish(Sentence::RMC, rmc);
     // $GPGGA,time,lat,N,lon,E,quality,used,hdop,alt,M,,,,0000*hh
-    begin(Sentence::GGA);
-    TextBuilder gga = line(Sentence::GGA, talker);
-    gga.Put(time.View());
-    if (!view) {
-        gga.Put(lat.View()).Put(lon.View()).Put("1,04,1.0,").Fixed(altitude, 1).Put(",M,,,,0000*");
-    } else if (valid) {
-        gga.Put(lat.View()).Put(lon.View()).Put("1,").Digits(std::min(view->UsedCount, 99), 2).Put(',');
-        gga.Fixed(Dop(view->Dop.HDOP), 1).Put(',').Fixed(altitude, 1).Put(",M,,,,0000*");
-    } else {
-        gga.Put(",,,,0,00,,,,,,,0000*");
+    if (begin(Sentence::GGA)) {
+        TextBuilder gga = line(Sentence::GGA, talker);
+        gga.Put(time.View());
+        if (!view) {
+            gga.Put(lat.View()).Put(lon.View()).Put("1,04,1.0,").Fixed(altitude, 1).Put(",M,,,,0000*");
+        } else if (valid) {
+            gga.Put(lat.View()).Put(lon.View()).Put("1,").Digits(std::min(view->UsedCount, 99), 2).Put(',');
+            gga.Fixed(Dop(view->Dop.HDOP), 1).Put(',').Fixed(altitude, 1).Put(",M,,,,0000*");
+        } else {
+            gga.Put(",,,,0,00,,,,,,,0000*");
+        }
+        finish(Sentence::GGA, gga);
     }
-    finish(Sentence::GGA, gga);
     // $GPGSA,A,3,prn x12,pdop,hdop,vdop*hh; several systems: $GNGSA per system with its system id
-    begin(Sentence::GSA);
-    if (!view) {
-        TextBuilder gsa(m_text[static_cast<std::size_t>(m_lines)].data(), SentenceBufferSize);
-        gsa.Put(GsaText);
-        finish(Sentence::GSA, gsa);
-    } else {
-        const bool several = SystemsIn(view->Systems) > 1;
-        for (int i = 0; i < GnssSystemCount; ++i) {
-            if ((view->Systems & (1u << i)) == 0) continue;
-            TextBuilder gsa = line(Sentence::GSA, talker);
-            gsa.Put(valid ? "A,3," : "A,1,");
-            int slots = 0;
-            for (const SatelliteView* sat : UsedByElevation(*view, static_cast<GnssSystem>(i))) {
-                gsa.Digits(sat->Prn, 2).Put(',');
-                ++slots;
-            }
-            for (; slots < MaxUsedPerSystem; ++slots) gsa.Put(',');
-            if (valid) {
-                gsa.Fixed(Dop(view->Dop.PDOP), 1).Put(',').Fixed(Dop(view->Dop.HDOP), 1).Put(',');
-                gsa.Fixed(Dop(view->Dop.VDOP), 1);
-            } else {
-                gsa.Put(",,");  // three empty DOP fields
-            }
-            if (several) gsa.Put(',').Digits(Systems[static_cast<std::size_t>(i)].NmeaId, 1);
-            gsa.Put('*');
+    if (begin(Sentence::GSA)) {
+        if (!view) {
+            TextBuilder gsa(m_text[static_cast<std::size_t>(m_lines)].data(), SentenceBufferSize);
+            gsa.Put(GsaText);
             finish(Sentence::GSA, gsa);
+        } else {
+            const bool several = SystemsIn(view->Systems) > 1;
+            for (int i = 0; i < GnssSystemCount; ++i) {
+                if ((view->Systems & (1u << i)) == 0) continue;
+                TextBuilder gsa = line(Sentence::GSA, talker);
+                gsa.Put(valid ? "A,3," : "A,1,");
+                int slots = 0;
+                for (const SatelliteView* sat : UsedByElevation(*view, static_cast<GnssSystem>(i))) {
+                    gsa.Digits(sat->Prn, 2).Put(',');
+                    ++slots;
+                }
+                for (; slots < MaxUsedPerSystem; ++slots) gsa.Put(',');
+                if (valid) {
+                    gsa.Fixed(Dop(view->Dop.PDOP), 1).Put(',').Fixed(Dop(view->Dop.HDOP), 1).Put(',');
+                    gsa.Fixed(Dop(view->Dop.VDOP), 1);
+                } else {
+                    gsa.Put(",,");  // three empty DOP fields
+                }
+                if (several) gsa.Put(',').Digits(Systems[static_cast<std::size_t>(i)].NmeaId, 1);
+                gsa.Put('*');
+                finish(Sentence::GSA, gsa);
+            }
         }
     }
     // $GPGSV,count,index,in view,(prn,elevation,azimuth,snr) x up to 4*hh, per system with its talker
-    begin(Sentence::GSV);
-    if (!view) {
-        TextBuilder gsv(m_text[static_cast<std::size_t>(m_lines)].data(), SentenceBufferSize);
-        gsv.Put(GsvText);
-        finish(Sentence::GSV, gsv);
-    } else {
-        for (int i = 0; i < GnssSystemCount; ++i) {
-            if ((view->Systems & (1u << i)) == 0) continue;
-            std::array<const SatelliteView*, MaxGsvSatellites> inView{};
-            int n = 0;
-            for (const SatelliteView& sat : view->Satellites)
-                if (static_cast<int>(sat.System) == i && n < MaxGsvSatellites) inView[static_cast<std::size_t>(n++)] = &sat;
-            const int messages = std::max(1, (n + 3) / 4);
-            for (int m = 0; m < messages; ++m) {
-                TextBuilder gsv = line(Sentence::GSV, Systems[static_cast<std::size_t>(i)].Talker);
-                gsv.Digits(messages, 1).Put(',').Digits(m + 1, 1).Put(',').Digits(n, 2);
-                for (int k = m * 4; k < std::min(n, m * 4 + 4); ++k) {
-                    const SatelliteView& sat = *inView[static_cast<std::size_t>(k)];
-                    const int azimuth = static_cast<int>(std::lround(sat.Azimuth)) % 360;
-                    gsv.Put(',').Digits(sat.Prn, 2).Put(',').Digits(static_cast<int>(std::lround(sat.Elevation)), 2);
-                    gsv.Put(',').Digits(azimuth, 3).Put(',').Digits(sat.Snr, 2);
+    if (begin(Sentence::GSV)) {
+        if (!view) {
+            TextBuilder gsv(m_text[static_cast<std::size_t>(m_lines)].data(), SentenceBufferSize);
+            gsv.Put(GsvText);
+            finish(Sentence::GSV, gsv);
+        } else {
+            for (int i = 0; i < GnssSystemCount; ++i) {
+                if ((view->Systems & (1u << i)) == 0) continue;
+                std::array<const SatelliteView*, MaxGsvSatellites> inView{};
+                int n = 0;
+                for (const SatelliteView& sat : view->Satellites)
+                    if (static_cast<int>(sat.System) == i && n < MaxGsvSatellites) inView[static_cast<std::size_t>(n++)] = &sat;
+                const int messages = std::max(1, (n + 3) / 4);
+                for (int m = 0; m < messages; ++m) {
+                    TextBuilder gsv = line(Sentence::GSV, Systems[static_cast<std::size_t>(i)].Talker);
+                    gsv.Digits(messages, 1).Put(',').Digits(m + 1, 1).Put(',').Digits(n, 2);
+                    for (int k = m * 4; k < std::min(n, m * 4 + 4); ++k) {
+                        const SatelliteView& sat = *inView[static_cast<std::size_t>(k)];
+                        const int azimuth = static_cast<int>(std::lround(sat.Azimuth)) % 360;
+                        gsv.Put(',').Digits(sat.Prn, 2).Put(',').Digits(static_cast<int>(std::lround(sat.Elevation)), 2);
+                        gsv.Put(',').Digits(azimuth, 3).Put(',').Digits(sat.Snr, 2);
+                    }
+                    gsv.Put('*');
+                    finish(Sentence::GSV, gsv);
                 }
-                gsv.Put('*');
-                finish(Sentence::GSV, gsv);
             }
         }
     }
     // $GPGLL,lat,N,lon,E,time,A*hh  (no fix: ,,,,time,V)
-    begin(Sentence::GLL);
-    TextBuilder gll = line(Sentence::GLL, talker);
-    if (valid)
-        gll.Put(lat.View()).Put(lon.View()).Put(time.View()).Put("A*");
-    else
-        gll.Put(",,,,").Put(time.View()).Put("V*");
-    finish(Sentence::GLL, gll);
-    // $GPVTG,course,T,,M,knots,N,kmh,K*hh  (no fix: every value empty)
-    begin(Sentence::VTG);
-    TextBuilder vtg = line(Sentence::VTG, talker);
-    if (valid)
-        vtg.Fixed(course, 1).Put(",T,,M,").Fixed(knots, 2).Put(",N,").Fixed(kmh, 2).Put(",K*");
-    else
-        vtg.Put(",T,,M,,N,,K*");
-    finish(Sentence::VTG, vtg);
-    // $GPZDA,time,day,month,year,zone hours,zone minutes*hh: the fix time is UTC, its zone 00,00
-    begin(Sentence::ZDA);
-    TextBuilder zda = line(Sentence::ZDA, talker);
-    zda.Put(time.View()).Digits(utc.Day, 2).Put(',').Digits(utc.Month, 2).Put(',').Digits(utc.Year, 4).Put(",00,00*");
-    finish(Sentence::ZDA, zda);
-    // $GPGST,time,rms,major,minor,orientation,lat sigma,lon sigma,alt sigma*hh, metres, the noise's own
-    begin(Sentence::GST);
-    TextBuilder gst = line(Sentence::GST, talker);
-    gst.Put(time.View());
-    if (valid) {
-        const double sn = view ? view->SigmaNorth : 0, se = view ? view->SigmaEast : 0, su = view ? view->SigmaUp : 0;
-        gst.Fixed(view ? view->Uere : 0, 1).Put(',').Fixed(std::max(sn, se), 1).Put(',').Fixed(std::min(sn, se), 1);
-        gst.Put(',').Fixed(sn >= se ? 0.0 : 90.0, 1).Put(',').Fixed(sn, 1).Put(',').Fixed(se, 1).Put(',');
-        gst.Fixed(su, 1).Put('*');
-    } else {
-        gst.Put(",,,,,,*");
+    if (begin(Sentence::GLL)) {
+        TextBuilder gll = line(Sentence::GLL, talker);
+        if (valid)
+            gll.Put(lat.View()).Put(lon.View()).Put(time.View()).Put("A*");
+        else
+            gll.Put(",,,,").Put(time.View()).Put("V*");
+        finish(Sentence::GLL, gll);
     }
-    finish(Sentence::GST, gst);
+    // $GPVTG,course,T,,M,knots,N,kmh,K*hh  (no fix: every value empty)
+    if (begin(Sentence::VTG)) {
+        TextBuilder vtg = line(Sentence::VTG, talker);
+        if (valid)
+            vtg.Fixed(course, 1).Put(",T,,M,").Fixed(knots, 2).Put(",N,").Fixed(kmh, 2).Put(",K*");
+        else
+            vtg.Put(",T,,M,,N,,K*");
+        finish(Sentence::VTG, vtg);
+    }
+    // $GPZDA,time,day,month,year,zone hours,zone minutes*hh: the fix time is UTC, its zone 00,00
+    if (begin(Sentence::ZDA)) {
+        TextBuilder zda = line(Sentence::ZDA, talker);
+        zda.Put(time.View()).Digits(utc.Day, 2).Put(',').Digits(utc.Month, 2).Put(',').Digits(utc.Year, 4).Put(",00,00*");
+        finish(Sentence::ZDA, zda);
+    }
+    // $GPGST,time,rms,major,minor,orientation,lat sigma,lon sigma,alt sigma*hh, metres, the noise's own
+    if (begin(Sentence::GST)) {
+        TextBuilder gst = line(Sentence::GST, talker);
+        gst.Put(time.View());
+        if (valid) {
+            const double sn = view ? view->SigmaNorth : 0, se = view ? view->SigmaEast : 0, su = view ? view->SigmaUp : 0;
+            gst.Fixed(view ? view->Uere : 0, 1).Put(',').Fixed(std::max(sn, se), 1).Put(',').Fixed(std::min(sn, se), 1);
+            gst.Put(',').Fixed(sn >= se ? 0.0 : 90.0, 1).Put(',').Fixed(sn, 1).Put(',').Fixed(se, 1).Put(',');
+            gst.Fixed(su, 1).Put('*');
+        } else {
+            gst.Put(",,,,,,*");
+        }
+        finish(Sentence::GST, gst);
+    }
     // $GPHDT,heading,T*hh: the course over ground stands in for the heading
-    begin(Sentence::HDT);
-    TextBuilder hdt = line(Sentence::HDT, talker);
-    if (valid)
-        hdt.Fixed(course, 1).Put(",T*");
-    else
-        hdt.Put(",T*");
-    finish(Sentence::HDT, hdt);
+    if (begin(Sentence::HDT)) {
+        TextBuilder hdt = line(Sentence::HDT, talker);
+        if (valid)
+            hdt.Fixed(course, 1).Put(",T*");
+        else
+            hdt.Put(",T*");
+        finish(Sentence::HDT, hdt);
+    }
 }
 
 void NmeaBuilder::AppendLineEnds()

@@ -3,6 +3,7 @@
 // model, those of the satellites it sees, with their DOP, the noise and the loss of the fix.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -35,6 +36,9 @@ public:
                           SkyModel* sky = nullptr);
     // Appends CR LF to every line.
     void AppendLineEnds();
+    // The sentences the next builds make (all unless told); the others get no line, and the
+    // ones made keep their order and text.
+    void SetWanted(const std::array<bool, SentenceCount>& wanted) { m_wanted = wanted; }
 
     // The first (for most sentences the only) line of a sentence.
     const char* Text(Sentence s) const { return Text(static_cast<int>(s)); }
@@ -52,6 +56,14 @@ private:
     std::array<int, SentenceCount> m_first{};
     std::array<int, SentenceCount> m_count{};
     int m_lines = 0;
+    std::array<bool, SentenceCount> m_wanted = AllSentences();
+
+    static constexpr std::array<bool, SentenceCount> AllSentences()
+    {
+        std::array<bool, SentenceCount> all{};
+        all.fill(true);
+        return all;
+    }
 };
 
 struct UtcTime {
@@ -62,6 +74,10 @@ UtcTime BreakUtc(std::int64_t t);
 
 // The speed the sentences report (m/s): 0 while paused, otherwise Speed within the GPS limits.
 double ReportedSpeed(const SimFix& fix, RunState runState, const Settings& settings);
+
+// value as printf's "%.*f" writes it, into out (at least 32 bytes for the quick path); the length,
+// 0 when it does not fit.
+std::size_t FormatFixed(double value, int decimals, char* out, std::size_t size);
 
 // Writes the XOR checksum of text (after "$", up to "*") behind its "*"; returns the new length
 // (position of "*" plus 3), or -1 when the text holds no "*" or no room for the digits.

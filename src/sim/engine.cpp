@@ -130,6 +130,15 @@ void Engine::Tick()
     bool finished = false;
     if (mode != TrackMode::Free && State == RunState::Running && !TrackBusy()) m_replay->ReplayStep(finished, false);
 
+    // Only what some output takes is formatted; RMC always, for the time `status` reports.
+    std::array<bool, SentenceCount> wanted{};
+    wanted[static_cast<std::size_t>(Sentence::RMC)] = true;
+    for (int k = 0; k < OutputCount; ++k) {
+        const bool takes = k == 0 ? Outputs[0].LinkUp && !Options.Outputs[0].NoNMEA && Outputs.Ozi() != nullptr
+                                  : Outputs[k].OpenPort || (k == 1 && MirrorOutput1);
+        for (int s = 0; takes && s < SentenceCount; ++s) wanted[static_cast<std::size_t>(s)] |= Options.Outputs[k].Send[s];
+    }
+    m_builder.SetWanted(wanted);
     m_builder.BuildSentences(Fix, State, Options, Clock, m_calendar, ExportRunning, PrepareSky());
 
     const OutputSettings& ozi = Options.Outputs[0];

@@ -1,12 +1,15 @@
 #include "tracks/text_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "config/file_io.h"
@@ -84,6 +87,13 @@ bool TextFileReader::Open(const std::string& path)
     ReadStatus status;
     std::string error;
     m_fd = OpenRegularFile(path, MaxTrackFileBytes, status, error);
+    struct stat st {};
+    m_fileBytes = m_fd >= 0 && ::fstat(m_fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    // A small file is read in one piece of its own size: a megabyte cleared for ten lines costs
+    // more than the rest of a short command.
+    constexpr std::uint64_t SmallestPiece = 4096;
+    m_pieceBytes = static_cast<std::size_t>(
+        std::min<std::uint64_t>(m_pieceBytes, std::max<std::uint64_t>(m_fileBytes + 1, SmallestPiece)));
     return m_fd >= 0;
 }
 
@@ -221,6 +231,7 @@ std::optional<std::string> ReadTextFile(const std::string& path)
     if (!file.Open(path))
         return std::nullopt;
     std::string text;
+    text.reserve(file.FileBytes());  // grown once, not piece by piece (UTF-16 decodes to about as much)
     std::string_view piece;
     while (file.Next(piece))
         text.append(piece);
@@ -260,20 +271,19 @@ std::string_view TrimBlanks(std::string_view text)
     return text;
 }
 
-std::vector<std::string_view> SplitFields(std::string_view text, char separator, std::size_t limit)
+std::size_t SplitFields(std::string_view text, char separator, std::span<std::string_view> fields)
 {
-    std::vector<std::string_view> fields;
-    std::size_t start = 0;
-    while (fields.size() < limit) {
+    std::size_t count = 0, start = 0;
+    while (count < fields.size()) {
         const std::size_t at = text.find(separator, start);
         if (at == std::string_view::npos) {
-            fields.push_back(text.substr(start));
-            return fields;
+            fields[count++] = text.substr(start);
+            break;
         }
-        fields.push_back(text.substr(start, at - start));
+        fields[count++] = text.substr(start, at - start);
         start = at + 1;
     }
-    return fields;
+    return count;
 }
 
 // Where the digits of a leading number begin: after blanks and one sign.
@@ -295,16 +305,29 @@ double LeadingDouble(std::string_view text)
     bool negative = false;
     std::size_t i = NumberStart(text, negative);
     const std::size_t begin = i;
-    std::size_t digits = 0;
-    while (i < text.size() && IsDigit(text[i]))
+    std::size_t digits = 0, decimals = 0;
+    std::uint64_t mantissa = 0;
+    while (i < text.size() && IsDigit(text[i])) {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
         ++i, ++digits;
+    }
     if (i < text.size() && text[i] == '.') {
         ++i;
-        while (i < text.size() && IsDigit(text[i]))
-            ++i, ++digits;
+        while (i < text.size() && IsDigit(text[i])) {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
+            ++i, ++digits, ++decimals;
+        }
     }
     if (digits == 0)
         return 0;
+    // Up to 15 digits without an exponent (every coordinate of a track file): the digits and the
+    // power of ten are exact doubles, so one division rounds as the library's reading does.
+    static constexpr double Pow10[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const bool exponent = i < text.size() && (text[i] == 'e' || text[i] == 'E');
+    if (digits <= 15 && !exponent) {
+        const double value = static_cast<double>(mantissa) / Pow10[decimals];
+        return negative ? -value : value;
+    }
     // An exponent counts only when digits follow it ("1e" reads as 1).
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         std::size_t j = i + 1;

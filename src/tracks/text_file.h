@@ -2,7 +2,9 @@
 // Text input shared by the line-based readers: whole-file reading with UTF-16 decoding, line
 // splitting, and numbers read the way the C library's wide _wtof/_wtoi read them.
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,11 +29,14 @@ public:
     // The next piece, valid until the next call; false at the end or on a read error.
     bool Next(std::string_view& piece);
     bool Failed() const { return m_failed; }
+    // The file's size when it was opened.
+    std::uint64_t FileBytes() const { return m_fileBytes; }
 
 private:
     enum class Encoding { Unknown, Bytes, Utf16Le, Utf16Be };
 
     int m_fd = -1;
+    std::uint64_t m_fileBytes = 0;
     std::size_t m_pieceBytes;
     Encoding m_encoding = Encoding::Unknown;
     std::string m_raw;
@@ -52,6 +57,8 @@ public:
     bool Open(const std::string& path) { return m_file.Open(path); }
     // The next line, valid until the next call.
     bool Next(std::string_view& line);
+    // The file could not be read to its end.
+    bool Failed() const { return m_file.Failed(); }
 
 private:
     bool Fill();
@@ -79,11 +86,10 @@ private:
 // Blanks (space, tab, CR, LF, VT, FF) removed at both ends.
 std::string_view TrimBlanks(std::string_view text);
 
-// The text cut at every separator; empty fields count, an empty text gives one empty field.
-// With a limit, only the first limit fields are returned (readers that look at five fields of a
-// line of a million commas need not hold a million).
-std::vector<std::string_view> SplitFields(std::string_view text, char separator,
-                                          std::size_t limit = std::string_view::npos);
+// The text cut at every separator into fields, the first fields.size() only (readers that look at
+// five fields of a line of a million commas need not hold a million), without an allocation per
+// line; returns the count. Empty fields count, an empty text gives one empty field.
+std::size_t SplitFields(std::string_view text, char separator, std::span<std::string_view> fields);
 
 // Leading blanks skipped, the longest valid decimal prefix taken, 0 when there is none.
 // Appends code point c as UTF-8.

@@ -236,6 +236,21 @@ TEST_F(SettingsFile, LeftoversOfAKilledSaveGoWithTheNextSave)
     ::close(held);
 }
 
+TEST_F(SettingsFile, AnUnchangedFileIsLeftAsItIsAndAChangeIsWritten)
+{
+    std::string error;
+    Settings s;
+    ASSERT_TRUE(SaveSettings(m_path, s, SimFix{}, 0, error)) << error;
+    const std::string first = Read(m_path);
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat(m_path.c_str(), &before), 0);
+    ASSERT_TRUE(SaveSettings(m_path, s, SimFix{}, 0, error)) << error;
+    ASSERT_EQ(::stat(m_path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the same text must not replace the file";
+    ASSERT_TRUE(SaveSettings(m_path, s, SimFix{}, 12.5, error)) << error;
+    EXPECT_NE(Read(m_path), first);
+}
+
 TEST_F(SettingsFile, KeepsWhatItDoesNotWrite)
 {
     const std::string original =

@@ -154,6 +154,18 @@ TEST_F(RunCommand, ReplaysATrackPointByPointAndPausesAtItsEnd)
     EXPECT_THAT(ReadFile(dir / "err.txt"), HasSubstr("1 segments, 4 points, mode P"));
 }
 
+// What scripts use to check a setup, and the start-up benchmark to time one.
+TEST_F(RunCommand, ZeroSecondsStartsSavesAndClosesWithoutATick)
+{
+    const fs::path ini = dir / "Tolvex.ini";
+    const Result r = RunTolvex("run --stdout --seconds 0 --config " + ini.string() + " --virtual-dir " +
+                                   (dir / "ports").string(),
+                               dir / "err.txt");
+    ASSERT_EQ(r.Status, 0) << ReadFile(dir / "err.txt");
+    EXPECT_EQ(r.Out, "");
+    EXPECT_THAT(ReadFile(dir / "err.txt"), HasSubstr("settings saved to " + ini.string()));
+}
+
 TEST_F(RunCommand, AnUnreadableTrackFailsWithItsMessage)
 {
     const Result r = RunTolvex("run --seconds 1 --track " + (dir / "none.plt").string() + " --config " +

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <limits>
@@ -293,6 +296,47 @@ TEST(NmeaBuilder, NumbersMatchPrintfExactly)
         const std::string expected = PrintfRmcAndGgaBody(fix, knots);
         if (expected.find(",60.0000") != std::string::npos || expected.find("60.0000,") != std::string::npos) continue;
         ASSERT_EQ(actual, expected) << rmc;
+    }
+}
+
+// The integer path and its fall-back to to_chars: halves, near-halves, signs, zeros and sizes.
+TEST(FormatFixed, MatchesPrintfToTheLastDigit)
+{
+    std::mt19937_64 random(48);
+    std::vector<double> values = {0.0, -0.0, 0.5, 1.5, 2.5, -0.5, 0.125, 0.375, 1.005, -0.004, 0.045, 59.99995,
+                                  123456.789, -98765.4321, 1e11, 9.99999999e11, 1e13, 1e300};
+    std::uniform_real_distribution<double> magnitude(-7, 12);
+    for (int i = 0; i < 100000; ++i) {
+        const double v = std::pow(10.0, magnitude(random)) * (random() % 2 ? -1 : 1);
+        values.push_back(i % 3 ? v : std::round(v * 1000) / 1000 + 0.0005);  // every third near a half
+    }
+    for (const double v : values) {
+        for (int decimals = 0; decimals <= 7; ++decimals) {
+            char expected[400], actual[400];
+            std::snprintf(expected, sizeof expected, "%.*f", decimals, v);
+            const std::size_t length = FormatFixed(v, decimals, actual, sizeof actual);
+            ASSERT_EQ(std::string(actual, length), expected) << v << " to " << decimals;
+        }
+    }
+}
+
+// An output that takes RMC and GGA gets them as a full build makes them, and nothing else is made.
+TEST(NmeaBuilder, OnlyTheWantedSentencesAreMade)
+{
+    const SimFix fix{31.2304, 121.4737, 12.3, 45, 10};
+    FakeCalendar calendar;
+    Settings settings;
+    FixClock fullClock, partClock;
+    NmeaBuilder full, part;
+    std::array<bool, SentenceCount> wanted{};
+    wanted[static_cast<std::size_t>(Sentence::RMC)] = wanted[static_cast<std::size_t>(Sentence::GGA)] = true;
+    part.SetWanted(wanted);
+    full.BuildSentences(fix, RunState::Running, settings, fullClock, calendar, false);
+    part.BuildSentences(fix, RunState::Running, settings, partClock, calendar, false);
+    for (int s = 0; s < SentenceCount; ++s) {
+        ASSERT_EQ(part.LineCount(s), wanted[static_cast<std::size_t>(s)] ? full.LineCount(s) : 0) << s;
+        for (int line = 0; line < part.LineCount(s); ++line)
+            EXPECT_STREQ(part.Text(s, line), full.Text(s, line));
     }
 }
 

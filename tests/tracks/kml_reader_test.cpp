@@ -45,6 +45,28 @@ TEST_P(KmlCoordinates, Scans)
         EXPECT_EQ(starts[i], i == 0 ? SegmentStart : 0u) << "point " << i;
 }
 
+// The text streams through the XML scanner in pieces cut anywhere: a cut, or a piece of one
+// character each, changes nothing.
+TEST_P(KmlCoordinates, ScansTheSameInPieces)
+{
+    const std::string& text = GetParam().Text;
+    auto scan = [&](std::size_t pieceSize, std::size_t firstCut) {
+        std::vector<Tuple> got;
+        const KmlCoordinateScanner::AddPoint add = [&](const TrackPoint& p) {
+            got.push_back({p.Longitude, p.Latitude, p.Altitude, (p.Flags & HasAltitude) != 0});
+        };
+        KmlCoordinateScanner scanner;
+        scanner.Feed(std::string_view(text).substr(0, firstCut), add);
+        for (std::size_t at = firstCut; at < text.size(); at += pieceSize)
+            scanner.Feed(std::string_view(text).substr(at, pieceSize), add);
+        scanner.Finish(add);
+        return got;
+    };
+    for (std::size_t cut = 0; cut <= text.size(); ++cut)
+        EXPECT_EQ(scan(text.size() + 1, cut), GetParam().Points) << "cut at " << cut;
+    EXPECT_EQ(scan(1, 0), GetParam().Points) << "one character a piece";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Texts, KmlCoordinates,
     ::testing::Values(
@@ -74,6 +96,10 @@ INSTANTIATE_TEST_SUITE_P(
         CoordinatesCase{"BlankBeforeAltitude", "1,2, 5 3,4, 6\n", {{1, 2, 5, true}, {3, 4, 6, true}}},
         CoordinatesCase{"NumbersReadFromThirtyCharacters", "1.000000000000000000000000000009,2,3 ",
                         {{1, 2, 3, true}}},
+        CoordinatesCase{"LineEndAfterCommaReadsOnForTheLatitude", "1,\n2,3 4,,5\n6",
+                        {{1, 2, 0, false}, {2, 3, 0, false}, {4, 0, 5, true}}},
+        CoordinatesCase{"LongJunkBetweenTuples", "1,2 " + std::string(100, 'x') + ",7 3," + std::string(40, '\t') + "4 5,6",
+                        {{1, 2, 0, false}, {0, 7, 0, false}, {3, 0, 0, false}, {5, 6, 0, false}}},
         CoordinatesCase{"OverflowingTupleLeftToTheBuilder", "1e999,1 2,2 3,3\n\n",
                         {{HUGE_VAL, 1, 0, false}, {2, 2, 0, false}, {3, 3, 0, false}}}),
     [](const ::testing::TestParamInfo<CoordinatesCase>& info) { return std::string(info.param.Name); });

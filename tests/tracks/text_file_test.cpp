@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <random>
+#include <string>
 
 #include "temp_file.h"
 
@@ -23,9 +29,15 @@ TEST(SplitFields, KeepsEmptyFields)
         {",", {"", ""}},
         {"a,b,", {"a", "b", ""}},
         {" 48.1 , 11.5", {" 48.1 ", " 11.5"}},
+        {"a,b,c,d", {"a", "b", "c"}},  // only as many as asked for
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(SplitFields(c.text, ','), c.fields) << c.text;
+    for (const Case& c : cases) {
+        std::array<std::string_view, 3> fields;
+        const std::size_t count = SplitFields(c.text, ',', fields);
+        EXPECT_EQ(std::vector<std::string_view>(fields.begin(), fields.begin() + static_cast<std::ptrdiff_t>(count)),
+                  c.fields)
+            << c.text;
+    }
 }
 
 struct NumberCase {
@@ -59,6 +71,23 @@ TEST(LeadingNumbers, OverflowAndUnderflowLikeStrtod)
     EXPECT_EQ(LeadingDouble("1e999"), HUGE_VAL);
     EXPECT_EQ(LeadingDouble("-1e999"), -HUGE_VAL);
     EXPECT_EQ(LeadingDouble("1e-999"), 0);
+}
+
+// Coordinates of every length and precision read to the same bits as strtod gives.
+TEST(LeadingNumbers, DecimalsReadToTheNearestDouble)
+{
+    std::mt19937_64 random(7);
+    for (int n = 0; n < 20000; ++n) {
+        const int whole = static_cast<int>(random() % 8);
+        const int fraction = static_cast<int>(random() % 18);
+        std::string text = random() % 2 ? "-" : "";
+        for (int i = 0; i < whole; ++i) text += static_cast<char>('0' + random() % 10);
+        text += '.';
+        for (int i = 0; i < fraction; ++i) text += static_cast<char>('0' + random() % 10);
+        if (whole + fraction == 0) continue;
+        const double expected = std::strtod(text.c_str(), nullptr);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(LeadingDouble(text)), std::bit_cast<std::uint64_t>(expected)) << text;
+    }
 }
 
 TEST(LineReader, SplitsOnLineFeedAndDropsCarriageReturn)

@@ -3,6 +3,7 @@
 
 #include "tracks/readers/gpssim.h"
 
+#include <array>
 #include <cmath>
 
 #include "tracks/text_file.h"
@@ -50,13 +51,14 @@ ReadResult ReadGpssimLines(Lines& lines, const ReaderContext& context)
         line = TrimBlanks(line);
         if (line.empty())
             continue;
-        const std::vector<std::string_view> fields = SplitFields(line, ',', AltitudeField + 1);
-        if (fields.size() < MinWaypointFields || !IsWaypointRecord(fields[0]))
+        std::array<std::string_view, AltitudeField + 1> fields;
+        const std::size_t count = SplitFields(line, ',', fields);
+        if (count < MinWaypointFields || !IsWaypointRecord(fields[0]))
             continue;
         TrackPoint point;
         point.Latitude = NmeaToDegrees(fields[1], fields[2]);
         point.Longitude = NmeaToDegrees(fields[3], fields[4]);
-        if (fields.size() > AltitudeField) {
+        if (count > AltitudeField) {
             point.Altitude = LeadingDouble(fields[AltitudeField]);
             point.Flags |= HasAltitude;
         }

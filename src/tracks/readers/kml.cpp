@@ -29,7 +29,8 @@ struct Frame {
     Node Kind = Node::Other;
     int Element = -1;            // queue id of the enclosing Placemark
     std::size_t Placemark = 0;   // depth of the enclosing Placemark
-    std::string Text;            // Name, Coordinates, When, GxCoord
+    std::string Text;            // Name, When, GxCoord
+    KmlCoordinateScanner Coordinates;  // Coordinates: read as the text streams
     std::string Name;            // Placemark: the name so far
     // GxTrack: times and positions not yet paired, in document order (nothing for one that
     // does not read), and whether a point has been added.
@@ -93,6 +94,7 @@ public:
         f.Element = parent ? parent->Element : -1;
         f.Placemark = parent ? parent->Placemark : 0;
         f.Text.clear();
+        f.Coordinates = {};
         f.Name.clear();
         f.Times.clear();
         f.Coords.clear();
@@ -135,12 +137,10 @@ public:
         case Node::Name:
             m_frames[depth - 1].Name = std::string(TrimBlanks(f.Text));
             break;
-        case Node::Coordinates: {
-            ScanKmlCoordinates(f.Text, [&](const TrackPoint& p) { m_queue.Add(f.Element, p); });
+        case Node::Coordinates:
+            f.Coordinates.Finish([&](const TrackPoint& p) { m_queue.Add(f.Element, p); });
             m_queue.CloseSegment(f.Element, SegmentName(f));
-            f.Text = {};
             break;
-        }
         case Node::When:
             m_frames[depth - 1].Times.push_back(ParseIsoTime(TrimBlanks(f.Text)));
             PairTimes(m_frames[depth - 1]);
@@ -178,7 +178,7 @@ public:
         for (std::size_t d = 0; d < m_open; ++d) {
             Frame& f = m_frames[d];
             if (f.Kind == Node::Coordinates) {
-                f.Text.append(text);
+                f.Coordinates.Feed(text, [&](const TrackPoint& p) { m_queue.Add(f.Element, p); });
             } else if (Collects(f.Kind)) {
                 const std::size_t cap = f.Kind == Node::Name ? MaxNameText : MaxCoordText;
                 if (f.Text.size() < cap)
@@ -245,59 +245,150 @@ ReadResult ReadKml(const ReaderContext& context, Scan scan)
 
 }  // namespace
 
-void ScanKmlCoordinates(std::string_view c, const std::function<void(const TrackPoint&)>& add)
+void KmlCoordinateScanner::Emit(std::optional<double> altitude, const AddPoint& add)
+{
+    TrackPoint point;
+    point.Latitude = m_latitude;
+    point.Longitude = m_longitude;
+    if (altitude && std::isfinite(*altitude)) {
+        point.Altitude = *altitude;
+        point.Flags |= HasAltitude;
+    }
+    // A position off the globe is left to the builder, which counts what it drops.
+    if (m_first)
+        point.Flags |= SegmentStart;
+    m_first = false;
+    add(point);
+}
+
+// Scans as far as text allows and returns where it stopped: at its end, or, before the text
+// has ended, at a number with fewer characters left than a number is read from.
+std::size_t KmlCoordinateScanner::Run(std::string_view c, bool last, const AddPoint& add)
 {
     const std::size_t size = c.size();
-    auto number = [&](std::size_t at) { return LeadingDouble(c.substr(at, NumberWindow)); };
-    auto skipBlanks = [&](std::size_t at) {
-        while (at < size && c[at] == ' ')
-            ++at;
-        return at;
-    };
-    auto tokenEnd = [&](std::size_t at) {
-        while (at < size && !IsTupleEnd(c[at]))
-            ++at;
-        return at;
-    };
-    bool first = true;
     std::size_t n = 0;
-    for (;;) {
-        while (n < size && (IsXmlSpace(c[n]) || c[n] == ','))
+    auto number = [&] { return LeadingDouble(c.substr(n, NumberWindow)); };
+    auto windowCut = [&] { return !last && size - n < NumberWindow; };
+    auto skipBlanks = [&] {
+        while (n < size && c[n] == ' ')
             ++n;
-        if (n >= size)
-            return;
-        const double lon = number(n);
-        // Any white space ends a tuple: a number without its latitude is no point, and the
-        // next tuple's numbers are never taken for its missing ones.
-        n = tokenEnd(n);
-        if (n >= size)
-            return;
-        if (c[n] != ',')
-            continue;
-        n = skipBlanks(n + 1);
-        if (n >= size)
-            return;
-        const double lat = number(n);
-        n = tokenEnd(n);
-
-        TrackPoint point;
-        point.Latitude = lat;
-        point.Longitude = lon;
-        if (n < size && c[n] == ',') {
-            point.Altitude = number(n + 1);
-            point.Flags |= HasAltitude;
-            if (!std::isfinite(point.Altitude)) {
-                point.Altitude = 0;
-                point.Flags &= ~HasAltitude;
+    };
+    auto skipToken = [&] {
+        while (n < size && !IsTupleEnd(c[n]))
+            ++n;
+    };
+    for (;;) {
+        switch (m_state) {
+        case State::Separators:
+            while (n < size && (IsXmlSpace(c[n]) || c[n] == ','))
+                ++n;
+            if (n >= size)
+                return n;
+            m_state = State::Longitude;
+            [[fallthrough]];
+        case State::Longitude:
+            if (windowCut())
+                return n;
+            m_longitude = number();
+            m_state = State::LongitudeToken;
+            [[fallthrough]];
+        case State::LongitudeToken:
+            skipToken();
+            if (n >= size)
+                return n;
+            // Any white space ends a tuple: a number without its latitude is no point, and the
+            // next tuple's numbers are never taken for its missing ones.
+            if (c[n] != ',') {
+                m_state = State::Separators;
+                continue;
             }
-            n = tokenEnd(skipBlanks(n + 1));
+            ++n;
+            m_state = State::LatitudeBlanks;
+            [[fallthrough]];
+        case State::LatitudeBlanks:
+            skipBlanks();
+            if (n >= size)
+                return n;
+            m_state = State::Latitude;
+            [[fallthrough]];
+        case State::Latitude:
+            if (windowCut())
+                return n;
+            m_latitude = number();
+            m_state = State::LatitudeToken;
+            [[fallthrough]];
+        case State::LatitudeToken:
+            skipToken();
+            if (n >= size) {
+                if (last)
+                    Emit(std::nullopt, add);
+                return n;
+            }
+            if (c[n] != ',') {
+                Emit(std::nullopt, add);
+                m_state = State::Separators;
+                continue;
+            }
+            ++n;
+            m_state = State::Altitude;
+            [[fallthrough]];
+        case State::Altitude:
+            if (windowCut())
+                return n;
+            Emit(number(), add);
+            m_state = State::AltitudeBlanks;
+            [[fallthrough]];
+        case State::AltitudeBlanks:
+            skipBlanks();
+            if (n >= size)
+                return n;
+            m_state = State::AltitudeToken;
+            [[fallthrough]];
+        case State::AltitudeToken:
+            skipToken();
+            if (n >= size)
+                return n;
+            m_state = State::Separators;
+            continue;
         }
-        // A position off the globe is left to the builder, which counts what it drops.
-        if (first)
-            point.Flags |= SegmentStart;
-        first = false;
-        add(point);
     }
+}
+
+void KmlCoordinateScanner::Feed(std::string_view text, bool last, const AddPoint& add)
+{
+    if (!m_held.empty()) {
+        // The held start of a number and enough of the new piece to read it.
+        const std::size_t held = m_held.size();
+        const std::size_t take = std::min(text.size(), 2 * NumberWindow);
+        m_held.append(text.substr(0, take));
+        const bool all = take == text.size();
+        const std::size_t used = Run(m_held, last && all, add);
+        if (used >= held && !all) {
+            text.remove_prefix(used - held);
+            m_held.clear();
+        } else {
+            m_held.erase(0, used);
+            if (!all) {
+                m_held.append(text.substr(take));
+                m_held.erase(0, Run(m_held, last, add));
+            }
+            return;
+        }
+    }
+    m_held.assign(text.substr(Run(text, last, add)));
+}
+
+void KmlCoordinateScanner::Finish(const AddPoint& add)
+{
+    Feed({}, true, add);
+    *this = KmlCoordinateScanner{};
+}
+
+void ScanKmlCoordinates(std::string_view text, const std::function<void(const TrackPoint&)>& add)
+{
+    KmlCoordinateScanner scanner;
+    scanner.Feed(text, add);
+    scanner.Finish(add);
 }
 
 void ScanKmlCoordinates(std::string_view text, SegmentBuilder& builder)

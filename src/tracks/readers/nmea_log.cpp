@@ -448,6 +448,66 @@ std::string Remarks(const NmeaLogCounts& counts)
     return text;
 }
 
+// Reads the log that feed hands line by line to a reader (false when it cannot be read). A log
+// in which no line claims a fix is read a second time, its positions taken as they stand.
+template <typename Feed>
+ReadResult ReadLog(Feed feed, std::size_t pointHint, const ReaderContext& context, std::int64_t fileTime,
+                   NmeaLogCounts* countsOut)
+{
+    NmeaLogCounts counts;
+    std::optional<BuiltTrack> track;
+    int claimed = 0, unclaimed = 0;
+    auto read = [&](bool takeUnclaimed) {
+        counts = NmeaLogCounts{};
+        track.reset();  // the first pass's points go before the second pass takes its own
+        LogReader reader(context, takeUnclaimed, counts);
+        reader.Reserve(pointHint);
+        if (!feed(reader))
+            return false;
+        track = reader.Finish();
+        claimed = reader.ClaimedFixes();
+        unclaimed = reader.UnclaimedPositions();
+        return true;
+    };
+    if (!read(false))
+        return ReadResult::Failure();
+    // A track converted to NMEA by a program that had no fix status to copy says "no fix" on
+    // every line: its positions are all it has, so they are taken as they stand.
+    if (claimed == 0 && unclaimed > 0) {
+        if (!read(true))
+            return ReadResult::Failure();
+        counts.NoFixClaimed = true;
+    }
+    if (countsOut)
+        *countsOut = counts;
+    if (counts.Sentences == 0)
+        return ReadResult::Failure();
+    if (!track)
+        return ReadResult::FromCommit(std::nullopt);
+    DateLeadingPoints(track->Points, fileTime);
+    track->Remarks = Remarks(counts);
+    return ReadResult::Success(std::move(*track));
+}
+
+// The points of a log file judged from its first piece and its size, so that the point array
+// is allocated once. Nothing when the file cannot be read.
+std::optional<std::size_t> EstimateFilePoints(const std::string& path)
+{
+    constexpr std::size_t ProbeBytes = 256 * 1024;
+    TextFileReader probe(ProbeBytes);
+    std::string_view piece;
+    if (!probe.Open(path))
+        return std::nullopt;
+    if (!probe.Next(piece))
+        return probe.Failed() ? std::nullopt : std::optional<std::size_t>(0);
+    const std::size_t sample = EstimatePoints(piece);
+    const auto fileBytes = static_cast<double>(probe.FileBytes());
+    if (fileBytes <= static_cast<double>(piece.size()))
+        return sample;
+    // A little more than the sample's share: growing the array once costs three times its size.
+    return static_cast<std::size_t>(static_cast<double>(sample) * fileBytes / static_cast<double>(piece.size()) * 1.02) + 16;
+}
+
 }  // namespace
 
 double TimeOfDayStep(double from, double to)
@@ -522,48 +582,37 @@ std::optional<double> LineTimeOfDay(std::string_view line)
 }
 
 ReadResult ReadNmeaLogText(std::string_view text, const ReaderContext& context, std::int64_t fileTime,
-                           NmeaLogCounts* countsOut)
+                           NmeaLogCounts* counts)
 {
-    NmeaLogCounts counts;
-    auto read = [&](bool takeUnclaimed, std::optional<BuiltTrack>& track) {
-        counts = NmeaLogCounts{};
-        LogReader reader(context, takeUnclaimed, counts);
-        reader.Reserve(EstimatePoints(text));
+    auto feed = [text](LogReader& reader) {
         LineReader lines(text);
         std::string_view line;
         while (lines.Next(line))
             reader.Line(line);
-        track = reader.Finish();
-        return reader;
+        return true;
     };
-    std::optional<BuiltTrack> track;
-    LogReader first = read(false, track);
-    // A track converted to NMEA by a program that had no fix status to copy says "no fix" on
-    // every line: its positions are all it has, so they are taken as they stand.
-    if (first.ClaimedFixes() == 0 && first.UnclaimedPositions() > 0) {
-        read(true, track);
-        counts.NoFixClaimed = true;
-    }
-    if (countsOut)
-        *countsOut = counts;
-    if (counts.Sentences == 0)
-        return ReadResult::Failure();
-    if (!track)
-        return ReadResult::FromCommit(std::nullopt);
-    DateLeadingPoints(track->Points, fileTime);
-    track->Remarks = Remarks(counts);
-    return ReadResult::Success(std::move(*track));
+    return ReadLog(feed, EstimatePoints(text), context, fileTime, counts);
 }
 
 ReadResult ReadNmeaLogFile(const std::string& path, const ReaderContext& context)
 {
-    const std::optional<std::string> text = ReadTextFile(path);
-    if (!text)
+    // The file streams through in pieces: what loading holds is the points and one piece.
+    const std::optional<std::size_t> hint = EstimateFilePoints(path);
+    if (!hint)
         return ReadResult::Failure();
+    auto feed = [&path](LogReader& reader) {
+        FileLines lines;
+        if (!lines.Open(path))
+            return false;
+        std::string_view line;
+        while (lines.Next(line))
+            reader.Line(line);
+        return !lines.Failed();
+    };
     struct stat status {};
     const std::int64_t fileTime = stat(path.c_str(), &status) == 0 ? static_cast<std::int64_t>(status.st_mtime) : 0;
     NmeaLogCounts counts;
-    ReadResult result = ReadNmeaLogText(*text, context, fileTime, &counts);
+    ReadResult result = ReadLog(feed, *hint, context, fileTime, &counts);
     // .txt and .log are names many files share: one that holds no NMEA is not a track at all.
     if (!result && counts.Sentences == 0 && !EndsWithNoCase(path, ".nmea") && !EndsWithNoCase(path, ".nma"))
         result.Message.Text = "未知的航迹文件类型：\n" + path;

@@ -1,5 +1,6 @@
 // OziExplorer track files: six header lines, then "lat,lon,break,feet,daynumber,..." per point.
 
+#include <array>
 #include <cstdio>
 
 #include "tracks/readers/plt.h"
@@ -37,8 +38,9 @@ ReadResult ReadPltLines(Lines& lines, const std::string& path, const ReaderConte
         line = TrimBlanks(line);
         if (line.empty() || line.front() == '#' || line.front() == ';')
             continue;
-        const std::vector<std::string_view> fields = SplitFields(line, ',', PltFields);
-        if (fields.size() < 2)
+        std::array<std::string_view, PltFields> fields;
+        const std::size_t count = SplitFields(line, ',', fields);
+        if (count < 2)
             continue;
 
         TrackPoint point;
@@ -46,15 +48,15 @@ ReadResult ReadPltLines(Lines& lines, const std::string& path, const ReaderConte
         point.Longitude = LeadingDouble(fields[1]);
         if (builder.PointCount() == 0) {
             point.Flags |= SegmentStart;  // a break flag on the first line changes nothing
-        } else if (fields.size() >= 3 && LeadingInt(fields[2]) != 0) {
+        } else if (count >= 3 && LeadingInt(fields[2]) != 0) {
             builder.CloseSegment();
             point.Flags |= SegmentStart;
         }
-        if (fields.size() >= 4 && !Empty(fields[3]) && LeadingDouble(fields[3]) != NoAltitudeFeet) {
+        if (count >= 4 && !Empty(fields[3]) && LeadingDouble(fields[3]) != NoAltitudeFeet) {
             point.Altitude = LeadingDouble(fields[3]) * MetresPerFoot;
             point.Flags |= HasAltitude;
         }
-        if (fields.size() >= 5 && !Empty(fields[4])) {
+        if (count >= 5 && !Empty(fields[4])) {
             point.Time = LeadingDouble(fields[4]) * SecondsPerDay - DayNumberEpochOffset;
             point.Flags |= HasTime;
         }
