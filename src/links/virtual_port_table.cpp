@@ -33,11 +33,36 @@ std::string DefaultVirtualPortDir()
 
 namespace {
 
+// A folder on the way to the port folder is safe when only root or we can change what it holds:
+// owned by one of us, and writable by no one else unless sticky (as /tmp is), where others may
+// add names but not rename or remove ours. Returns why it is not, or nullptr.
+const char* UnsafeParentReason(const struct stat& st)
+{
+    if (st.st_uid != 0 && st.st_uid != ::geteuid()) return "is owned by another user, refused";
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0) return "is writable by others, refused";
+    return nullptr;
+}
+
+// Checks every folder of an absolute path without links, from the root down; the first unsafe one
+// is named in parent with its reason.
+const char* UnsafeFolderOnPath(const std::string& path, std::string& parent)
+{
+    for (std::size_t end = 0; end <= path.size(); ++end) {
+        if (end < path.size() && path[end] != '/') continue;
+        parent = end == 0 ? std::string("/") : path.substr(0, end);
+        struct stat st {};
+        if (::lstat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+        if (const char* reason = UnsafeParentReason(st)) return reason;
+    }
+    return nullptr;
+}
+
 // The folder of the links, made where missing (parents too) and opened without following a link.
 // What we make is traversable by others (0711) but not listable or writable: a daemon running as
 // its own user can follow a link it is given, nothing more. It must be a directory of ours that
-// no one else may write to: another user who could plant it or write in it could redirect or block
-// our ports. A folder of ours that is writable by others is tightened. Returns the open folder, or -1 with the reason in why.
+// no one else may write to, under parents no one else may change: another user who could plant
+// it, write in it or swap it for another could redirect or block our ports. A folder of ours that
+// is writable by others is tightened. Returns the open folder, or -1 with the reason in why.
 int OpenPortFolder(const std::string& folder, std::string& why)
 {
     auto refuse = [&](const std::string& reason, int fd = -1) {
@@ -49,9 +74,28 @@ int OpenPortFolder(const std::string& folder, std::string& why)
         why = "no folder given";
         return -1;
     }
-    for (std::size_t pos = 1; pos < folder.size(); ++pos) {
-        if (folder[pos] == '/' && ::mkdir(folder.substr(0, pos).c_str(), 0711) == 0)
-            ::chmod(folder.substr(0, pos).c_str(), 0711);  // whatever the umask took away
+    // Each parent is checked before anything is made in it; a parent reached through a link is
+    // checked along the path the link leads to as well.
+    std::string parent;
+    for (std::size_t pos = 0; pos < folder.size(); ++pos) {
+        if (folder[pos] != '/') continue;
+        const std::string prefix = pos == 0 ? std::string("/") : folder.substr(0, pos);
+        if (pos > 0 && ::mkdir(prefix.c_str(), 0711) == 0) ::chmod(prefix.c_str(), 0711);  // whatever the umask took away
+        struct stat st {};
+        if (::lstat(prefix.c_str(), &st) != 0) break;  // the folder's own mkdir names the cause
+        if (S_ISLNK(st.st_mode)) {
+            // Whoever owns a link in a sticky folder may swap it for one to elsewhere.
+            if (st.st_uid != 0 && st.st_uid != ::geteuid())
+                return refuse("parent " + prefix + " is a link owned by another user, refused");
+            char* real = ::realpath(prefix.c_str(), nullptr);
+            if (real == nullptr) break;
+            const std::string resolved = real;
+            std::free(real);
+            if (const char* reason = UnsafeFolderOnPath(resolved, parent))
+                return refuse("parent " + parent + " " + reason);
+        } else if (const char* reason = UnsafeParentReason(st); reason != nullptr && S_ISDIR(st.st_mode)) {
+            return refuse("parent " + prefix + " " + reason);
+        }
     }
     if (::mkdir(folder.c_str(), 0711) == 0) ::chmod(folder.c_str(), 0711);
     else if (errno != EEXIST) return refuse(std::strerror(errno));

@@ -293,26 +293,44 @@ TEST(VirtualPortTable, FolderSomeoneElseControlsIsRefusedWithItsReason)
     ::mkdir((dir / "real").c_str(), 0700);
     ::symlink((dir / "real").c_str(), (dir / "link").c_str());
     ::mkdir((dir / "theirs").c_str(), 0700);
+    // Parents: open to all, open to the group, sticky like /tmp, reached through a link.
+    for (const char* name : {"open", "group", "sticky"}) ::mkdir((dir / name).c_str(), 0700);
+    ::chmod((dir / "open").c_str(), 0777);
+    ::chmod((dir / "group").c_str(), 0770);
+    ::chmod((dir / "sticky").c_str(), 01777);
+    ::symlink((dir / "open").c_str(), (dir / "to-open").c_str());
     const bool root = ::geteuid() == 0;
     if (root) ::chown((dir / "theirs").c_str(), 65534, 65534);
     struct Case {
         const char* name;
         std::string folder;
-        const char* reason;
+        std::string reason;  // empty: the folder is used
+        bool needsRoot = false;  // only root can give a folder away
     } cases[] = {
         {"a file", dir / "plain", "Not a directory"},
         {"a link to a folder", dir / "link", "a symbolic link, refused"},
-        {"another user's folder", dir / "theirs", "owned by another user, refused"},
+        {"another user's folder", dir / "theirs", "owned by another user, refused", true},
+        {"under a parent open to all", dir / "open/ports", "parent " + dir / "open is writable by others, refused"},
+        {"under a parent open to the group", dir / "group/a/ports", "parent " + dir / "group is writable by others, refused"},
+        {"under a link to an open parent", dir / "to-open/ports", "parent " + dir / "open is writable by others, refused"},
+        {"under another user's parent", dir / "theirs/ports", "parent " + dir / "theirs is owned by another user, refused", true},
+        {"under a sticky parent", dir / "sticky/ports", ""},
     };
     for (const Case& c : cases) {
-        if (!root && c.folder == dir / "theirs") continue;  // only root can give a folder away
+        if (c.needsRoot && !root) continue;
         VirtualPortTable table(c.folder);
         std::string cause;
+        if (c.reason.empty()) {
+            EXPECT_EQ(table.CreatePort(3, &cause), CreatePortError::None) << c.name << ": " << cause;
+            continue;
+        }
         EXPECT_EQ(table.CreatePort(3, &cause), CreatePortError::FolderUnusable) << c.name;
         EXPECT_FALSE(table.HasPort(3)) << c.name;
         EXPECT_EQ(cause, c.folder + ": " + c.reason);
     }
     EXPECT_FALSE(Exists(dir / "real/COM3"));
+    EXPECT_FALSE(Exists(dir / "open/ports")) << "nothing is made in a parent others may change";
+    EXPECT_FALSE(Exists(dir / "group/a"));
 }
 
 TEST(VirtualPortTable, OwnFolderOpenToOthersIsTightenedAndPlantedLocksRemoved)
