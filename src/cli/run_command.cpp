@@ -174,8 +174,10 @@ bool StartReplay(const RunOptions& options, Simulator& sim, Host& host)
         else
             Event("--speed applies to mode M; mode %s takes its speed from the track", ModeNames[static_cast<int>(replay.Mode())]);
     }
-    Event("track %s: %d segments, %d points, mode %s%s", options.TrackPath.c_str(), sim.Track.SegmentCountTotal(),
-          sim.Track.PointCountTotal(), ModeNames[static_cast<int>(replay.Mode())], replay.Reversed() ? ", reversed" : "");
+    const int segments = sim.Track.SegmentCountTotal();
+    const int points = sim.Track.PointCountTotal();
+    Event("track %s: %d segment%s, %d point%s, mode %s%s", options.TrackPath.c_str(), segments, segments == 1 ? "" : "s",
+          points, points == 1 ? "" : "s", ModeNames[static_cast<int>(replay.Mode())], replay.Reversed() ? ", reversed" : "");
     return true;
 }
 

@@ -151,7 +151,7 @@ TEST_F(RunCommand, ReplaysATrackPointByPointAndPausesAtItsEnd)
     EXPECT_THAT(rmc[4], ::testing::Not(HasSubstr(",E,0.00,")));
     EXPECT_THAT(rmc[5], HasSubstr(positions[3]));
     EXPECT_THAT(rmc[5], HasSubstr(",E,0.00,"));
-    EXPECT_THAT(ReadFile(dir / "err.txt"), HasSubstr("1 segments, 4 points, mode P"));
+    EXPECT_THAT(ReadFile(dir / "err.txt"), HasSubstr("1 segment, 4 points, mode P"));
 }
 
 // What scripts use to check a setup, and the start-up benchmark to time one.
