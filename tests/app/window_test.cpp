@@ -285,6 +285,30 @@ TEST_F(WindowTest, AFailedSaveIsShownAndTheUserMayStay)
     EXPECT_TRUE(window.isVisible());
 }
 
+TEST_F(WindowTest, AnUnreadableSettingsFileIsSaidAtStartAndNotOverwritten)
+{
+    std::filesystem::create_directories(m_ini);
+    QString caption, text;
+    WhenModalShown([&](QWidget* box) {
+        caption = box->windowTitle();
+        text = static_cast<QMessageBox*>(box)->text();
+        static_cast<QDialog*>(box)->accept();
+    });
+    m_window = std::make_unique<CTolvexDlg>(m_ini);
+    m_window->show();
+    QTest::qWait(100);
+    EXPECT_EQ(caption, QString::fromUtf8("警告"));
+    EXPECT_TRUE(text.contains(QString::fromStdString(m_ini))) << text.toStdString();
+    EXPECT_TRUE(text.contains("it is a folder")) << text.toStdString();
+    // Closing anyway leaves the folder as it was.
+    WhenModalShown([](QWidget* box) {
+        WhenModalShown([](QWidget* question) { static_cast<QMessageBox*>(question)->button(QMessageBox::Yes)->click(); });
+        static_cast<QDialog*>(box)->accept();
+    });
+    EXPECT_TRUE(m_window->close());
+    EXPECT_TRUE(std::filesystem::is_directory(m_ini));
+}
+
 TEST_F(WindowTest, ADroppedTrackLoadsAndShowsTheTrackModeBar)
 {
     CTolvexDlg& window = Open();
