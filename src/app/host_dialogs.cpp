@@ -31,7 +31,7 @@ void LabelFileDialog(QFileDialog& dialog, bool save)
     dialog.setLabelText(QFileDialog::LookIn, FromUtf8(Texts::tr("查找范围：")));
     dialog.setLabelText(QFileDialog::FileName, FromUtf8(Texts::tr("文件名：")));
     dialog.setLabelText(QFileDialog::FileType, FromUtf8(Texts::tr("文件类型：")));
-    dialog.setLabelText(QFileDialog::Accept, save ? FromUtf8(Texts::tr("保存(&S)")) : FromUtf8(Texts::tr("打开(&O)")));
+    dialog.setLabelText(QFileDialog::Accept, FromUtf8(save ? Texts::tr("保存(&S)") : Texts::tr("打开(&O)")));
     dialog.setLabelText(QFileDialog::Reject, FromUtf8(Texts::tr("取消")));
 }
 

@@ -157,7 +157,8 @@ void COptionOutput::ApplyLook(bool active, bool atInit)
     OutputPageLook look =
         OutputPageLookOf(active, running, m_kind->currentIndex() == VirtualKind, m_runtime.PeerOpen[m_output]);
     // A running network output tells whether a peer is there (a UDP output always has one).
-    if (running && network) look.Status = ToUtf8(m_runtime.PeerOpen[m_output] ? tr("运行中,已连接") : tr("运行中,未连接"));
+    if (running && network)
+        look.Status = ToUtf8(m_runtime.PeerOpen[m_output] ? tr("运行中,已连接") : tr("运行中,未连接"));
     if (!atInit) {
         // A click on "启用" switches the whole page with it.
         look.PortFields = active;
