@@ -493,6 +493,46 @@ TEST(WindowProgramTest, SigtermClosesTheWindowTheOrdinaryWaySoTheSettingsAreSave
     std::filesystem::remove_all(dir);
 }
 
+// `tolvex window --lang en` passes the language on: the window's messages, here a failed load
+// told over the control channel, are English whatever the locale.
+TEST(WindowProgramTest, TheWindowCommandPassesItsLanguageOn)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("tolvex-app-lang-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string config = (dir / "mine.ini").string();
+    const std::string socket = (dir / "control").string();
+    std::ofstream(config) << "[Tolvex]\nOutput1Active=0\nLanguage=zh_CN\n";
+    const pid_t child = fork();
+    if (child == 0) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("LANG", "zh_CN.UTF-8", 1);
+        execl(TOLVEX_BINARY, TOLVEX_BINARY, "window", "--config", config.c_str(), "--virtual-dir",
+              (dir / "ports").c_str(), "--lang", "en", ("--control=unix:" + socket).c_str(), nullptr);
+        _exit(127);
+    }
+    ASSERT_GT(child, 0);
+    for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto ctl = [&](const std::string& command) {
+        const std::string line = std::string(TOLVEX_BINARY) + " ctl --control unix:" + socket + " " + command + " 2>&1";
+        FILE* pipe = popen(line.c_str(), "r");
+        std::string output;
+        char buffer[512];
+        while (pipe && std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+        if (pipe) pclose(pipe);
+        return output;
+    };
+    const std::string reply = ctl("load " + testing_app::TestData("plt/truncated_header.plt"));
+    EXPECT_NE(reply.find("Not a valid OZI plt file"), std::string::npos) << reply;
+    ctl("quit");
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    std::filesystem::remove_all(dir);
+}
+
 // `tolvex window` takes its settings file and its link folder from the command line.
 TEST(WindowProgramTest, TheWindowCommandSavesToTheSettingsFileItWasGiven)
 {
