@@ -684,26 +684,6 @@
         <translation>Cannot create virtual port %s </translation>
     </message>
     <message>
-        <source>无法创建虚拟串口目录 %s ：%s</source>
-        <translation>Cannot create the virtual port folder %s : %s</translation>
-    </message>
-    <message>
-        <source>虚拟串口目录 %s 是符号链接，已拒绝使用</source>
-        <translation>The virtual port folder %s is a symbolic link; refused</translation>
-    </message>
-    <message>
-        <source>虚拟串口目录 %s 不是目录</source>
-        <translation>The virtual port folder %s is not a folder</translation>
-    </message>
-    <message>
-        <source>虚拟串口目录 %s 不属于当前用户，已拒绝使用</source>
-        <translation>The virtual port folder %s belongs to another user; refused</translation>
-    </message>
-    <message>
-        <source>虚拟串口目录 %s 可被其他用户写入，且无法收紧权限：%s</source>
-        <translation>Other users may write to the virtual port folder %s and its permissions cannot be tightened: %s</translation>
-    </message>
-    <message>
         <source>Tolvex无法删除虚拟串口COM%d的链接：
 %s
 请在其他软件中关闭正在使用的COM%d，
@@ -902,6 +882,16 @@ Continue?</translation>
     <message>
         <source>（共%d段，%d点，%.1fKm）</source>
         <translation>(%d segments, %d points, %.1fKm in all)</translation>
+    </message>
+    <message>
+        <source>航迹不含时间，S模式将每步前进一个点，显示的速度与实际运动不符 </source>
+        <translation>The track carries no times: mode S moves one point per step and the shown speed does not match the motion </translation>
+    </message>
+    <message>
+        <source>无法读取文件：
+</source>
+        <translation>Cannot read the file:
+</translation>
     </message>
 </context>
 <context>

@@ -38,7 +38,8 @@ LoadOutcome LoadTrackFile(const std::string& path, TrackStore& store, Replay& re
     if (const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); fd >= 0) {
         ::close(fd);
     } else {
-        host.ShowMessage("无法读取文件：\n" + path + " (" + std::strerror(errno) + ")", "错误", MessageIcon::Error);
+        host.ShowMessage(Texts::tr("无法读取文件：\n") + path + " (" + std::strerror(errno) + ")", Texts::tr("错误"),
+                         MessageIcon::Error);
         outcome.MessageShown = true;
         return outcome;
     }
