@@ -983,6 +983,10 @@ Choose what to load:</translation>
         <source>显示整条航迹</source>
         <translation>Show the whole track</translation>
     </message>
+    <message>
+        <source>正在准备航迹…</source>
+        <translation>Preparing the track…</translation>
+    </message>
 </context>
 <context>
     <name>tolvex::COptionGPS</name>

@@ -184,7 +184,7 @@ void CMapWindow::paintEvent(QPaintEvent*)
     scene.FixCourse = engine.Fix.Course;
     scene.Tiles = m_tiles.get();
     scene.Rasters = &m_rasters;
-    if (m_trackPending) scene.Note = QString::fromUtf8("正在准备航迹…");
+    if (m_trackPending) scene.Note = tr("正在准备航迹…");
     if (m_mouseAt) {
         const GeoPosition at = PlaceAt(*m_mouseAt);
         const LatLonText text = FormatLatLon(engine.Options.LatLonFormatIndex, at.Latitude, at.Longitude);
