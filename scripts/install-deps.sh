@@ -8,8 +8,8 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   # libraries
   qt6-base-dev libqt6svg6 libgl-dev libcli11-dev libavahi-client-dev nlohmann-json3-dev
-  # Qt's own dialog texts in Chinese, like the panel's
-  qt6-translations-l10n
+  # Qt's own dialog texts in Chinese, like the panel's; lupdate and lrelease for the window's own
+  qt6-translations-l10n qt6-l10n-tools
   # the map's MBTiles files, through Qt's SQLite driver
   libqt6sql6-sqlite
   # tests and benchmarks

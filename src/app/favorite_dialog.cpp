@@ -16,15 +16,15 @@ CAddFavoPoint::CAddFavoPoint(Operator& op, QWidget* parent)
     : QDialog(parent), m_operator(op), m_draft(op.BeginSaveFavorite()), m_slots(new QComboBox(this)),
       m_name(new QLineEdit(this))
 {
-    setWindowTitle(QString::fromUtf8("当前位置设为收藏点"));
+    setWindowTitle(tr("当前位置设为收藏点"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QString::fromUtf8("当前位置："), this));
+    layout->addWidget(new QLabel(tr("当前位置："), this));
     layout->addWidget(new QLabel(FromUtf8(m_draft.Description), this));
-    layout->addWidget(new QLabel(QString::fromUtf8("选择待替换的收藏点"), this));
+    layout->addWidget(new QLabel(tr("选择待替换的收藏点"), this));
     for (const std::string& row : m_draft.Rows) m_slots->addItem(FromUtf8(row));
     m_slots->setCurrentIndex(m_draft.Selected);
     layout->addWidget(m_slots);
-    layout->addWidget(new QLabel(QString::fromUtf8("收藏点名称"), this));
+    layout->addWidget(new QLabel(tr("收藏点名称"), this));
     m_name->setMaxLength(static_cast<int>(MaxFavoriteNameLength));
     m_name->setText(FromUtf8(m_draft.Name));
     layout->addWidget(m_name);

@@ -1,4 +1,5 @@
 #include "app/field_edit.h"
+#include "app/qt_text.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -38,24 +39,24 @@ std::optional<double> NumberEdit::Value() const
 
 QString NotANumberText(const NumberEdit& edit)
 {
-    return edit.Integer() ? QString::fromUtf8("%1：请输入一个整数。").arg(edit.Label())
-                          : QString::fromUtf8("%1：请输入一个数值。").arg(edit.Label());
+    return edit.Integer() ? FromUtf8(Texts::tr("%1：请输入一个整数。")).arg(edit.Label())
+                          : FromUtf8(Texts::tr("%1：请输入一个数值。")).arg(edit.Label());
 }
 
 QString OutOfRangeText(const QString& label, double min, double max, bool integer)
 {
-    const char* kind = integer ? "整数" : "数值";
-    return QString::fromUtf8("%1：请输入介于 %2 和 %3 之间的%4。")
+    const QString kind = integer ? FromUtf8(Texts::tr("整数")) : FromUtf8(Texts::tr("数值"));
+    return FromUtf8(Texts::tr("%1：请输入介于 %2 和 %3 之间的%4。"))
         .arg(label)
         .arg(QString::number(min, 'g', 10))
         .arg(QString::number(max, 'g', 10))
-        .arg(QString::fromUtf8(kind));
+        .arg(kind);
 }
 
 void WarnAboutField(QWidget* parent, const QString& text)
 {
-    QMessageBox box(QMessageBox::Warning, QString::fromUtf8("警告"), text, QMessageBox::Ok, parent);
-    box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
+    QMessageBox box(QMessageBox::Warning, FromUtf8(Texts::tr("警告")), text, QMessageBox::Ok, parent);
+    box.button(QMessageBox::Ok)->setText(FromUtf8(Texts::tr("确定")));
     box.exec();
 }
 

@@ -19,8 +19,8 @@ namespace tolvex {
 QDialogButtonBox* OkCancelButtons(QDialog* dialog)
 {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    buttons->button(QDialogButtonBox::Ok)->setText(QString::fromUtf8("确定"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QString::fromUtf8("取消"));
+    buttons->button(QDialogButtonBox::Ok)->setText(FromUtf8(Texts::tr("确定")));
+    buttons->button(QDialogButtonBox::Cancel)->setText(FromUtf8(Texts::tr("取消")));
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;
@@ -28,16 +28,16 @@ QDialogButtonBox* OkCancelButtons(QDialog* dialog)
 
 void LabelFileDialog(QFileDialog& dialog, bool save)
 {
-    dialog.setLabelText(QFileDialog::LookIn, QString::fromUtf8("查找范围："));
-    dialog.setLabelText(QFileDialog::FileName, QString::fromUtf8("文件名："));
-    dialog.setLabelText(QFileDialog::FileType, QString::fromUtf8("文件类型："));
-    dialog.setLabelText(QFileDialog::Accept, QString::fromUtf8(save ? "保存(&S)" : "打开(&O)"));
-    dialog.setLabelText(QFileDialog::Reject, QString::fromUtf8("取消"));
+    dialog.setLabelText(QFileDialog::LookIn, FromUtf8(Texts::tr("查找范围：")));
+    dialog.setLabelText(QFileDialog::FileName, FromUtf8(Texts::tr("文件名：")));
+    dialog.setLabelText(QFileDialog::FileType, FromUtf8(Texts::tr("文件类型：")));
+    dialog.setLabelText(QFileDialog::Accept, FromUtf8(save ? Texts::tr("保存(&S)") : Texts::tr("打开(&O)")));
+    dialog.setLabelText(QFileDialog::Reject, FromUtf8(Texts::tr("取消")));
 }
 
 CStopChoice::CStopChoice(const std::array<StopChoiceEntry, 4>& entries, QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QString::fromUtf8("选择待关闭的输出"));
+    setWindowTitle(tr("选择待关闭的输出"));
     auto* layout = new QVBoxLayout(this);
     for (int k = 0; k < 4; ++k) {
         m_boxes[k] = new QCheckBox(FromUtf8(entries[k].Label), this);
@@ -58,7 +58,7 @@ std::array<bool, 4> CStopChoice::Checked() const
 CSelectTrack::CSelectTrack(const std::vector<std::string>& rows, const std::string& summary, QWidget* parent)
     : QDialog(parent), m_rows(new QComboBox(this))
 {
-    setWindowTitle(QString::fromUtf8("选择航迹段"));
+    setWindowTitle(tr("选择航迹段"));
     auto* layout = new QVBoxLayout(this);
     for (const std::string& row : rows) m_rows->addItem(FromUtf8(row));
     m_rows->setCurrentIndex(rows.empty() ? -1 : 0);
@@ -73,16 +73,16 @@ int CSelectTrack::SelectedRow() const { return m_rows->currentIndex(); }
 CGPXTrkRteSelect::CGPXTrkRteSelect(int trackCount, int routeCount, QWidget* parent)
     : QDialog(parent), m_choice(new QButtonGroup(this))
 {
-    setWindowTitle(QString::fromUtf8("选择GPX航迹及详细航线"));
+    setWindowTitle(tr("选择GPX航迹及详细航线"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QString::fromUtf8("该GPX文件中含有%1条航迹，及%2条航线\n航线中可能含有扩展的详细航线坐标\n\n"
+    layout->addWidget(new QLabel(tr("该GPX文件中含有%1条航迹，及%2条航线\n航线中可能含有扩展的详细航线坐标\n\n"
                                                    "请选择待载入的类别：")
                                      .arg(trackCount)
                                      .arg(routeCount),
                                  this));
-    const char* labels[] = {" GPX航迹", " GPX详细航线", " 以上两者"};
+    const char* labels[] = {Texts::Mark(" GPX航迹"), Texts::Mark(" GPX详细航线"), Texts::Mark(" 以上两者")};
     for (int i = 0; i < 3; ++i) {
-        auto* radio = new QRadioButton(QString::fromUtf8(labels[i]), this);
+        auto* radio = new QRadioButton(CoreText(labels[i]), this);
         m_choice->addButton(radio, i);
         layout->addWidget(radio);
     }

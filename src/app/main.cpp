@@ -13,6 +13,11 @@ int main(int argc, char** argv)
     app.add_option("--virtual-dir", options.VirtualDir, "Folder of the virtual COM port links, for this run");
     app.add_option("--control", options.Control, "Also take control commands on unix:PATH or tcp:[ADDR:]PORT")
         ->expected(0, 1);
+    std::optional<std::string> language;
+    app.add_option("--lang", language,
+                   "Language of the window: en or zh_CN (default: the Language setting, else the locale)")
+        ->check(CLI::IsMember({"en", "zh_CN"}));
     CLI11_PARSE(app, argc, argv);
+    if (language) options.Language = tolvex::ParseWindowLanguage(*language);
     return tolvex::RunWindow(argc, argv, options);
 }

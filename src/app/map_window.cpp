@@ -37,7 +37,7 @@ CMapWindow::CMapWindow(Simulator& sim, QWidget* keyTarget, const QString& tileCa
     m_tiles = MakeTileSource(options.MapTileFile, options.MapTileUrl, tileCacheRoot);
     if (m_tiles) connect(m_tiles.get(), &TileSource::TileArrived, this, [this] { update(); });
 
-    setWindowTitle(QString::fromUtf8("Tolvex 地图"));
+    setWindowTitle(tr("Tolvex 地图"));
     setAttribute(Qt::WA_DeleteOnClose);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -45,16 +45,16 @@ CMapWindow::CMapWindow(Simulator& sim, QWidget* keyTarget, const QString& tileCa
     resize(MapWidth, MapHeight);
 
     m_followButton = new QToolButton(this);
-    m_followButton->setText(QString::fromUtf8("跟随"));
-    m_followButton->setToolTip(QString::fromUtf8("地图跟随当前位置（拖动地图时关闭）"));
+    m_followButton->setText(tr("跟随"));
+    m_followButton->setToolTip(tr("地图跟随当前位置（拖动地图时关闭）"));
     m_followButton->setCheckable(true);
     m_followButton->setChecked(true);
     m_followButton->setFocusPolicy(Qt::NoFocus);
     m_followButton->move(6, 6);
     connect(m_followButton, &QToolButton::clicked, this, [this](bool on) { SetFollow(on); });
     m_wholeButton = new QToolButton(this);
-    m_wholeButton->setText(QString::fromUtf8("全程"));
-    m_wholeButton->setToolTip(QString::fromUtf8("显示整条航迹"));
+    m_wholeButton->setText(tr("全程"));
+    m_wholeButton->setToolTip(tr("显示整条航迹"));
     m_wholeButton->setFocusPolicy(Qt::NoFocus);
     m_wholeButton->move(60, 6);
     connect(m_wholeButton, &QToolButton::clicked, this, [this] { ShowWholeTrack(); });
@@ -184,7 +184,7 @@ void CMapWindow::paintEvent(QPaintEvent*)
     scene.FixCourse = engine.Fix.Course;
     scene.Tiles = m_tiles.get();
     scene.Rasters = &m_rasters;
-    if (m_trackPending) scene.Note = QString::fromUtf8("正在准备航迹…");
+    if (m_trackPending) scene.Note = tr("正在准备航迹…");
     if (m_mouseAt) {
         const GeoPosition at = PlaceAt(*m_mouseAt);
         const LatLonText text = FormatLatLon(engine.Options.LatLonFormatIndex, at.Latitude, at.Longitude);

@@ -29,7 +29,7 @@
 namespace tolvex {
 namespace {
 
-constexpr const char* ParityNames[] = {"无", "奇", "偶"};
+constexpr const char* ParityNames[] = {Texts::Mark("无"), Texts::Mark("奇"), Texts::Mark("偶")};
 constexpr const char* StopBitNames[] = {"1", "1.5", "2"};
 constexpr const char* FormatNames[] = {"(d)dd.dddddd", "(d)ddmm.mmmm", "(d)ddmmss.ss"};
 
@@ -40,21 +40,19 @@ struct OutputKindRow {
     const char* Example;
 };
 constexpr OutputKindRow OutputKinds[] = {
-    {"串口", nullptr, ""},
-    {"虚拟串口", nullptr, ""},
-    {"TCP服务器", "tcp-listen:", "10110"},
-    {"TCP客户端", "tcp:", "192.168.1.10:10110"},
+    {Texts::Mark("串口"), nullptr, ""},
+    {Texts::Mark("虚拟串口"), nullptr, ""},
+    {Texts::Mark("TCP服务器"), "tcp-listen:", "10110"},
+    {Texts::Mark("TCP客户端"), "tcp:", "192.168.1.10:10110"},
     {"UDP", "udp:", "192.168.1.255:10110"},
 };
 constexpr int SerialKind = 0;
 constexpr int VirtualKind = 1;
 constexpr int FirstNetKind = 2;
 
-QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
-
-QLabel* Hint(const char* utf8, QWidget* parent)
+QLabel* Hint(const QString& text, QWidget* parent)
 {
-    auto* label = new QLabel(Text(utf8), parent);
+    auto* label = new QLabel(text, parent);
     label->setWordWrap(true);
     return label;
 }
@@ -64,7 +62,7 @@ QHBoxLayout* SentenceRow(std::array<QCheckBox*, SentenceCount>& boxes, QWidget* 
 {
     auto* row = new QHBoxLayout;
     for (int i = 0; i < SentenceCount; ++i) {
-        boxes[i] = new QCheckBox(Text(SentenceNames[i]), parent);
+        boxes[i] = new QCheckBox(CoreText(SentenceNames[i]), parent);
         row->addWidget(boxes[i]);
     }
     return row;
@@ -96,45 +94,45 @@ bool ReadInt(NumberEdit* edit, int& value, QWidget* page)
 // --- Output 1..3 ---
 
 COptionOutput::COptionOutput(int output, const OptionsRuntime& runtime, QWidget* parent)
-    : OptionsPageBase(parent), m_output(output), m_runtime(runtime), m_active(new QCheckBox(Text("启用"), this)),
+    : OptionsPageBase(parent), m_output(output), m_runtime(runtime), m_active(new QCheckBox(tr("启用"), this)),
       m_kind(new QComboBox(this)), m_address(new QLineEdit(this)), m_port(new QComboBox(this)), m_baud(new QComboBox(this)),
       m_parity(new QComboBox(this)), m_stopBits(new QComboBox(this)),
-      m_interval(new NumberEdit(Text("输出%1 间隔(毫秒)").arg(output), -1, this)), m_status(new QLabel(this))
+      m_interval(new NumberEdit(tr("输出%1 间隔(毫秒)").arg(output), -1, this)), m_status(new QLabel(this))
 {
-    for (const OutputKindRow& kind : OutputKinds) m_kind->addItem(Text(kind.Text));
+    for (const OutputKindRow& kind : OutputKinds) m_kind->addItem(CoreText(kind.Text));
     for (int n = 1; n <= MaxComPort; ++n) m_port->addItem(QString("COM%1").arg(n));
     for (int baud : BaudRates) m_baud->addItem(QString::number(baud));
-    for (const char* name : ParityNames) m_parity->addItem(Text(name));
-    for (const char* name : StopBitNames) m_stopBits->addItem(Text(name));
+    for (const char* name : ParityNames) m_parity->addItem(CoreText(name));
+    for (const char* name : StopBitNames) m_stopBits->addItem(CoreText(name));
 
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     top->addWidget(m_active);
-    top->addWidget(new QLabel(Text("类型"), this));
+    top->addWidget(new QLabel(tr("类型"), this));
     top->addWidget(m_kind);
-    top->addWidget(new QLabel(Text("地址"), this));
+    top->addWidget(new QLabel(tr("地址"), this));
     top->addWidget(m_address, 1);
     layout->addLayout(top);
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(Text("串口"), this), 0, 0);
+    grid->addWidget(new QLabel(tr("串口"), this), 0, 0);
     grid->addWidget(m_port, 0, 1);
-    grid->addWidget(new QLabel(Text("波特率"), this), 0, 2);
+    grid->addWidget(new QLabel(tr("波特率"), this), 0, 2);
     grid->addWidget(m_baud, 0, 3);
-    grid->addWidget(new QLabel(Text("校验"), this), 1, 0);
+    grid->addWidget(new QLabel(tr("校验"), this), 1, 0);
     grid->addWidget(m_parity, 1, 1);
-    grid->addWidget(new QLabel(Text("停止位"), this), 1, 2);
+    grid->addWidget(new QLabel(tr("停止位"), this), 1, 2);
     grid->addWidget(m_stopBits, 1, 3);
     layout->addLayout(grid);
-    layout->addWidget(Hint("提示： 标准 NMEA 设置为4800 波特，1 停止位，无校验", this));
+    layout->addWidget(Hint(tr("提示： 标准 NMEA 设置为4800 波特，1 停止位，无校验"), this));
     // The serial driver here knows one or two stop bits only.
-    layout->addWidget(Hint("注：本系统的串口不支持1.5停止位，选择1.5时按2停止位发送", this));
+    layout->addWidget(Hint(tr("注：本系统的串口不支持1.5停止位，选择1.5时按2停止位发送"), this));
     auto* interval = new QHBoxLayout;
     m_interval->setMaximumWidth(100);
     interval->addWidget(m_interval);
-    interval->addWidget(Hint("毫秒（1Hz GPS为1000，5Hz GPS为200）", this), 1);
+    interval->addWidget(Hint(tr("毫秒（1Hz GPS为1000，5Hz GPS为200）"), this), 1);
     layout->addLayout(interval);
     layout->addLayout(SentenceRow(m_sentences, this));
-    layout->addWidget(Hint("提示: RMC 是最基本的 NMEA 语句", this));
+    layout->addWidget(Hint(tr("提示: RMC 是最基本的 NMEA 语句"), this));
     layout->addWidget(m_status);
     layout->addStretch();
     connect(m_active, &QCheckBox::clicked, this, [this](bool checked) { ApplyLook(checked, false); });
@@ -159,7 +157,8 @@ void COptionOutput::ApplyLook(bool active, bool atInit)
     OutputPageLook look =
         OutputPageLookOf(active, running, m_kind->currentIndex() == VirtualKind, m_runtime.PeerOpen[m_output]);
     // A running network output tells whether a peer is there (a UDP output always has one).
-    if (running && network) look.Status = m_runtime.PeerOpen[m_output] ? "运行中,已连接" : "运行中,未连接";
+    if (running && network)
+        look.Status = ToUtf8(m_runtime.PeerOpen[m_output] ? tr("运行中,已连接") : tr("运行中,未连接"));
     if (!atInit) {
         // A click on "启用" switches the whole page with it.
         look.PortFields = active;
@@ -210,9 +209,9 @@ bool COptionOutput::Save(OptionsForm& form)
     if (kind >= FirstNetKind) {
         net = OutputKinds[kind].NetPrefix + m_address->text().trimmed().toStdString();
         if (!ParseNetSpec(net).Endpoint) {
-            WarnAboutField(this, Text("地址“%1”无效。TCP服务器写作 [地址:]端口，如 10110 或 0.0.0.0:10110；"
+            WarnAboutField(this, tr("地址“%1”无效。TCP服务器写作 [地址:]端口，如 10110 或 0.0.0.0:10110；"
                                       "TCP客户端和UDP写作 主机:端口，如 %2")
-                                     .arg(m_address->text(), Text(OutputKinds[3].Example)));
+                                     .arg(m_address->text(), CoreText(OutputKinds[3].Example)));
             m_address->setFocus();
             m_address->selectAll();
             return false;
@@ -233,9 +232,9 @@ bool COptionOutput::Save(OptionsForm& form)
 // --- Output 0 ---
 
 COptionOzi::COptionOzi(const OptionsRuntime& runtime, QWidget* parent)
-    : OptionsPageBase(parent), m_linkUp(runtime.Running[0]), m_active(new QCheckBox(Text("启用"), this)),
-      m_noNmea(new QCheckBox(Text("不输出NMEA语句到OziExplorer（OziExplorer仅用于获取单双击地图地点的经纬度）"), this)),
-      m_interval(new NumberEdit(Text("输出0 间隔(毫秒)"), -1, this)), m_status(new QLabel(this))
+    : OptionsPageBase(parent), m_linkUp(runtime.Running[0]), m_active(new QCheckBox(tr("启用"), this)),
+      m_noNmea(new QCheckBox(tr("不输出NMEA语句到OziExplorer（OziExplorer仅用于获取单双击地图地点的经纬度）"), this)),
+      m_interval(new NumberEdit(tr("输出0 间隔(毫秒)"), -1, this)), m_status(new QLabel(this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_active);
@@ -243,10 +242,10 @@ COptionOzi::COptionOzi(const OptionsRuntime& runtime, QWidget* parent)
     auto* interval = new QHBoxLayout;
     m_interval->setMaximumWidth(100);
     interval->addWidget(m_interval);
-    interval->addWidget(Hint("毫秒（推荐值：200毫秒）", this), 1);
+    interval->addWidget(Hint(tr("毫秒（推荐值：200毫秒）"), this), 1);
     layout->addLayout(interval);
     layout->addLayout(SentenceRow(m_sentences, this));
-    layout->addWidget(Hint("提示: 目前版本的 OziExplorer 在经 Ozi API 连接时不解释 RMC/GGA 以外的语句", this));
+    layout->addWidget(Hint(tr("提示: 目前版本的 OziExplorer 在经 Ozi API 连接时不解释 RMC/GGA 以外的语句"), this));
     layout->addWidget(m_status);
     layout->addStretch();
     connect(m_active, &QCheckBox::clicked, this, [this](bool checked) {
@@ -289,21 +288,21 @@ bool COptionOzi::Save(OptionsForm& form)
 // --- GPS ---
 
 COptionGPS::COptionGPS(QWidget* parent)
-    : OptionsPageBase(parent), m_upper(new NumberEdit(Text("上限"), 2, this)),
-      m_lower(new NumberEdit(Text("下限"), 2, this)), m_offset(new NumberEdit(Text("时间偏移"), 4, this)),
-      m_factor(new NumberEdit(Text("时间缩放因子"), 4, this))
+    : OptionsPageBase(parent), m_upper(new NumberEdit(tr("上限"), 2, this)),
+      m_lower(new NumberEdit(tr("下限"), 2, this)), m_offset(new NumberEdit(tr("时间偏移"), 4, this)),
+      m_factor(new NumberEdit(tr("时间缩放因子"), 4, this))
 {
     auto* layout = new QVBoxLayout(this);
-    auto* speeds = new QGroupBox(Text("GPS 速度(NMEA 语句中的速度)"), this);
+    auto* speeds = new QGroupBox(tr("GPS 速度(NMEA 语句中的速度)"), this);
     auto* speedForm = new QFormLayout(speeds);
-    speedForm->addRow(Text("上限"), m_upper);
-    speedForm->addRow(Text("下限"), m_lower);
-    speedForm->addRow(Hint("注：若设定的上限速度小于下限速度，则GPS速度始终为上限速度", this));
+    speedForm->addRow(tr("上限"), m_upper);
+    speedForm->addRow(tr("下限"), m_lower);
+    speedForm->addRow(Hint(tr("注：若设定的上限速度小于下限速度，则GPS速度始终为上限速度"), this));
     layout->addWidget(speeds);
     auto* time = new QFormLayout;
-    time->addRow(Text("时间偏移"), m_offset);
-    time->addRow(Text("时间缩放因子"), m_factor);
-    time->addRow(Hint("1：正常，0：时间不变，0～1时间变慢，>1时间变快", this));
+    time->addRow(tr("时间偏移"), m_offset);
+    time->addRow(tr("时间缩放因子"), m_factor);
+    time->addRow(Hint(tr("1：正常，0：时间不变，0～1时间变慢，>1时间变快"), this));
     layout->addLayout(time);
     layout->addStretch();
 }
@@ -326,33 +325,33 @@ bool COptionGPS::Save(OptionsForm& form)
 
 COptionMisc::COptionMisc(const OptionsRuntime& runtime, QWidget* parent)
     : OptionsPageBase(parent), m_format(new QComboBox(this)), m_step(new QComboBox(this)),
-      m_wheel(new NumberEdit(Text("鼠标滚轮灵敏度"), 2, this))
+      m_wheel(new NumberEdit(tr("鼠标滚轮灵敏度"), 2, this))
 {
-    for (const char* name : FormatNames) m_format->addItem(Text(name));
-    for (const StepRow& row : StepTable) m_step->addItem(Text(row.Text));
-    const char* keyLabels[] = {"按一下", "短时间按住", "长时间按住"};
-    const char* keyHints[] = {"推荐值：1度", "推荐值：2度", "推荐值：5度"};
+    for (const char* name : FormatNames) m_format->addItem(CoreText(name));
+    for (const StepRow& row : StepTable) m_step->addItem(CoreText(row.Text));
+    const char* keyLabels[] = {Texts::Mark("按一下"), Texts::Mark("短时间按住"), Texts::Mark("长时间按住")};
+    const char* keyHints[] = {Texts::Mark("推荐值：1度"), Texts::Mark("推荐值：2度"), Texts::Mark("推荐值：5度")};
     auto* layout = new QVBoxLayout(this);
     auto* top = new QFormLayout;
-    top->addRow(Text("经纬度格式"), m_format);
-    top->addRow(Text("跳跃步长"), m_step);
-    top->addRow(Hint("（用于跳跃键。在南北方向上0.00001 度大约等于1米，东西方向上随纬度增加而减小）", this));
+    top->addRow(tr("经纬度格式"), m_format);
+    top->addRow(tr("跳跃步长"), m_step);
+    top->addRow(Hint(tr("（用于跳跃键。在南北方向上0.00001 度大约等于1米，东西方向上随纬度增加而减小）"), this));
     layout->addLayout(top);
-    auto* keys = new QGroupBox(Text("左右箭头灵敏度(度)"), this);
+    auto* keys = new QGroupBox(tr("左右箭头灵敏度(度)"), this);
     auto* keyGrid = new QGridLayout(keys);
     for (int i = 0; i < 3; ++i) {
-        m_keys[i] = new NumberEdit(Text(keyLabels[i]), 2, this);
+        m_keys[i] = new NumberEdit(CoreText(keyLabels[i]), 2, this);
         // The arrow keys steer only in free driving.
         m_keys[i]->setEnabled(!runtime.TrackReplay);
-        keyGrid->addWidget(new QLabel(Text(keyLabels[i]), keys), i, 0);
+        keyGrid->addWidget(new QLabel(CoreText(keyLabels[i]), keys), i, 0);
         keyGrid->addWidget(m_keys[i], i, 1);
-        keyGrid->addWidget(new QLabel(Text(keyHints[i]), keys), i, 2);
+        keyGrid->addWidget(new QLabel(CoreText(keyHints[i]), keys), i, 2);
     }
     layout->addWidget(keys);
     auto* wheel = new QGridLayout;
-    wheel->addWidget(new QLabel(Text("鼠标滚轮灵敏度"), this), 0, 0);
+    wheel->addWidget(new QLabel(tr("鼠标滚轮灵敏度"), this), 0, 0);
     wheel->addWidget(m_wheel, 0, 1);
-    wheel->addWidget(new QLabel(Text("推荐值：5度（负值反转方向）"), this), 0, 2);
+    wheel->addWidget(new QLabel(tr("推荐值：5度（负值反转方向）"), this), 0, 2);
     layout->addLayout(wheel);
     layout->addStretch();
 }
@@ -381,16 +380,16 @@ bool COptionMisc::Save(OptionsForm& form)
 
 COptionTrack::COptionTrack(QWidget* parent)
     : OptionsPageBase(parent), m_minPoints(new QSpinBox(this)),
-      m_minLength(new NumberEdit(Text("航迹段最短长度（米）"), 2, this))
+      m_minLength(new NumberEdit(tr("航迹段最短长度（米）"), 2, this))
 {
     // The up-down control keeps the count within what the page accepts.
-    m_minPoints->setObjectName(Text("航迹段最少点数"));
+    m_minPoints->setObjectName(QString::fromUtf8("航迹段最少点数"));
     m_minPoints->setRange(2, 9999);
     auto* layout = new QVBoxLayout(this);
-    auto* group = new QGroupBox(Text("航迹段过滤"), this);
+    auto* group = new QGroupBox(tr("航迹段过滤"), this);
     auto* form = new QFormLayout(group);
-    form->addRow(Text("航迹段最少点数"), m_minPoints);
-    form->addRow(Text("航迹段最短长度（米）"), m_minLength);
+    form->addRow(tr("航迹段最少点数"), m_minPoints);
+    form->addRow(tr("航迹段最短长度（米）"), m_minLength);
     layout->addWidget(group);
     layout->addStretch();
 }
@@ -409,42 +408,42 @@ bool COptionTrack::Save(OptionsForm& form)
 
 // --- Sky ---
 
-constexpr const char* SystemBoxTexts[GnssSystemCount] = {"GPS", "GLONASS", "Galileo", "北斗"};
+constexpr const char* SystemBoxTexts[GnssSystemCount] = {"GPS", "GLONASS", "Galileo", Texts::Mark("北斗")};
 
 COptionSky::COptionSky(QWidget* parent)
-    : OptionsPageBase(parent), m_enabled(new QCheckBox(Text("模拟真实接收机（卫星运动、精度因子、定位噪声、失锁）"), this)),
-      m_almanac(new QLineEdit(this)), m_mask(new NumberEdit(Text("截止高度角（度）"), 1, this)),
-      m_uere(new NumberEdit(Text("用户等效距离误差（米）"), 2, this)),
-      m_correlation(new NumberEdit(Text("噪声相关时间（秒）"), 1, this)), m_seed(new NumberEdit(Text("随机种子"), -1, this))
+    : OptionsPageBase(parent), m_enabled(new QCheckBox(tr("模拟真实接收机（卫星运动、精度因子、定位噪声、失锁）"), this)),
+      m_almanac(new QLineEdit(this)), m_mask(new NumberEdit(tr("截止高度角（度）"), 1, this)),
+      m_uere(new NumberEdit(tr("用户等效距离误差（米）"), 2, this)),
+      m_correlation(new NumberEdit(tr("噪声相关时间（秒）"), 1, this)), m_seed(new NumberEdit(tr("随机种子"), -1, this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_enabled);
-    auto* systems = new QGroupBox(Text("卫星系统"), this);
+    auto* systems = new QGroupBox(tr("卫星系统"), this);
     auto* systemRow = new QHBoxLayout(systems);
     for (int i = 0; i < GnssSystemCount; ++i) {
-        m_systems[i] = new QCheckBox(Text(SystemBoxTexts[i]), systems);
+        m_systems[i] = new QCheckBox(CoreText(SystemBoxTexts[i]), systems);
         systemRow->addWidget(m_systems[i]);
     }
     layout->addWidget(systems);
     auto* almanacRow = new QHBoxLayout;
-    auto* browse = new QPushButton(Text("浏览..."), this);
+    auto* browse = new QPushButton(tr("浏览..."), this);
     almanacRow->addWidget(m_almanac);
     almanacRow->addWidget(browse);
     connect(browse, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getOpenFileName(this, Text("选择历书文件"), m_almanac->text(),
-                                                          Text("历书文件 (*.alm *.al3 *.txt);;所有文件 (*)"));
+        const QString path = QFileDialog::getOpenFileName(this, tr("选择历书文件"), m_almanac->text(),
+                                                          tr("历书文件 (*.alm *.al3 *.txt);;所有文件 (*)"));
         if (!path.isEmpty()) m_almanac->setText(path);
     });
     auto* form = new QFormLayout;
-    form->addRow(Text("GPS历书文件"), almanacRow);
-    form->addRow(Hint("YUMA或SEM格式；为空时使用标准星座", this));
-    form->addRow(Text("截止高度角（度）"), m_mask);
-    form->addRow(Hint("高于此角度的卫星少于4颗时失去定位（可模拟城市峡谷）", this));
-    form->addRow(Text("用户等效距离误差（米）"), m_uere);
-    form->addRow(Hint("0：无定位噪声", this));
-    form->addRow(Text("噪声相关时间（秒）"), m_correlation);
-    form->addRow(Text("随机种子"), m_seed);
-    form->addRow(Hint("0：每次运行不同；相同的种子产生相同的语句", this));
+    form->addRow(tr("GPS历书文件"), almanacRow);
+    form->addRow(Hint(tr("YUMA或SEM格式；为空时使用标准星座"), this));
+    form->addRow(tr("截止高度角（度）"), m_mask);
+    form->addRow(Hint(tr("高于此角度的卫星少于4颗时失去定位（可模拟城市峡谷）"), this));
+    form->addRow(tr("用户等效距离误差（米）"), m_uere);
+    form->addRow(Hint(tr("0：无定位噪声"), this));
+    form->addRow(tr("噪声相关时间（秒）"), m_correlation);
+    form->addRow(tr("随机种子"), m_seed);
+    form->addRow(Hint(tr("0：每次运行不同；相同的种子产生相同的语句"), this));
     layout->addLayout(form);
     layout->addStretch();
 }
@@ -475,7 +474,7 @@ bool COptionSky::Save(OptionsForm& form)
     for (int i = 0; i < GnssSystemCount; ++i)
         if (m_systems[i]->isChecked()) systems |= 1u << i;
     if (systems == 0) {
-        WarnAboutField(this, Text("请至少选择一个卫星系统"));
+        WarnAboutField(this, tr("请至少选择一个卫星系统"));
         return false;
     }
     const std::string almanac = m_almanac->text().trimmed().toStdString();
@@ -483,7 +482,7 @@ bool COptionSky::Save(OptionsForm& form)
         // Refused here, where it can be corrected, rather than at every run.
         const AlmanacResult read = ReadAlmanacFile(almanac);
         if (!read) {
-            WarnAboutField(this, Text("无法使用此历书文件：") + FromUtf8(read.Error));
+            WarnAboutField(this, tr("无法使用此历书文件：") + FromUtf8(read.Error));
             m_almanac->setFocus();
             return false;
         }
@@ -501,14 +500,14 @@ COptions::COptions(Settings& settings, const OptionsRuntime& runtime, int startP
     : QDialog(parent), m_settings(settings), m_saved(settings), m_form(OptionsFormOf(settings)),
       m_tabs(new QTabWidget(this))
 {
-    setWindowTitle(Text("选项"));
+    setWindowTitle(tr("选项"));
     m_pages = {new COptionOutput(1, runtime, this), new COptionOutput(2, runtime, this),
                new COptionOutput(3, runtime, this), new COptionOzi(runtime, this),
                new COptionGPS(this),                new COptionMisc(runtime, this),
                new COptionTrack(this),              new COptionSky(this)};
     for (int page = 0; page < OptionsPageCount; ++page) {
         m_pages[page]->Load(m_form);
-        m_tabs->addTab(m_pages[page], Text(OptionsTabText(page)));
+        m_tabs->addTab(m_pages[page], CoreText(OptionsTabText(page)));
     }
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);

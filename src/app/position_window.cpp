@@ -19,11 +19,11 @@ CCurrentPosition::CCurrentPosition(Operator& op, LatLonFormat format, QWidget* p
     : QDialog(parent), m_operator(op), m_form(op.OpenPositionDialog(format))
 {
     const PositionDialogLook look = PositionDialogOf(format);
-    setWindowTitle(QString::fromUtf8(look.Title));
+    setWindowTitle(CoreText(look.Title));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
-    AddAngleRow(grid, 0, look.LatitudeLabel, "北", "南", m_latitude, m_south, m_form.Latitude);
-    AddAngleRow(grid, 1, look.LongitudeLabel, "东", "西", m_longitude, m_west, m_form.Longitude);
+    AddAngleRow(grid, 0, look.LatitudeLabel, tr("北"), tr("南"), m_latitude, m_south, m_form.Latitude);
+    AddAngleRow(grid, 1, look.LongitudeLabel, tr("东"), tr("西"), m_longitude, m_west, m_form.Longitude);
     struct Extra {
         const char* Label;
         int Decimals;
@@ -31,13 +31,13 @@ CCurrentPosition::CCurrentPosition(Operator& op, LatLonFormat format, QWidget* p
         bool Enabled;
         NumberEdit** Edit;
     };
-    const Extra extras[] = {{"高度(米)", 2, m_form.Altitude, m_form.AltitudeEnabled, &m_altitude},
-                            {"方位角(度)", 4, m_form.Course, m_form.CourseEnabled, &m_course},
-                            {"速度(千米/小时)", 2, m_form.SpeedKmh, m_form.SpeedEnabled, &m_speed}};
+    const Extra extras[] = {{Texts::Mark("高度(米)"), 2, m_form.Altitude, m_form.AltitudeEnabled, &m_altitude},
+                            {Texts::Mark("方位角(度)"), 4, m_form.Course, m_form.CourseEnabled, &m_course},
+                            {Texts::Mark("速度(千米/小时)"), 2, m_form.SpeedKmh, m_form.SpeedEnabled, &m_speed}};
     int row = 2;
     for (const Extra& extra : extras) {
-        grid->addWidget(new QLabel(QString::fromUtf8(extra.Label), this), row, 0);
-        auto* edit = new NumberEdit(QString::fromUtf8(extra.Label), extra.Decimals, this);
+        grid->addWidget(new QLabel(CoreText(extra.Label), this), row, 0);
+        auto* edit = new NumberEdit(CoreText(extra.Label), extra.Decimals, this);
         edit->SetValue(extra.Value);
         edit->setEnabled(extra.Enabled);
         grid->addWidget(edit, row, 1);
@@ -48,11 +48,11 @@ CCurrentPosition::CCurrentPosition(Operator& op, LatLonFormat format, QWidget* p
     layout->addWidget(OkCancelButtons(this));
 }
 
-void CCurrentPosition::AddAngleRow(QGridLayout* grid, int row, const char* label, const char* plus,
-                                   const char* minus, AngleEdits& edits, QRadioButton*& negative,
+void CCurrentPosition::AddAngleRow(QGridLayout* grid, int row, const char* label, const QString& plus,
+                                   const QString& minus, AngleEdits& edits, QRadioButton*& negative,
                                    const AngleFields& fields)
 {
-    const QString name = QString::fromUtf8(label);
+    const QString name = CoreText(label);
     grid->addWidget(new QLabel(name, this), row, 0);
     if (m_form.Format == LatLonFormat::D) {
         edits.Degrees = new NumberEdit(name, 6, this);
@@ -61,28 +61,28 @@ void CCurrentPosition::AddAngleRow(QGridLayout* grid, int row, const char* label
         return;
     }
     auto* fieldsRow = new QHBoxLayout;
-    edits.Degrees = new NumberEdit(name + QString::fromUtf8("(度)"), -1, this);
+    edits.Degrees = new NumberEdit(name + tr("(度)"), -1, this);
     edits.Degrees->SetValue(fields.Degrees);
     fieldsRow->addWidget(edits.Degrees);
     fieldsRow->addWidget(new QLabel(QString::fromUtf8("°"), this));
     if (m_form.Format == LatLonFormat::DM) {
-        edits.Minutes = new NumberEdit(name + QString::fromUtf8("(分)"), 4, this);
+        edits.Minutes = new NumberEdit(name + tr("(分)"), 4, this);
         edits.Minutes->SetValue(fields.Minutes);
         fieldsRow->addWidget(edits.Minutes);
         fieldsRow->addWidget(new QLabel("'", this));
     } else {
-        edits.Minutes = new NumberEdit(name + QString::fromUtf8("(分)"), -1, this);
+        edits.Minutes = new NumberEdit(name + tr("(分)"), -1, this);
         edits.Minutes->SetValue(fields.WholeMinutes);
         fieldsRow->addWidget(edits.Minutes);
         fieldsRow->addWidget(new QLabel("'", this));
-        edits.Seconds = new NumberEdit(name + QString::fromUtf8("(秒)"), 2, this);
+        edits.Seconds = new NumberEdit(name + tr("(秒)"), 2, this);
         edits.Seconds->SetValue(fields.Seconds);
         fieldsRow->addWidget(edits.Seconds);
         fieldsRow->addWidget(new QLabel("\"", this));
     }
     auto* group = new QButtonGroup(this);
-    auto* positive = new QRadioButton(QString::fromUtf8(plus), this);
-    negative = new QRadioButton(QString::fromUtf8(minus), this);
+    auto* positive = new QRadioButton(plus, this);
+    negative = new QRadioButton(minus, this);
     group->addButton(positive);
     group->addButton(negative);
     (fields.Negative ? negative : positive)->setChecked(true);

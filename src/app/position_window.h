@@ -33,7 +33,7 @@ private:
         NumberEdit* Minutes = nullptr;
         NumberEdit* Seconds = nullptr;
     };
-    void AddAngleRow(QGridLayout* grid, int row, const char* label, const char* plus, const char* minus,
+    void AddAngleRow(QGridLayout* grid, int row, const char* label, const QString& plus, const QString& minus,
                      AngleEdits& edits, QRadioButton*& negative, const AngleFields& fields);
     bool ReadAngle(const AngleEdits& edits, const QRadioButton* negative, AngleFields& fields);
     bool Read(NumberEdit* edit, double& value);

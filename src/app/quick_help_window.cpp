@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "app/panel_pictures.h"
+#include "app/qt_text.h"
 #include "control/operator.h"
 #include "control/quick_help.h"
 
@@ -42,7 +43,7 @@ QWidget* MakePage(const std::array<const char*, QuickHelpLineCount>& lines,
     const int lineHeight = page->fontMetrics().height();
     for (int i = 0; i < QuickHelpLineCount; ++i) {
         grid->setRowMinimumHeight(i, lineHeight);
-        const QStringList texts = QuickHelpCells(QString::fromUtf8(lines[i]));
+        const QStringList texts = QuickHelpCells(CoreText(lines[i]));
         const int n = static_cast<int>(texts.size());
         for (int c = 0; c < n; ++c) {
             auto* label = new QLabel(texts[c], page);
@@ -70,13 +71,13 @@ CQuickHelp::CQuickHelp(Operator& op) : QDialog(nullptr), m_operator(op), m_pages
     // The panel keeps the keyboard: driving goes on while the help is read.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setModal(false);
-    setWindowTitle(QString::fromUtf8("快速帮助"));
+    setWindowTitle(tr("快速帮助"));
     auto* layout = new QVBoxLayout(this);
     for (int set = 0; set < 2; ++set) m_pages->addWidget(MakePage(QuickHelpLines(set), m_cells[set], m_pages));
     layout->addWidget(m_pages);
     auto* row = new QHBoxLayout;
     row->addStretch();
-    auto* switchButton = new QPushButton(QString::fromUtf8(QuickHelpSwitchText), this);
+    auto* switchButton = new QPushButton(CoreText(QuickHelpSwitchText), this);
     switchButton->setAutoDefault(false);
     switchButton->setFocusPolicy(Qt::ClickFocus);
     connect(switchButton, &QPushButton::clicked, this, &CQuickHelp::SwitchPage);
@@ -90,7 +91,7 @@ CQuickHelp::CQuickHelp(Operator& op) : QDialog(nullptr), m_operator(op), m_pages
 void CQuickHelp::ShowPage()
 {
     const int set = HelpSet();
-    setWindowTitle(QString::fromUtf8(QuickHelpTitle(set)));
+    setWindowTitle(CoreText(QuickHelpTitle(set)));
     m_pages->setCurrentIndex(set);
 }
 
@@ -134,7 +135,7 @@ void CQuickHelp::done(int result)
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QString::fromUtf8(About::Title));
+    setWindowTitle(CoreText(About::Title));
     auto* layout = new QHBoxLayout(this);
     auto* icon = new QLabel(this);
     icon->setPixmap(AppIcon().pixmap(32, 32));
@@ -142,9 +143,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     layout->addWidget(icon);
     auto* texts = new QVBoxLayout;
     for (const char* text : {About::Name, About::BuildDate, About::Hint})
-        texts->addWidget(new QLabel(QString::fromUtf8(text), this));
+        texts->addWidget(new QLabel(CoreText(text), this));
     layout->addLayout(texts);
-    auto* ok = new QPushButton(QString::fromUtf8(About::Ok), this);
+    auto* ok = new QPushButton(CoreText(About::Ok), this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     layout->addWidget(ok, 0, Qt::AlignTop);

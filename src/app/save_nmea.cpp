@@ -23,13 +23,13 @@ namespace {
 }
 
 CSaveNMEA::CSaveNMEA(Simulator& sim, NmeaExport& exporter, QWidget* parent)
-    : QDialog(parent), m_exporter(exporter), m_oneSegment(new QRadioButton(QString::fromUtf8("选择段"), this)),
-      m_allSegments(new QRadioButton(QString::fromUtf8("顺序存储所有段"), this)), m_segments(new QComboBox(this)),
+    : QDialog(parent), m_exporter(exporter), m_oneSegment(new QRadioButton(tr("选择段"), this)),
+      m_allSegments(new QRadioButton(tr("顺序存储所有段"), this)), m_segments(new QComboBox(this)),
       m_totals(new QLabel(this)), m_status(new QLabel(this))
 {
-    setWindowTitle(QString::fromUtf8("存储航迹为NMEA-0183文件"));
+    setWindowTitle(tr("存储航迹为NMEA-0183文件"));
     auto* layout = new QVBoxLayout(this);
-    auto* header = new QLabel(QString::fromUtf8(
+    auto* header = new QLabel(tr(
                                   "Tolvex GPS模拟器将根据以下选项，及当前的航迹模式及相应的参数（M模式时的速度，S模式时的速度比例，"
                                   "是否反序，偏移量，GPS速度上下限，时间偏移及缩放因子等）生成NMEA语句"),
                               this);
@@ -59,8 +59,8 @@ CSaveNMEA::CSaveNMEA(Simulator& sim, NmeaExport& exporter, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    auto* saveAs = new QPushButton(QString::fromUtf8("存储为..."), this);
-    auto* quit = new QPushButton(QString::fromUtf8("退出"), this);
+    auto* saveAs = new QPushButton(tr("存储为..."), this);
+    auto* quit = new QPushButton(tr("退出"), this);
     buttons->addWidget(saveAs);
     buttons->addWidget(quit);
     layout->addLayout(buttons);
@@ -91,9 +91,9 @@ QString CSaveNMEA::Status() const { return m_status->text(); }
 
 void CSaveNMEA::SaveAsClicked()
 {
-    QFileDialog dialog(this, QString::fromUtf8("存为NMEA-0183文件"));
+    QFileDialog dialog(this, tr("存为NMEA-0183文件"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilters({QString::fromUtf8("NMEA-0183文件(*.nmea)"), QString::fromUtf8("所有文件(*)")});
+    dialog.setNameFilters({tr("NMEA-0183文件(*.nmea)"), tr("所有文件(*)")});
     dialog.setDefaultSuffix("nmea");
     dialog.selectFile("*.nmea");
     LabelFileDialog(dialog, true);
@@ -104,7 +104,7 @@ void CSaveNMEA::SaveAsClicked()
 bool CSaveNMEA::SaveTo(const QString& path)
 {
     // A long track takes a while: show how far the replay has come.
-    QProgressDialog progress(QString::fromUtf8("正在生成NMEA文件..."), QString::fromUtf8("取消"), 0, 1000, this);
+    QProgressDialog progress(tr("正在生成NMEA文件..."), tr("取消"), 0, 1000, this);
     progress.setWindowTitle(windowTitle());
     progress.setMinimumDuration(500);
     progress.setWindowModality(Qt::WindowModal);

@@ -167,7 +167,7 @@ void OnlineTileSource::Finished(QNetworkReply* reply, const TileId& tile)
         m_offlineUntil = NowMs() + RetryOfflineMs;
         for (const TileId& waiting : m_queue) m_pending.remove(KeyOf(waiting));
         m_queue.clear();
-        m_problem = QString::fromUtf8("无法连接地图服务器：") + reply->errorString();
+        m_problem = tr("无法连接地图服务器：") + reply->errorString();
         emit TileArrived();  // the note on the map changes
     }
     Dispatch();
@@ -179,19 +179,19 @@ MbTilesSource::MbTilesSource(const QString& path, QObject* parent)
     : TileSource(parent), m_connection(QString("tolvex-mbtiles-%1").arg(reinterpret_cast<quintptr>(this))), m_memory(MemoryTiles)
 {
     if (!QFileInfo(path).isFile()) {
-        m_problem = QString::fromUtf8("地图文件不存在：") + path;
+        m_problem = tr("地图文件不存在：") + path;
         return;
     }
     QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", m_connection);
     db.setDatabaseName(path);
     db.setConnectOptions("QSQLITE_OPEN_READONLY");
     if (!db.open()) {
-        m_problem = QString::fromUtf8("无法打开地图文件：") + path + " (" + db.lastError().text() + ")";
+        m_problem = tr("无法打开地图文件：") + path + " (" + db.lastError().text() + ")";
         return;
     }
     QSqlQuery probe(db);
     if (!probe.exec("SELECT 1 FROM tiles LIMIT 1")) {
-        m_problem = QString::fromUtf8("不是MBTiles地图文件：") + path;
+        m_problem = tr("不是MBTiles地图文件：") + path;
         return;
     }
     QSqlQuery meta(db);

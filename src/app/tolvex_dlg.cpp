@@ -101,7 +101,8 @@ CTolvexDlg::CTolvexDlg(std::string settingsPath, const std::string& virtualDir, 
     // Settings before anything that reads them: the virtual port folder and the API library.
     Settings settings;
     SimFix fix;
-    LoadSettings(m_settingsPath, settings, fix);
+    std::string settingsProblem;
+    const bool settingsRead = LoadSettings(m_settingsPath, settings, fix, settingsProblem);
     m_ports = std::make_unique<SystemPortFactory>(virtualDir.empty() ? settings.VirtualPortDir : virtualDir,
                                                   settings.VirtualPortGroup);
     m_ozi = MakeOziApiLink(settings);
@@ -115,7 +116,7 @@ CTolvexDlg::CTolvexDlg(std::string settingsPath, const std::string& virtualDir, 
     m_operator->MapWindowToggled = [this] { ApplyMapWindow(); };
     m_fontFace = PanelFontFace(engine.Options.FontFaceName);
 
-    setWindowTitle(QString::fromUtf8(MainWindowTitle));
+    setWindowTitle(CoreText(MainWindowTitle));
     setWindowIcon(AppIcon());
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
@@ -136,6 +137,13 @@ CTolvexDlg::CTolvexDlg(std::string settingsPath, const std::string& virtualDir, 
     RefreshPanel(2);
     // The map comes back as it was left, once the panel is up.
     if (engine.Options.MapWindowOpen) QTimer::singleShot(0, this, [this] { ApplyMapWindow(); });
+    // Said once the panel is up; the close then refuses to overwrite the file it could not read.
+    if (!settingsRead)
+        QTimer::singleShot(0, this, [this, settingsProblem] {
+            ShowMessage(ToUtf8(tr("无法读取设置文件：\n%1\n\n%2\n\n本次使用默认设置。")
+                                   .arg(FromUtf8(m_settingsPath), FromUtf8(settingsProblem))),
+                        ToUtf8(tr("警告")), MessageIcon::Warning);
+        });
 }
 
 CTolvexDlg::~CTolvexDlg()
@@ -156,7 +164,7 @@ QPushButton* CTolvexDlg::MakeButton(int controlId, const QIcon& icon, const QRec
     // The panel keeps the keyboard: Space, Enter and Escape are simulator keys, not button presses.
     button->setFocusPolicy(Qt::NoFocus);
     button->setFlat(controlId >= PanelControl::ModeFree && controlId <= PanelControl::ModeS);
-    if (const char* tip = ToolTipText(controlId)) button->setToolTip(QString::fromUtf8(tip));
+    if (const char* tip = ToolTipText(controlId)) button->setToolTip(CoreText(tip));
     connect(button, &QPushButton::clicked, this, [this, controlId] { PressButton(controlId); });
     button->setProperty("controlId", controlId);
     m_buttons[controlId] = button;
@@ -196,7 +204,7 @@ void CTolvexDlg::ShowMessage(const std::string& text, const std::string& caption
                                     : icon == MessageIcon::Warning ? QMessageBox::Warning
                                                                    : QMessageBox::Information;
     QMessageBox box(shown, FromUtf8(caption), FromUtf8(text), QMessageBox::Ok, this);
-    box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
+    box.button(QMessageBox::Ok)->setText(tr("确定"));
     box.exec();
 }
 
@@ -204,8 +212,8 @@ bool CTolvexDlg::AskYesNo(const std::string& text, const std::string& caption)
 {
     QMessageBox box(QMessageBox::Question, FromUtf8(caption), FromUtf8(text), QMessageBox::Yes | QMessageBox::No,
                     this);
-    box.button(QMessageBox::Yes)->setText(QString::fromUtf8("是(&Y)"));
-    box.button(QMessageBox::No)->setText(QString::fromUtf8("否(&N)"));
+    box.button(QMessageBox::Yes)->setText(tr("是(&Y)"));
+    box.button(QMessageBox::No)->setText(tr("否(&N)"));
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
@@ -479,7 +487,7 @@ void CTolvexDlg::ShowContextMenu(const QPoint& globalPos)
     }
     // The about box, which the system menu offers on the platform the panel comes from.
     menu.addSeparator();
-    QAction* about = menu.addAction(QString::fromUtf8(About::MenuText));
+    QAction* about = menu.addAction(CoreText(About::MenuText));
     about->setData(0);
     // Taken from the signal, which also reports entries of the submenus.
     QAction* chosen = nullptr;
@@ -536,12 +544,12 @@ void CTolvexDlg::ApplyTopmost()
 
 void CTolvexDlg::OpenTrackFileDialog()
 {
-    QFileDialog dialog(this, QString::fromUtf8("载入航迹文件"));
+    QFileDialog dialog(this, tr("载入航迹文件"));
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({QString::fromUtf8("OZI航迹文件 (*.plt)"), QString::fromUtf8("GPX文件 (*.gpx)"),
-                           QString::fromUtf8("Google Earth kml文件 (*.kml)"),
-                           QString::fromUtf8("GpsGate Simulator文件 (*.gpssim)"), QString::fromUtf8("灵图trk文件 (*.trk)"),
-                           QString::fromUtf8("NMEA-0183文件 (*.nmea *.nma *.log *.txt)"), QString::fromUtf8("所有文件 (*)")});
+    dialog.setNameFilters({tr("OZI航迹文件 (*.plt)"), tr("GPX文件 (*.gpx)"),
+                           tr("Google Earth kml文件 (*.kml)"),
+                           tr("GpsGate Simulator文件 (*.gpssim)"), tr("灵图trk文件 (*.trk)"),
+                           tr("NMEA-0183文件 (*.nmea *.nma *.log *.txt)"), tr("所有文件 (*)")});
     dialog.setDefaultSuffix("plt");
     dialog.selectFile("*.plt");
     LabelFileDialog(dialog, false);
@@ -557,8 +565,8 @@ void CTolvexDlg::LoadTrack(const std::string& path)
     if (!outcome.Loaded) {
         // A reader that failed without a word would leave the user guessing; a cancel needs none.
         if (!outcome.MessageShown && !m_loadCancelled)
-            ShowMessage("无法载入航迹文件：\n" + path + "\n（文件无法读取，或没有航迹段符合过滤条件）", "错误",
-                        MessageIcon::Error);
+            ShowMessage(ToUtf8(tr("无法载入航迹文件：\n%1\n（文件无法读取，或没有航迹段符合过滤条件）").arg(FromUtf8(path))),
+                        ToUtf8(tr("错误")), MessageIcon::Error);
         return;
     }
     ApplyLoadOutcome(outcome);
@@ -646,8 +654,10 @@ bool CTolvexDlg::CloseSequence()
     // Saved first, so the file holds the state the user left.
     std::string error;
     if (!SaveSettings(m_settingsPath, engine.Options, engine.Fix, engine.SpeedToSave(), error)) {
-        ShowMessage(error, "错误", MessageIcon::Error);
-        if (!AskYesNo("设置未能保存到：\n" + m_settingsPath + "\n仍然关闭并放弃本次的设置吗？", "警告")) return false;
+        ShowMessage(error, ToUtf8(tr("错误")), MessageIcon::Error);
+        if (!AskYesNo(ToUtf8(tr("设置未能保存到：\n%1\n仍然关闭并放弃本次的设置吗？").arg(FromUtf8(m_settingsPath))),
+                      ToUtf8(tr("警告"))))
+            return false;
     }
     m_timer.stop();
     if (m_quickHelp) m_quickHelp->close();

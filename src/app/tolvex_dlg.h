@@ -20,13 +20,14 @@
 #include "sim/clock.h"
 #include "sim/engine_simulator.h"
 #include "sim/host.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 
 class CMapWindow;
 class CQuickHelp;
 
-inline constexpr const char* MainWindowTitle = "Tolvex GPS 模拟器 V0.3.1";
+inline constexpr const char* MainWindowTitle = Texts::Mark("Tolvex GPS 模拟器 V0.3.1");
 
 // Control ids of the panel, as the tool tips and mode commands know them.
 namespace PanelControl {

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "config/settings_file.h"
+#include "app/qt_text.h"
 #include "app/tolvex_dlg.h"
 #include "app/window_control.h"
 
@@ -26,6 +27,11 @@ std::atomic<bool> g_closeRequested{false};
 
 extern "C" void RequestWindowClose(int) { g_closeRequested = true; }
 
+std::string TranslateCoreText(const char* source)
+{
+    return ToUtf8(QCoreApplication::translate("Texts", source));
+}
+
 bool HasDisplay()
 {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
@@ -37,13 +43,24 @@ bool HasDisplay()
 
 }  // namespace
 
-void LoadQtChineseTexts()
+void InstallLanguage(WindowLanguage language)
 {
-    static QTranslator* translator = nullptr;
-    if (translator) return;
-    translator = new QTranslator(QCoreApplication::instance());
-    if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(translator);
+    static QTranslator* installed = nullptr;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    auto translator = std::make_unique<QTranslator>();
+    // Qt's own texts are English already; the window's are Chinese already.
+    const bool loaded = language == WindowLanguage::English
+                            ? translator->load(QStringLiteral(":/i18n/tolvex_en.qm"))
+                            : translator->load(QStringLiteral("qtbase_zh_CN"),
+                                               QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    if (loaded && QCoreApplication::installTranslator(translator.get())) installed = translator.release();
+    if (language == WindowLanguage::English && !installed)
+        std::fprintf(stderr, "tolvex: the English texts are missing from this build; the window stays Chinese\n");
+    Texts::SetLookup(language == WindowLanguage::English ? TranslateCoreText : nullptr);
 }
 
 int RunWindow(int argc, char** argv, const WindowOptions& options)
@@ -74,8 +91,14 @@ int RunWindow(int argc, char** argv, const WindowOptions& options)
     QApplication::setApplicationVersion(TOLVEX_VERSION);
     QApplication::setDesktopFileName("tolvex");
     QApplication::setWindowIcon(QIcon(":/tolvex.svg"));
-    LoadQtChineseTexts();
-    CTolvexDlg window(options.ConfigPath.empty() ? DefaultSettingsPath() : options.ConfigPath, options.VirtualDir);
+    const std::string settingsPath = options.ConfigPath.empty() ? DefaultSettingsPath() : options.ConfigPath;
+    Settings settings;
+    SimFix fix;
+    LoadSettings(settingsPath, settings, fix);
+    InstallLanguage(ChooseWindowLanguage(options.Language, settings.Language,
+                                         LocaleWindowLanguage(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
+                                                              std::getenv("LANG"))));
+    CTolvexDlg window(settingsPath, options.VirtualDir);
     std::unique_ptr<WindowControl> remote;
     if (controlSpec) {
         remote = std::make_unique<WindowControl>(window);

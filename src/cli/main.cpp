@@ -15,7 +15,11 @@ int main(int argc, char** argv)
     CLI::App app{"Tolvex, a virtual GPS receiver: feeds NMEA-0183 sentences to serial, virtual and network ports. "
                  "Without arguments it opens the panel window.", "tolvex"};
     app.set_version_flag("--version", std::string("tolvex ") + TOLVEX_VERSION);
-    app.require_subcommand(1);
+    // `tolvex --lang en` opens the window like `tolvex` alone; otherwise a command is needed.
+    std::string language;
+    app.add_option("--lang", language, "Open the window in this language: en or zh_CN")
+        ->check(CLI::IsMember({"en", "zh_CN"}));
+    app.require_subcommand(0, 1);
     tolvex::AddRunCommand(app);
     tolvex::AddTrackCommands(app);
     tolvex::AddWindowCommand(app);
@@ -26,5 +30,6 @@ int main(int argc, char** argv)
         const int code = app.exit(e);
         return code == 0 ? 0 : UsageExitCode;
     }
+    if (app.get_subcommands().empty()) return tolvex::StartWindow({"--lang", language}, {});
     return tolvex::CommandExitCode();
 }

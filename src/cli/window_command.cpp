@@ -24,6 +24,7 @@ struct WindowOptions {
     std::string ConfigPath;
     std::string VirtualDir;
     std::optional<std::string> Control;
+    std::string Language;
 };
 
 // Beside this program in the build tree, in libexec once installed.
@@ -75,9 +76,13 @@ void AddWindowCommand(CLI::App& app)
     window->add_option("--control", options->Control,
                        "Also take control commands on unix:PATH or tcp:[ADDR:]PORT (alone: the default socket)")
         ->expected(0, 1);
+    window->add_option("--lang", options->Language,
+                       "Language of the window: en or zh_CN (default: the Language setting, else the locale)")
+        ->check(CLI::IsMember({"en", "zh_CN"}));
     window->callback([options] {
         std::vector<std::string> args;
         if (!options->VirtualDir.empty()) args.insert(args.end(), {"--virtual-dir", options->VirtualDir});
+        if (!options->Language.empty()) args.insert(args.end(), {"--lang", options->Language});
         // Last, so that a --control without a value takes nothing that follows it.
         if (options->Control) args.push_back(options->Control->empty() ? "--control" : "--control=" + *options->Control);
         SetCommandExitCode(StartWindow(args, options->ConfigPath));

@@ -1,9 +1,10 @@
 #include "config/options_apply.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 namespace {
 
-constexpr const char* TabTexts[OptionsPageCount] = {"输出1", "输出2", "输出3", "输出0(Ozi)", "GPS", "杂项", "航迹", "卫星"};
+constexpr const char* TabTexts[OptionsPageCount] = {Texts::Mark("输出1"), Texts::Mark("输出2"), Texts::Mark("输出3"), Texts::Mark("输出0(Ozi)"), "GPS", Texts::Mark("杂项"), Texts::Mark("航迹"), Texts::Mark("卫星")};
 
 // One range check of a page.
 struct RangeRow {
@@ -21,24 +22,24 @@ double IntervalOf(const OptionsForm& f)
 }
 
 constexpr RangeRow RangeTable[] = {
-    {OptionsPage::Output1, "输出1 间隔(毫秒)", 100, 60000, true, IntervalOf<1>},
-    {OptionsPage::Output2, "输出2 间隔(毫秒)", 100, 60000, true, IntervalOf<2>},
-    {OptionsPage::Output3, "输出3 间隔(毫秒)", 100, 60000, true, IntervalOf<3>},
-    {OptionsPage::Output0, "输出0 间隔(毫秒)", 100, 60000, true, IntervalOf<0>},
-    {OptionsPage::Gps, "上限", 0, 99999, false, [](const OptionsForm& f) { return f.UpperSpeedKmh; }},
-    {OptionsPage::Gps, "下限", 0, 99999, false, [](const OptionsForm& f) { return f.LowerSpeedKmh; }},
-    {OptionsPage::Gps, "时间缩放因子", 0, 86400, false, [](const OptionsForm& f) { return f.GPSTimeFactor; }},
-    {OptionsPage::Misc, "按一下", 0.01, 10, false, [](const OptionsForm& f) { return f.KeySensitivity1; }},
-    {OptionsPage::Misc, "短时间按住", 0, 10, false, [](const OptionsForm& f) { return f.KeySensitivity2; }},
-    {OptionsPage::Misc, "长时间按住", 0, 10, false, [](const OptionsForm& f) { return f.KeySensitivity3; }},
-    {OptionsPage::Misc, "鼠标滚轮灵敏度", -90, 90, false, [](const OptionsForm& f) { return f.WheelSensitivity; }},
-    {OptionsPage::Track, "航迹段最少点数", 2, 9999, true,
+    {OptionsPage::Output1, Texts::Mark("输出1 间隔(毫秒)"), 100, 60000, true, IntervalOf<1>},
+    {OptionsPage::Output2, Texts::Mark("输出2 间隔(毫秒)"), 100, 60000, true, IntervalOf<2>},
+    {OptionsPage::Output3, Texts::Mark("输出3 间隔(毫秒)"), 100, 60000, true, IntervalOf<3>},
+    {OptionsPage::Output0, Texts::Mark("输出0 间隔(毫秒)"), 100, 60000, true, IntervalOf<0>},
+    {OptionsPage::Gps, Texts::Mark("上限"), 0, 99999, false, [](const OptionsForm& f) { return f.UpperSpeedKmh; }},
+    {OptionsPage::Gps, Texts::Mark("下限"), 0, 99999, false, [](const OptionsForm& f) { return f.LowerSpeedKmh; }},
+    {OptionsPage::Gps, Texts::Mark("时间缩放因子"), 0, 86400, false, [](const OptionsForm& f) { return f.GPSTimeFactor; }},
+    {OptionsPage::Misc, Texts::Mark("按一下"), 0.01, 10, false, [](const OptionsForm& f) { return f.KeySensitivity1; }},
+    {OptionsPage::Misc, Texts::Mark("短时间按住"), 0, 10, false, [](const OptionsForm& f) { return f.KeySensitivity2; }},
+    {OptionsPage::Misc, Texts::Mark("长时间按住"), 0, 10, false, [](const OptionsForm& f) { return f.KeySensitivity3; }},
+    {OptionsPage::Misc, Texts::Mark("鼠标滚轮灵敏度"), -90, 90, false, [](const OptionsForm& f) { return f.WheelSensitivity; }},
+    {OptionsPage::Track, Texts::Mark("航迹段最少点数"), 2, 9999, true,
      [](const OptionsForm& f) { return static_cast<double>(f.MinTrackPoints); }},
-    {OptionsPage::Track, "航迹段最短长度（米）", 0, 999999.99, false,
+    {OptionsPage::Track, Texts::Mark("航迹段最短长度（米）"), 0, 999999.99, false,
      [](const OptionsForm& f) { return f.MinTrackLength; }},
-    {OptionsPage::Sky, "截止高度角（度）", 0, 90, false, [](const OptionsForm& f) { return f.Sky.MaskDeg; }},
-    {OptionsPage::Sky, "用户等效距离误差（米）", 0, 1000, false, [](const OptionsForm& f) { return f.Sky.Uere; }},
-    {OptionsPage::Sky, "噪声相关时间（秒）", 1, 86400, false, [](const OptionsForm& f) { return f.Sky.CorrelationTime; }},
+    {OptionsPage::Sky, Texts::Mark("截止高度角（度）"), 0, 90, false, [](const OptionsForm& f) { return f.Sky.MaskDeg; }},
+    {OptionsPage::Sky, Texts::Mark("用户等效距离误差（米）"), 0, 1000, false, [](const OptionsForm& f) { return f.Sky.Uere; }},
+    {OptionsPage::Sky, Texts::Mark("噪声相关时间（秒）"), 1, 86400, false, [](const OptionsForm& f) { return f.Sky.CorrelationTime; }},
 };
 
 }  // namespace
@@ -86,7 +87,7 @@ std::optional<OptionsRangeError> CheckOptionsPage(const OptionsForm& form, int p
         const double value = row.Read(form);
         // Written so that NaN fails too.
         if (!(value >= row.Min && value <= row.Max))
-            return OptionsRangeError{row.Page, row.Field, row.Min, row.Max, row.Integer};
+            return OptionsRangeError{row.Page, Texts::tr(row.Field), row.Min, row.Max, row.Integer};
     }
     return std::nullopt;
 }
@@ -167,7 +168,7 @@ OutputPageLook OutputPageLookOf(bool active, bool running, bool isVirtual, bool 
         look.PortFields = false;
         if (running) {
             look.ActiveBox = false;
-            if (isVirtual) look.Status = peerOpen ? "运行中,对方已打开" : "运行中,对方未打开";
+            if (isVirtual) look.Status = peerOpen ? Texts::tr("运行中,对方已打开") : Texts::tr("运行中,对方未打开");
         }
     }
     if (!active) look.IntervalAndSentences = false;
@@ -179,7 +180,7 @@ OziPageLook OziPageLookOf(bool active, bool linkUp)
     OziPageLook look;
     if (linkUp) {
         look.ActiveBox = false;
-        look.Status = "运行中(经Ozi API)";
+        look.Status = Texts::tr("运行中(经Ozi API)");
     }
     // "不输出NMEA" stays usable: the link is also kept for the map clicks alone.
     if (!active) look.IntervalAndSentences = false;

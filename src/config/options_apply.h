@@ -7,6 +7,7 @@
 #include <string>
 
 #include "config/settings.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 
@@ -36,9 +37,9 @@ struct StepRow {
     double Degrees;
 };
 inline constexpr StepRow StepTable[] = {
-    {"0.000001 度", 0.000001}, {"0.00001 度", 0.00001}, {"0.0001 度", 0.0001},  {"0.001度", 0.001},
-    {"0.0001分", 0.0001 / 60}, {"0.001分", 0.001 / 60}, {"0.01分", 0.01 / 60},   {"0.1分", 0.1 / 60},
-    {"0.01秒", 0.01 / 3600},   {"0.1秒", 0.1 / 3600},   {"1秒", 1.0 / 3600},     {"10秒", 10.0 / 3600},
+    {Texts::Mark("0.000001 度"), 0.000001}, {Texts::Mark("0.00001 度"), 0.00001}, {Texts::Mark("0.0001 度"), 0.0001},  {Texts::Mark("0.001度"), 0.001},
+    {Texts::Mark("0.0001分"), 0.0001 / 60}, {Texts::Mark("0.001分"), 0.001 / 60}, {Texts::Mark("0.01分"), 0.01 / 60},   {Texts::Mark("0.1分"), 0.1 / 60},
+    {Texts::Mark("0.01秒"), 0.01 / 3600},   {Texts::Mark("0.1秒"), 0.1 / 3600},   {Texts::Mark("1秒"), 1.0 / 3600},     {Texts::Mark("10秒"), 10.0 / 3600},
 };
 inline constexpr int StepCount = static_cast<int>(std::size(StepTable));
 

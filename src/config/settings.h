@@ -120,6 +120,8 @@ struct Settings {
     std::string MapTileUrl = std::string(DefaultMapTileUrl);
     std::string MapTileFile;
     bool MapWindowOpen = false;
+    // The window's language, "en" or "zh_CN"; empty: the locale's.
+    std::string Language;
     SkySettings Sky;
 
     static std::array<OutputSettings, OutputCount> DefaultOutputs()

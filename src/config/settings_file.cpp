@@ -355,6 +355,7 @@ void LoadSettings(const IniFile& ini, Settings& s, SimFix& fix)
     s.VirtualPortDir = r.Text("VirtualPortDir", "", PathValueChars);
     s.VirtualPortGroup = r.Text("VirtualPortGroup", "dialout", PathValueChars);
     s.OziApiLibrary = r.Text("OziApiLibrary", "oziapi.so", PathValueChars);
+    s.Language = r.Text("Language", "", PathValueChars);
     s.MapTileUrl = r.Text("MapTileUrl", DefaultMapTileUrl, PathValueChars);
     s.MapTileFile = r.Text("MapTileFile", "", PathValueChars);
     s.MapWindowOpen = r.Flag("MapWindowOpen", false);

@@ -2,6 +2,7 @@
 
 #include "control/operator.h"
 #include "sim/engine.h"
+#include "sim/texts.h"
 #include "tracks/replay.h"
 
 namespace tolvex {
@@ -17,18 +18,18 @@ struct MenuRow {
     Enabling Enable = Enabling::Always;
 };
 
-constexpr const char* Position = "当前位置(&P)";
-constexpr const char* Favorites = "收藏点(&F)";
-constexpr const char* Modes = "模式(&M)";
-constexpr const char* Track = "航迹(&K)";
-constexpr const char* CopyLatitude = "复制纬度(&L)";
-constexpr const char* CopyLongitude = "复制经度(&G)";
+constexpr const char* Position = Texts::Mark("当前位置(&P)");
+constexpr const char* Favorites = Texts::Mark("收藏点(&F)");
+constexpr const char* Modes = Texts::Mark("模式(&M)");
+constexpr const char* Track = Texts::Mark("航迹(&K)");
+constexpr const char* CopyLatitude = Texts::Mark("复制纬度(&L)");
+constexpr const char* CopyLongitude = Texts::Mark("复制经度(&G)");
 
 // Template 136, top to bottom.
 constexpr MenuRow MenuTemplate[] = {
-    {Position, MenuId::EditPositionD, "格式：度(&D)"},
-    {Position, MenuId::EditPositionDM, "格式：度分(&M)"},
-    {Position, MenuId::EditPositionDMS, "格式：度分秒(&S)"},
+    {Position, MenuId::EditPositionD, Texts::Mark("格式：度(&D)")},
+    {Position, MenuId::EditPositionDM, Texts::Mark("格式：度分(&M)")},
+    {Position, MenuId::EditPositionDMS, Texts::Mark("格式：度分秒(&S)")},
     {Favorites, 32822, "FP1"},
     {Favorites, 32823, "FP2"},
     {Favorites, 32824, "FP3"},
@@ -50,29 +51,29 @@ constexpr MenuRow MenuTemplate[] = {
     {Favorites, 32851, "FP19"},
     {Favorites, 32852, "FP20"},
     {Favorites, 0, nullptr},
-    {Favorites, MenuId::SaveFavorite, "当前位置设为收藏点(&F)"},
+    {Favorites, MenuId::SaveFavorite, Texts::Mark("当前位置设为收藏点(&F)")},
     {"", 0, nullptr},
-    {"", MenuId::Options, "选项(&O)"},
-    {"", MenuId::AlwaysOnTop, "总在最前(&T)"},
-    {"", MenuId::MapWindow, "地图(&D)"},
+    {"", MenuId::Options, Texts::Mark("选项(&O)")},
+    {"", MenuId::AlwaysOnTop, Texts::Mark("总在最前(&T)")},
+    {"", MenuId::MapWindow, Texts::Mark("地图(&D)")},
     {"", 0, nullptr},
-    {Modes, MenuId::ModeFree, "自由驾驶(&F)"},
-    {Modes, MenuId::ModeP, "逐点重放航迹(&P)", Enabling::Track},
-    {Modes, MenuId::ModeM, "手控速度航迹(&M)", Enabling::Track},
-    {Modes, MenuId::ModeS, "比例速度航迹(&S)", Enabling::Track},
-    {Track, MenuId::LoadTrack, "载入航迹(&L)"},
+    {Modes, MenuId::ModeFree, Texts::Mark("自由驾驶(&F)")},
+    {Modes, MenuId::ModeP, Texts::Mark("逐点重放航迹(&P)"), Enabling::Track},
+    {Modes, MenuId::ModeM, Texts::Mark("手控速度航迹(&M)"), Enabling::Track},
+    {Modes, MenuId::ModeS, Texts::Mark("比例速度航迹(&S)"), Enabling::Track},
+    {Track, MenuId::LoadTrack, Texts::Mark("载入航迹(&L)")},
     {Track, 0, nullptr},
-    {Track, MenuId::Reverse, "反序(&R)", Enabling::Track},
+    {Track, MenuId::Reverse, Texts::Mark("反序(&R)"), Enabling::Track},
     {Track, 0, nullptr},
-    {Track, MenuId::NoLoop, "不循环(&X)", Enabling::Track},
-    {Track, MenuId::FileLoop, "文件循环(&F)", Enabling::Track},
-    {Track, MenuId::SegmentLoop, "段内循环(&T)", Enabling::Track},
+    {Track, MenuId::NoLoop, Texts::Mark("不循环(&X)"), Enabling::Track},
+    {Track, MenuId::FileLoop, Texts::Mark("文件循环(&F)"), Enabling::Track},
+    {Track, MenuId::SegmentLoop, Texts::Mark("段内循环(&T)"), Enabling::Track},
     {Track, 0, nullptr},
-    {Track, MenuId::PreviousSegment, "上一段(&P)", Enabling::Track},
-    {Track, MenuId::NextSegment, "下一段(&N)", Enabling::Track},
-    {Track, MenuId::SelectSegment, "选择段(&S)", Enabling::Track},
+    {Track, MenuId::PreviousSegment, Texts::Mark("上一段(&P)"), Enabling::Track},
+    {Track, MenuId::NextSegment, Texts::Mark("下一段(&N)"), Enabling::Track},
+    {Track, MenuId::SelectSegment, Texts::Mark("选择段(&S)"), Enabling::Track},
     {Track, 0, nullptr},
-    {Track, MenuId::SaveNmea, "存为NMEA文件", Enabling::Export},
+    {Track, MenuId::SaveNmea, Texts::Mark("存为NMEA文件"), Enabling::Export},
     {"", 0, nullptr},
     {CopyLatitude, MenuId::CopyLatitudeD, "dd.&dddddd"},
     {CopyLatitude, MenuId::CopyLatitudeDM, "ddmm.&mmmm"},
@@ -81,7 +82,7 @@ constexpr MenuRow MenuTemplate[] = {
     {CopyLongitude, MenuId::CopyLongitudeDM, "dddmm.&mmmm"},
     {CopyLongitude, MenuId::CopyLongitudeDMS, "dddmmss.&ss"},
     {"", 0, nullptr},
-    {"", MenuId::QuickHelp, "快速帮助(&H)"},
+    {"", MenuId::QuickHelp, Texts::Mark("快速帮助(&H)")},
 };
 
 // The six clipboard commands.
@@ -145,14 +146,14 @@ std::vector<MenuItem> Operator::ContextMenu() const
     std::vector<MenuItem> items;
     for (const MenuRow& row : MenuTemplate) {
         MenuItem item;
-        item.Submenu = row.Submenu;
+        item.Submenu = *row.Submenu ? Texts::tr(row.Submenu) : std::string();
         if (!row.Text) {
             item.Separator = true;
             items.push_back(item);
             continue;
         }
         item.Id = row.Id;
-        item.Text = row.Text;
+        item.Text = Texts::tr(row.Text);
         item.Enabled = MenuCommandEnabled(row.Id);
         switch (row.Id) {
         case MenuId::AlwaysOnTop: item.Checked = options.AlwaysOnTop; break;

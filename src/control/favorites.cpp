@@ -8,6 +8,7 @@
 #include "sim/lat_lon_format.h"
 #include "sim/replay_driver.h"
 #include "tracks/replay.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 namespace {
@@ -59,7 +60,7 @@ std::string FavoriteDescription(int formatIndex, double latitude, double longitu
 {
     const LatLonText texts = FormatLatLon(formatIndex, latitude, longitude);
     char buffer[LineBufferSize];
-    std::snprintf(buffer, sizeof buffer, "%s    %s    高度 %.1fm    方位角 %.2f°", texts.Latitude.c_str(),
+    std::snprintf(buffer, sizeof buffer, Texts::tr("%s    %s    高度 %.1fm    方位角 %.2f°").c_str(), texts.Latitude.c_str(),
                   texts.Longitude.c_str(), altitude, course);
     return buffer;
 }

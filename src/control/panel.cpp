@@ -9,6 +9,7 @@
 #include "nmea/nmea_builder.h"
 #include "sim/engine.h"
 #include "sim/lat_lon_format.h"
+#include "sim/texts.h"
 #include "tracks/replay.h"
 
 namespace tolvex {
@@ -34,9 +35,9 @@ struct RunStateRow {
     const char* Label;
 };
 constexpr RunStateRow RunStateLabels[] = {
-    {RunState::Stopped, "停止 "},
-    {RunState::Running, "运行 "},
-    {RunState::Paused, "暂停 "},
+    {RunState::Stopped, Texts::Mark("停止 ")},
+    {RunState::Running, Texts::Mark("运行 ")},
+    {RunState::Paused, Texts::Mark("暂停 ")},
 };
 
 }  // namespace
@@ -82,8 +83,8 @@ std::string PanelTrackPath(const std::string& path)
 
 std::string PointTimeLine(const TrackPoint* point)
 {
-    const std::string head = "当前航迹点时间（UTC）：        ";
-    if (!point || !(point->Flags & HasTime)) return head + "无                               ";
+    const std::string head = Texts::tr("当前航迹点时间（UTC）：        ");
+    if (!point || !(point->Flags & HasTime)) return head + Texts::tr("无                               ");
     const double seconds = std::trunc(std::abs(point->Time) + 0.5);
     // Beyond what a calendar year fits in, the conversion fails and the time text stays empty.
     if (!(seconds < 1e15)) return head;
@@ -97,9 +98,9 @@ std::string PointTimeLine(const TrackPoint* point)
 
 std::string OffsetLine(double lateralOffset)
 {
-    if (lateralOffset < 0) return Format("偏移 左%.1fm      ", -lateralOffset);
-    if (lateralOffset > 0) return Format("偏移 右%.1fm      ", lateralOffset);
-    return "偏移 0m        ";
+    if (lateralOffset < 0) return Format(Texts::tr("偏移 左%.1fm      ").c_str(), -lateralOffset);
+    if (lateralOffset > 0) return Format(Texts::tr("偏移 右%.1fm      ").c_str(), lateralOffset);
+    return Texts::tr("偏移 0m        ");
 }
 
 int Operator::ClientMask()
@@ -124,10 +125,10 @@ PanelFrame Operator::RefreshPanel(int mode)
     const double reported = ReportedSpeed(fix, m_engine.State, options);
     frame.Texts.push_back({position.Latitude, 4, 4, TextGroup::Fix});
     frame.Texts.push_back({position.Longitude, 176, 4, TextGroup::Fix});
-    frame.Texts.push_back({Format("速度 %7.1f Km/h     ", fix.Speed * KmhPerMps), 4, 24, TextGroup::Fix});
-    frame.Texts.push_back({Format("高度 %9.1f m      ", fix.Altitude), 176, 24, TextGroup::Fix});
-    frame.Texts.push_back({Format("GPS速度 %7.1f Km/h     ", reported * KmhPerMps), 4, 44, TextGroup::Fix});
-    frame.Texts.push_back({Format("方位角 %6.2f°    ", fix.Course), 176, 44, TextGroup::Fix});
+    frame.Texts.push_back({Format(Texts::tr("速度 %7.1f Km/h     ").c_str(), fix.Speed * KmhPerMps), 4, 24, TextGroup::Fix});
+    frame.Texts.push_back({Format(Texts::tr("高度 %9.1f m      ").c_str(), fix.Altitude), 176, 24, TextGroup::Fix});
+    frame.Texts.push_back({Format(Texts::tr("GPS速度 %7.1f Km/h     ").c_str(), reported * KmhPerMps), 4, 44, TextGroup::Fix});
+    frame.Texts.push_back({Format(Texts::tr("方位角 %6.2f°    ").c_str(), fix.Course), 176, 44, TextGroup::Fix});
 
     const int mask = ClientMask();
     if ((mode & 2) || mask != DrawnClientMask) {
@@ -149,7 +150,7 @@ void Operator::FillStatus(PanelFrame& frame)
 
     RunButtons& buttons = frame.Buttons;
     for (const RunStateRow& row : RunStateLabels)
-        if (row.State == m_engine.State) buttons.Label = row.Label;
+        if (row.State == m_engine.State) buttons.Label = Texts::tr(row.Label);
     switch (m_engine.State) {
     case RunState::Running:
         buttons.RunEnabled = startable;
@@ -164,9 +165,9 @@ void Operator::FillStatus(PanelFrame& frame)
     }
 
     frame.Texts.push_back({buttons.Label, 46, 70, TextGroup::Status});
-    frame.Texts.push_back({"输出", 172, 68, TextGroup::Status});
-    frame.Texts.push_back({"端口", 172, 88, TextGroup::Status});
-    frame.Texts.push_back({"状态", 172, 108, TextGroup::Status});
+    frame.Texts.push_back({Texts::tr("输出"), 172, 68, TextGroup::Status});
+    frame.Texts.push_back({Texts::tr("端口"), 172, 88, TextGroup::Status});
+    frame.Texts.push_back({Texts::tr("状态"), 172, 108, TextGroup::Status});
     for (int i = 0; i < OutputCount; ++i) {
         const OutputSettings& settings = options.Outputs[i];
         OutputRuntime& runtime = m_engine.Outputs[i];
@@ -201,14 +202,14 @@ void Operator::FillReplay(PanelFrame& frame) const
     frame.ReplayShown = true;
     const Replay& replay = *m_replay;
     const TrackStore& store = replay.Store();
-    frame.Texts.push_back({Format("%d / %d 段      ", replay.Track(), store.SegmentCountTotal()), 5, 160,
+    frame.Texts.push_back({Format(Texts::tr("%d / %d 段      ").c_str(), replay.Track(), store.SegmentCountTotal()), 5, 160,
                            TextGroup::Replay});
-    frame.Texts.push_back({Format("段内 %d / %d 点        ", replay.PointInTrack(), replay.PointsInTrack()), 80, 160,
+    frame.Texts.push_back({Format(Texts::tr("段内 %d / %d 点        ").c_str(), replay.PointInTrack(), replay.PointsInTrack()), 80, 160,
                            TextGroup::Replay});
     frame.Texts.push_back(
-        {Format("总 %d / %d 点          ", replay.Point(), store.PointCountTotal()), 195, 160, TextGroup::Replay});
+        {Format(Texts::tr("总 %d / %d 点          ").c_str(), replay.Point(), store.PointCountTotal()), 195, 160, TextGroup::Replay});
     frame.Texts.push_back({OffsetLine(replay.LateralOffset()), 214, 182, TextGroup::Replay});
-    frame.Texts.push_back({replay.Mode() == TrackMode::S ? Format("速度比例 %.2f     ", replay.SpeedRatio())
+    frame.Texts.push_back({replay.Mode() == TrackMode::S ? Format(Texts::tr("速度比例 %.2f     ").c_str(), replay.SpeedRatio())
                                                          : std::string(34, ' '),
                            214, 200, TextGroup::Replay});
     if (!store.LoadedTrackPath.empty())

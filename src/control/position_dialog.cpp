@@ -6,14 +6,15 @@
 #include "control/operator.h"
 #include "sim/engine.h"
 #include "tracks/replay.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 namespace {
 
 constexpr PositionDialogLook DialogLooks[] = {
-    {129, "当前位置", "纬度(度)", "经度(度)"},
-    {130, "当前位置", "纬度", "经度"},
-    {135, "当前位置", "纬度", "经度"},
+    {129, Texts::Mark("当前位置"), Texts::Mark("纬度(度)"), Texts::Mark("经度(度)")},
+    {130, Texts::Mark("当前位置"), Texts::Mark("纬度"), Texts::Mark("经度")},
+    {135, Texts::Mark("当前位置"), Texts::Mark("纬度"), Texts::Mark("经度")},
 };
 
 // The framework's range checks, in the order the dialog exchanges its fields.
@@ -22,9 +23,9 @@ struct RangeRow {
     double Min;
     double Max;
 };
-constexpr RangeRow AltitudeRange = {"高度(米)", -MaxAltitude, MaxAltitude};
-constexpr RangeRow CourseRange = {"方位角(度)", 0, 360};
-constexpr RangeRow SpeedRange = {"速度(千米/小时)", 0, 99999};
+constexpr RangeRow AltitudeRange = {Texts::Mark("高度(米)"), -MaxAltitude, MaxAltitude};
+constexpr RangeRow CourseRange = {Texts::Mark("方位角(度)"), 0, 360};
+constexpr RangeRow SpeedRange = {Texts::Mark("速度(千米/小时)"), 0, 99999};
 
 bool Outside(double value, double min, double max) { return !(value >= min && value <= max); }
 
@@ -45,7 +46,7 @@ AngleFields Split(LatLonFormat format, double value)
 std::optional<FieldRangeError> CheckAngle(LatLonFormat format, const AngleFields& f, double limit,
                                           const char* label)
 {
-    const std::string name = label;
+    const std::string name = Texts::tr(label);
     switch (format) {
     case LatLonFormat::D:
         if (Outside(f.SignedDegrees, -limit, limit)) return FieldRangeError{name, -limit, limit};
@@ -88,7 +89,7 @@ std::optional<FieldRangeError> CheckPositionForm(const PositionForm& form)
     if (auto e = CheckAngle(form.Format, form.Longitude, 180, look.LongitudeLabel)) return e;
     for (const auto& [value, range] : {std::pair{form.Altitude, AltitudeRange}, std::pair{form.Course, CourseRange},
                                        std::pair{form.SpeedKmh, SpeedRange}})
-        if (Outside(value, range.Min, range.Max)) return FieldRangeError{range.Label, range.Min, range.Max};
+        if (Outside(value, range.Min, range.Max)) return FieldRangeError{Texts::tr(range.Label), range.Min, range.Max};
     return std::nullopt;
 }
 

@@ -3,12 +3,14 @@
 
 #include <array>
 
+#include "sim/texts.h"
+
 namespace tolvex {
 
 inline constexpr int QuickHelpLineCount = 15;
 inline constexpr int QuickHelpFirstControl = 1065;  // lines go to 1065..1079
 inline constexpr int QuickHelpSwitchButton = 1080;  // "切换页"
-inline constexpr const char* QuickHelpSwitchText = "切换页";
+inline constexpr const char* QuickHelpSwitchText = Texts::Mark("切换页");
 
 // HelpSet 0 is free driving, 1 track replay; other values read as 0.
 const std::array<const char*, QuickHelpLineCount>& QuickHelpLines(int helpSet);
@@ -26,12 +28,12 @@ inline constexpr int ToolTipBufferChars = 80;
 
 namespace About {
 inline constexpr int SystemCommand = 0x0010;
-inline constexpr const char* MenuText = "关于 Tolvex(&A)...";
-inline constexpr const char* Title = "关于 Tolvex GPS 模拟器";
-inline constexpr const char* Name = "Tolvex GPS 模拟器 V0.3.1";
+inline constexpr const char* MenuText = Texts::Mark("关于 Tolvex(&A)...");
+inline constexpr const char* Title = Texts::Mark("关于 Tolvex GPS 模拟器");
+inline constexpr const char* Name = Texts::Mark("Tolvex GPS 模拟器 V0.3.1");
 inline constexpr const char* BuildDate = "2009.6.7";
-inline constexpr const char* Hint = "提示：右击主面板调出菜单";
-inline constexpr const char* Ok = "确定";
+inline constexpr const char* Hint = Texts::Mark("提示：右击主面板调出菜单");
+inline constexpr const char* Ok = Texts::Mark("确定");
 }  // namespace About
 
 // A system command is the about command when its id without the low four bits is 0x0010.

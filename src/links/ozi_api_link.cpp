@@ -8,6 +8,7 @@
 
 #include "config/settings.h"
 #include "sim/host.h"
+#include "sim/texts.h"
 
 // The API library is C; these are its declarations.
 extern "C" {
@@ -38,12 +39,12 @@ struct StartMessage {
 };
 
 constexpr StartMessage StartMessages[] = {
-    {OziStartResult::LibraryMissing, "未找到 %s "},
-    {OziStartResult::EntryPointMissing, "%s 版本太低 "},
-    {OziStartResult::NotRunning, "OziExplorer 尚未运行 "},
+    {OziStartResult::LibraryMissing, Texts::Mark("未找到 %s ")},
+    {OziStartResult::EntryPointMissing, Texts::Mark("%s 版本太低 ")},
+    {OziStartResult::NotRunning, Texts::Mark("OziExplorer 尚未运行 ")},
 };
 
-constexpr char ErrorCaption[] = "错误";
+constexpr const char* ErrorCaption = Texts::Mark("错误");
 
 // The link whose callbacks are registered; guarded so that a click arriving on the library's thread
 // never meets a link being stopped or destroyed.
@@ -106,7 +107,7 @@ std::string OziStartMessage(OziStartResult result, const std::string& library)
     for (const auto& row : StartMessages) {
         if (row.Result != result) continue;
         // The library named as the settings name it, which is what the loader was asked for.
-        std::string text = row.Text;
+        std::string text = Texts::tr(row.Text);
         if (const auto at = text.find("%s"); at != std::string::npos) text.replace(at, 2, library);
         return text;
     }
@@ -156,7 +157,7 @@ bool OziApiLink::Start(Host& host)
     if (IsUp()) return true;
     const OziStartResult result = StartOziLink();
     if (result != OziStartResult::Ready) {
-        host.ShowMessage(OziStartMessage(result, m_library), ErrorCaption, MessageIcon::Error);
+        host.ShowMessage(OziStartMessage(result, m_library), Texts::tr(ErrorCaption), MessageIcon::Error);
         return false;
     }
     SetActiveLink(this, nullptr);

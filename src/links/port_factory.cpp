@@ -6,6 +6,7 @@
 #include "links/real_serial_port.h"
 #include "net/net_ports.h"
 #include "sim/host.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 namespace {
@@ -53,16 +54,16 @@ void ShowCreateFailure(CreatePortError error, int number, const std::string& cau
     char text[160];
     switch (error) {
         case CreatePortError::NoPtySupport:
-            std::snprintf(text, sizeof text, "%s", VirtualPortDriverMissingText);
+            std::snprintf(text, sizeof text, "%s", Texts::tr(VirtualPortDriverMissingText).c_str());
             break;
         case CreatePortError::PtyFailed:
-            std::snprintf(text, sizeof text, "%s", VirtualPortObjectFailedText);
+            std::snprintf(text, sizeof text, "%s", Texts::tr(VirtualPortObjectFailedText).c_str());
             break;
         default:
-            std::snprintf(text, sizeof text, CannotCreateVirtualPortText, ComName(number).c_str());
+            std::snprintf(text, sizeof text, Texts::tr(CannotCreateVirtualPortText).c_str(), ComName(number).c_str());
             break;
     }
-    host.ShowMessage(WithCause(text, cause), ErrorCaption, MessageIcon::Error);
+    host.ShowMessage(WithCause(text, cause), Texts::tr(ErrorCaption), MessageIcon::Error);
 }
 
 }  // namespace
@@ -101,8 +102,8 @@ void SystemPortFactory::RemoveLeftoverPorts(Host& host)
     for (int n = 1; n <= VirtualPortTable::SlotCount; ++n) {
         if (!m_table.HasPort(n) || m_table.RemovePort(n)) continue;
         char text[4400];
-        std::snprintf(text, sizeof text, VirtualPortInUseText, n, m_table.LinkPath(n).c_str(), n);
-        host.ShowMessage(text, WarningCaption, MessageIcon::Warning);
+        std::snprintf(text, sizeof text, Texts::tr(VirtualPortInUseText).c_str(), n, m_table.LinkPath(n).c_str(), n);
+        host.ShowMessage(text, Texts::tr(WarningCaption), MessageIcon::Warning);
     }
 }
 

@@ -14,6 +14,7 @@
 #include "links/line_settings.h"
 #include "links/port_messages.h"
 #include "sim/host.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 
@@ -37,8 +38,8 @@ std::unique_ptr<RealSerialPort> RealSerialPort::Open(const SerialPortRequest& re
     const auto fail = [&](const std::string& cause, int fd = -1) -> std::unique_ptr<RealSerialPort> {
         if (fd >= 0) ::close(fd);
         char text[128];
-        std::snprintf(text, sizeof text, CannotOpenPortText, name.c_str());
-        host.ShowMessage(WithCause(text, cause), ErrorCaption, MessageIcon::Error);
+        std::snprintf(text, sizeof text, Texts::tr(CannotOpenPortText).c_str(), name.c_str());
+        host.ShowMessage(WithCause(text, cause), Texts::tr(ErrorCaption), MessageIcon::Error);
         return nullptr;
     };
     if (request.Number < 1 || request.Number > MaxComPort)

@@ -9,6 +9,7 @@
 #include "net/tcp_server_port.h"
 #include "net/udp_port.h"
 #include "sim/host.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 
@@ -37,8 +38,8 @@ std::unique_ptr<SerialPort> OpenNetworkPort(const std::string& target, Host& hos
     }
     if (!port) {
         char text[512];
-        std::snprintf(text, sizeof text, CannotOpenNetPortText, target.c_str(), error.c_str());
-        host.ShowMessage(text, ErrorCaption, MessageIcon::Error);
+        std::snprintf(text, sizeof text, Texts::tr(CannotOpenNetPortText).c_str(), target.c_str(), error.c_str());
+        host.ShowMessage(text, Texts::tr(ErrorCaption), MessageIcon::Error);
     }
     return port;
 }

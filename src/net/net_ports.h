@@ -6,11 +6,12 @@
 #include <string>
 
 #include "links/serial_port.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 
-inline constexpr char CannotOpenNetPortText[] = "无法打开网络端口 %s：%s";
-inline constexpr char NetPortClashText[] = "输出%d与输出%d均监听TCP端口%d，无法启动输出%d ";
+inline constexpr const char* CannotOpenNetPortText = Texts::Mark("无法打开网络端口 %s：%s");
+inline constexpr const char* NetPortClashText = Texts::Mark("输出%d与输出%d均监听TCP端口%d，无法启动输出%d ");
 
 // Null after the message when the target is malformed, the name does not resolve or the socket
 // cannot be bound. A server not bound to loopback is announced on the local network.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include "sim/texts.h"
 
 namespace tolvex {
 
@@ -37,7 +38,7 @@ std::string TcpClientPort::Describe() const
 std::string TcpClientPort::NetworkLabel() const
 {
     const ResolvedAddress& a = m_addresses.front();
-    return "TCP客户端 " + FormatSocketAddress(reinterpret_cast<const sockaddr*>(&a.Address), a.Length);
+    return Texts::tr("TCP客户端 ") + FormatSocketAddress(reinterpret_cast<const sockaddr*>(&a.Address), a.Length);
 }
 
 void TcpClientPort::Attempt()

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "net/announcer.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 namespace {
@@ -81,7 +82,7 @@ void TcpServerPort::SetAnnouncer(std::unique_ptr<Announcer> announcer) { m_annou
 
 std::string TcpServerPort::Describe() const { return "TCP " + m_bound + " listening"; }
 
-std::string TcpServerPort::NetworkLabel() const { return "TCP服务器 " + m_bound; }
+std::string TcpServerPort::NetworkLabel() const { return Texts::tr("TCP服务器 ") + m_bound; }
 
 // The sentences of a tick are gathered into one group and sent to every client at once in
 // Service: one send a client rather than one copy a client and sentence.

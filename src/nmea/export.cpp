@@ -13,6 +13,7 @@
 
 #include "sky/sky_model.h"
 #include "config/file_io.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 namespace {
@@ -20,11 +21,6 @@ namespace {
 constexpr int ExportStepInterval = 1000;         // ms: one record per second of replay
 constexpr std::size_t WriteBufferSize = 1 << 20;  // one system call per megabyte, not per sentence
 constexpr long long ProgressEvery = 16384;        // records
-
-const char* const SpeedZeroText = "手控速度航迹模式（M模式），且速度为0时，无法产生NMEA文件！";
-const char* const SlowSpeedText = "手控速度航迹模式（M模式），且速度较小时，可能产生较大的NMEA文件\n是否继续？";
-// Mode S with ratio 0 stands still on the first leg of a segment: the run would never end.
-const char* const RatioZeroText = "时间驱动航迹模式（S模式），且速度比例为0时，无法产生NMEA文件！";
 
 mode_t CurrentUmask()
 {
@@ -45,11 +41,14 @@ NmeaExport::NmeaExport(Replay& replay, SimFix& fix, const Settings& settings, co
 bool NmeaExport::NeverFinishes()
 {
     if (m_replay.Mode() == TrackMode::M && !(m_fix.Speed > 0)) {
-        m_host.ShowMessage(SpeedZeroText, "错误", MessageIcon::Error);
+        m_host.ShowMessage(Texts::tr("手控速度航迹模式（M模式），且速度为0时，无法产生NMEA文件！"), Texts::tr("错误"),
+                           MessageIcon::Error);
         return true;
     }
+    // Mode S with ratio 0 stands still on the first leg of a segment: the run would never end.
     if (m_replay.Mode() == TrackMode::S && !(m_replay.SpeedRatio() > 0)) {
-        m_host.ShowMessage(RatioZeroText, "错误", MessageIcon::Error);
+        m_host.ShowMessage(Texts::tr("时间驱动航迹模式（S模式），且速度比例为0时，无法产生NMEA文件！"), Texts::tr("错误"),
+                           MessageIcon::Error);
         return true;
     }
     return false;
@@ -60,7 +59,8 @@ bool NmeaExport::CheckSpeed()
     if (NeverFinishes())
         return false;
     if (m_replay.Mode() == TrackMode::M && m_fix.Speed < 1 / KmhPerMps)
-        return m_host.AskYesNo(SlowSpeedText, "警告");
+        return m_host.AskYesNo(Texts::tr("手控速度航迹模式（M模式），且速度较小时，可能产生较大的NMEA文件\n是否继续？"),
+                               Texts::tr("警告"));
     return true;
 }
 
@@ -122,7 +122,7 @@ std::optional<std::string> NmeaExport::SaveAs(const std::string& path, const Exp
     if (!m_replay.Store().Loaded() || m_replay.Mode() == TrackMode::Free || NeverFinishes())
         return std::nullopt;
 
-    const std::string failure = "无法写入文件：\n" + path;
+    const std::string failure = Texts::tr("无法写入文件：\n") + path;
     // A device or pipe is written in place; a file is written beside its final name and put there
     // only when complete, so a failed or cancelled export never costs the user an older file.
     // Only where the folder takes no temporary file is a file written in place.
@@ -145,7 +145,7 @@ std::optional<std::string> NmeaExport::SaveAs(const std::string& path, const Exp
     }
     if (inPlace) file = std::fopen(path.c_str(), "wb");
     if (!file) {
-        m_host.ShowMessage(failure, "错误", MessageIcon::Error);
+        m_host.ShowMessage(failure, Texts::tr("错误"), MessageIcon::Error);
         return std::nullopt;
     }
     std::vector<char> buffer(WriteBufferSize);
@@ -157,10 +157,10 @@ std::optional<std::string> NmeaExport::SaveAs(const std::string& path, const Exp
     const bool complete = written && closed && !m_cancelled;
     if (!complete || (!inPlace && !pending.Commit())) {
         pending.Abandon();
-        if (!m_cancelled) m_host.ShowMessage(failure, "错误", MessageIcon::Error);
+        if (!m_cancelled) m_host.ShowMessage(failure, Texts::tr("错误"), MessageIcon::Error);
         return std::nullopt;
     }
-    return "已存为" + path;
+    return Texts::tr("已存为") + path;
 }
 
 }  // namespace tolvex

@@ -8,6 +8,7 @@
 #include "links/serial_port.h"
 #include "net/net_ports.h"
 #include "sim/host.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 namespace {
@@ -94,10 +95,10 @@ void OutputChannels::StartSerial(int i)
         if (!sameNumber && (device.empty() || other.PortDevice != device)) continue;
         m_table[i].StartFailed = true;
         const std::string text =
-            sameNumber ? Format("输出%d与输出%d的串口均为COM%d，无法启动输出%d ", i, j, number, i)
-                       : Format("输出%d（COM%d）与输出%d（COM%d）的串口均为%s，无法启动输出%d ", i, number, j,
+            sameNumber ? Format(Texts::tr("输出%d与输出%d的串口均为COM%d，无法启动输出%d ").c_str(), i, j, number, i)
+                       : Format(Texts::tr("输出%d（COM%d）与输出%d（COM%d）的串口均为%s，无法启动输出%d ").c_str(), i, number, j,
                                 other.PortNumber, device.c_str(), i);
-        m_host.ShowMessage(text, "端口重复", MessageIcon::Error);
+        m_host.ShowMessage(text, Texts::tr("端口重复"), MessageIcon::Error);
         return;
     }
     SerialPortRequest request;
@@ -121,7 +122,7 @@ void OutputChannels::StartNetwork(int i)
     for (int j = 1; j < OutputCount; ++j) {
         if (j == i || m_table[j].OpenPort == nullptr || listen == 0 || m_table[j].ListenPort != listen) continue;
         m_table[i].StartFailed = true;
-        m_host.ShowMessage(Format(NetPortClashText, i, j, listen, i), "端口重复", MessageIcon::Error);
+        m_host.ShowMessage(Format(Texts::tr(NetPortClashText).c_str(), i, j, listen, i), Texts::tr("端口重复"), MessageIcon::Error);
         return;
     }
     m_table[i].OpenPort = m_ports.OpenNetwork(s.Net, m_host);
@@ -148,16 +149,16 @@ bool OutputChannels::Stop(bool ask)
     if (ask && running > 1) {
         std::array<StopChoiceEntry, OutputCount> entries;
         entries[0].Enabled = m_table[0].LinkUp;
-        entries[0].Label = entries[0].Enabled ? "输出0：OziExplorer" : "输出0：OziExplorer未启动";
+        entries[0].Label = entries[0].Enabled ? Texts::tr("输出0：OziExplorer") : Texts::tr("输出0：OziExplorer未启动");
         for (int n = 1; n < OutputCount; ++n) {
             const SerialPort* port = m_table[n].OpenPort.get();
             entries[n].Enabled = port != nullptr;
             if (port == nullptr)
-                entries[n].Label = Format("输出%d：未启动", n);
+                entries[n].Label = Format(Texts::tr("输出%d：未启动").c_str(), n);
             else if (!port->NetworkLabel().empty())
-                entries[n].Label = Format("输出%d：%s", n, port->NetworkLabel().c_str());
+                entries[n].Label = Format(Texts::tr("输出%d：%s").c_str(), n, port->NetworkLabel().c_str());
             else
-                entries[n].Label = Format("输出%d：%sCOM%d", n, port->IsVirtual() ? "虚拟" : "", port->Number());
+                entries[n].Label = Format(Texts::tr("输出%d：%sCOM%d").c_str(), n, port->IsVirtual() ? Texts::tr("虚拟").c_str() : "", port->Number());
         }
         for (auto& entry : entries) entry.Checked = entry.Enabled;
         const auto chosen = m_host.ChooseOutputsToStop(entries);

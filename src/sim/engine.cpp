@@ -8,6 +8,7 @@
 #include "sim/geodesy.h"
 #include "sim/host.h"
 #include "sim/replay_driver.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 namespace {
@@ -181,7 +182,7 @@ SkyModel* Engine::PrepareSky()
         m_skyReady = true;
         // Told once per file, not on every tick while the setting stands.
         if (!error.empty() && almanacChanged)
-            m_host.ShowMessage("无法读取历书文件，改用标准星座：" + error, "警告", MessageIcon::Warning);
+            m_host.ShowMessage(Texts::tr("无法读取历书文件，改用标准星座：") + error, Texts::tr("警告"), MessageIcon::Warning);
     }
     return &m_sky;
 }

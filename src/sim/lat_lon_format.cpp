@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "sim/texts.h"
+
 namespace tolvex {
 namespace {
 
@@ -22,32 +24,33 @@ struct FormatRow {
 };
 
 constexpr FormatRow PlainForms[] = {
-    {"纬度 %c%09.6f°", "经度 %c%010.6f°"},
-    {"纬度 %c%02d°%07.4f'", "经度 %c%03d°%07.4f'"},
-    {"纬度 %c%02d°%02d'%05.2f\"", "经度 %c%03d°%02d'%05.2f\""},
+    {Texts::Mark("纬度 %c%09.6f°"), Texts::Mark("经度 %c%010.6f°")},
+    {Texts::Mark("纬度 %c%02d°%07.4f'"), Texts::Mark("经度 %c%03d°%07.4f'")},
+    {Texts::Mark("纬度 %c%02d°%02d'%05.2f\""), Texts::Mark("经度 %c%03d°%02d'%05.2f\"")},
 };
 
 constexpr FormatRow PanelForms[] = {
-    {"纬度 %c%09.6f°     ", "经度 %c%010.6f°     "},
-    {"纬度 %c%02d°%07.4f'  ", "经度 %c%03d°%07.4f'  "},
-    {"纬度 %c%02d°%02d'%05.2f\"  ", "经度 %c%03d°%02d'%05.2f\"  "},
+    {Texts::Mark("纬度 %c%09.6f°     "), Texts::Mark("经度 %c%010.6f°     ")},
+    {Texts::Mark("纬度 %c%02d°%07.4f'  "), Texts::Mark("经度 %c%03d°%07.4f'  ")},
+    {Texts::Mark("纬度 %c%02d°%02d'%05.2f\"  "), Texts::Mark("经度 %c%03d°%02d'%05.2f\"  ")},
 };
 
-std::string FormatOne(LatLonFormat format, const char* pattern, double value)
+std::string FormatOne(LatLonFormat format, const char* source, double value)
 {
+    const std::string pattern = Texts::tr(source);
     char buffer[TextBufferSize];
     const ShownAngle shown = RoundAngle(format, value);
     const char sign = shown.Negative ? '-' : ' ';
     switch (format) {
     case LatLonFormat::DM:
-        std::snprintf(buffer, sizeof buffer, pattern, sign, shown.Degrees, shown.Minutes);
+        std::snprintf(buffer, sizeof buffer, pattern.c_str(), sign, shown.Degrees, shown.Minutes);
         break;
     case LatLonFormat::DMS:
-        std::snprintf(buffer, sizeof buffer, pattern, sign, shown.Degrees, shown.WholeMinutes, shown.Seconds);
+        std::snprintf(buffer, sizeof buffer, pattern.c_str(), sign, shown.Degrees, shown.WholeMinutes, shown.Seconds);
         break;
     case LatLonFormat::D:
     default:
-        std::snprintf(buffer, sizeof buffer, pattern, sign, shown.Decimal);
+        std::snprintf(buffer, sizeof buffer, pattern.c_str(), sign, shown.Decimal);
         break;
     }
     return buffer;

@@ -11,6 +11,7 @@
 #include "config/settings.h"
 #include "sim/host.h"
 #include "tracks/track_store.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 
@@ -18,7 +19,7 @@ namespace tolvex {
 // cannot be opened, or one whose segments all fail the filter).
 struct ReaderMessage {
     std::string Text;
-    std::string Caption = "错误";
+    std::string Caption = Texts::Mark("错误");
     MessageIcon Icon = MessageIcon::Error;
 };
 

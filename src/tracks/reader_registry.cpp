@@ -2,21 +2,22 @@
 #include <cctype>
 
 #include "tracks/reader.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 namespace {
 
 // Extensions are compared in this order; add one row per format.
 constexpr std::array Readers = {
-    ReaderEntry{".plt", ReadPltFile, "不是有效的OZI plt文件：\n%s"},
-    ReaderEntry{".gpx", ReadGpxFile, "载入GPX文件失败"},
-    ReaderEntry{".kml", ReadKmlFile, "载入kml文件失败"},
-    ReaderEntry{".gpssim", ReadGpssimFile, "载入gpssim文件失败"},
-    ReaderEntry{".trk", ReadTrkFile, "不是有效的trk文件"},
-    ReaderEntry{".nmea", ReadNmeaLogFile, "载入NMEA文件失败"},
-    ReaderEntry{".nma", ReadNmeaLogFile, "载入NMEA文件失败"},
-    ReaderEntry{".log", ReadNmeaLogFile, "载入NMEA文件失败"},
-    ReaderEntry{".txt", ReadNmeaLogFile, "载入NMEA文件失败"},
+    ReaderEntry{".plt", ReadPltFile, Texts::Mark("不是有效的OZI plt文件：\n%s")},
+    ReaderEntry{".gpx", ReadGpxFile, Texts::Mark("载入GPX文件失败")},
+    ReaderEntry{".kml", ReadKmlFile, Texts::Mark("载入kml文件失败")},
+    ReaderEntry{".gpssim", ReadGpssimFile, Texts::Mark("载入gpssim文件失败")},
+    ReaderEntry{".trk", ReadTrkFile, Texts::Mark("不是有效的trk文件")},
+    ReaderEntry{".nmea", ReadNmeaLogFile, Texts::Mark("载入NMEA文件失败")},
+    ReaderEntry{".nma", ReadNmeaLogFile, Texts::Mark("载入NMEA文件失败")},
+    ReaderEntry{".log", ReadNmeaLogFile, Texts::Mark("载入NMEA文件失败")},
+    ReaderEntry{".txt", ReadNmeaLogFile, Texts::Mark("载入NMEA文件失败")},
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "tracks/segment_rows.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 namespace {
@@ -57,8 +58,6 @@ double FractionForDistance(double lat, double lon, double toLat, double toLon, d
     }
     return x;
 }
-
-const char* const NoTimesForModeSText = "航迹不含时间，S模式将每步前进一个点，显示的速度与实际运动不符 ";
 
 }  // namespace
 
@@ -481,7 +480,8 @@ void Replay::StartNewTrack()
 void Replay::WarnWithoutTimes()
 {
     if (!TrackCarriesTimes(m_store))
-        m_host.ShowMessage(NoTimesForModeSText, "警告", MessageIcon::Warning);
+        m_host.ShowMessage(Texts::tr("航迹不含时间，S模式将每步前进一个点，显示的速度与实际运动不符 "), Texts::tr("警告"),
+                           MessageIcon::Warning);
 }
 
 void Replay::ToggleReverse()

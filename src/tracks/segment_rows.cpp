@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "sim/lat_lon_format.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 namespace {
@@ -36,6 +37,7 @@ double TotalLength(const TrackStore& store)
 std::vector<std::string> SegmentRows(const TrackStore& store, int latLonFormat)
 {
     std::vector<std::string> rows;
+    const std::string pattern = Texts::tr("%3d： %s   %4d点   %5.1fKm   起点%s   起点%s  ");
     int number = 0;
     for (const TrackSegment& segment : store.ActiveSegments()) {
         ++number;
@@ -46,10 +48,10 @@ std::vector<std::string> SegmentRows(const TrackStore& store, int latLonFormat)
         const LatLonText texts = FormatLatLon(latLonFormat, lat, lon);
         const std::string& latText = texts.Latitude;
         const std::string& lonText = texts.Longitude;
-        const int size = std::snprintf(nullptr, 0, "%3d： %s   %4d点   %5.1fKm   起点%s   起点%s  ", number, name.c_str(),
+        const int size = std::snprintf(nullptr, 0, pattern.c_str(), number, name.c_str(),
                                        segment.PointCount, segment.Length / 1000, latText.c_str(), lonText.c_str());
         std::string row(static_cast<std::size_t>(size) + 1, '\0');
-        std::snprintf(row.data(), row.size(), "%3d： %s   %4d点   %5.1fKm   起点%s   起点%s  ", number, name.c_str(),
+        std::snprintf(row.data(), row.size(), pattern.c_str(), number, name.c_str(),
                       segment.PointCount, segment.Length / 1000, latText.c_str(), lonText.c_str());
         row.pop_back();
         rows.push_back(FirstCharacters(row, MaxRowCharacters));
@@ -60,7 +62,7 @@ std::vector<std::string> SegmentRows(const TrackStore& store, int latLonFormat)
 std::string SegmentSummary(const TrackStore& store)
 {
     char text[128];
-    std::snprintf(text, sizeof text, "%d段航迹，共%d点，%.1fKm", store.SegmentCountTotal(), store.PointCountTotal(),
+    std::snprintf(text, sizeof text, Texts::tr("%d段航迹，共%d点，%.1fKm").c_str(), store.SegmentCountTotal(), store.PointCountTotal(),
                   TotalLength(store) / 1000);
     return text;
 }
@@ -68,7 +70,7 @@ std::string SegmentSummary(const TrackStore& store)
 std::string SegmentTotals(const TrackStore& store)
 {
     char text[128];
-    std::snprintf(text, sizeof text, "（共%d段，%d点，%.1fKm）", store.SegmentCountTotal(), store.PointCountTotal(),
+    std::snprintf(text, sizeof text, Texts::tr("（共%d段，%d点，%.1fKm）").c_str(), store.SegmentCountTotal(), store.PointCountTotal(),
                   TotalLength(store) / 1000);
     return text;
 }

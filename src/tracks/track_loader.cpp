@@ -10,6 +10,7 @@
 
 #include "config/file_io.h"
 #include "tracks/reader.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 
@@ -20,14 +21,14 @@ LoadOutcome LoadTrackFile(const std::string& path, TrackStore& store, Replay& re
     store.TrackFilePath = path;
     const ReaderEntry* entry = FindReaderEntry(path);
     if (!entry) {
-        host.ShowMessage("未知的航迹文件类型：\n" + path, "错误", MessageIcon::Error);
+        host.ShowMessage(Texts::tr("未知的航迹文件类型：\n") + path, Texts::tr("错误"), MessageIcon::Error);
         outcome.MessageShown = true;
         return outcome;
     }
     auto refuse = [&] {
-        std::string text(entry->LoadFailure);
+        std::string text = Texts::tr(std::string(entry->LoadFailure).c_str());
         if (const auto at = text.find("%s"); at != std::string::npos) text.replace(at, 2, path);
-        host.ShowMessage(text, "错误", MessageIcon::Error);
+        host.ShowMessage(text, Texts::tr("错误"), MessageIcon::Error);
         outcome.MessageShown = true;
         return outcome;
     };
@@ -37,7 +38,8 @@ LoadOutcome LoadTrackFile(const std::string& path, TrackStore& store, Replay& re
     if (const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); fd >= 0) {
         ::close(fd);
     } else {
-        host.ShowMessage("无法读取文件：\n" + path + " (" + std::strerror(errno) + ")", "错误", MessageIcon::Error);
+        host.ShowMessage(Texts::tr("无法读取文件：\n") + path + " (" + std::strerror(errno) + ")", Texts::tr("错误"),
+                         MessageIcon::Error);
         outcome.MessageShown = true;
         return outcome;
     }
@@ -60,7 +62,7 @@ LoadOutcome LoadTrackFile(const std::string& path, TrackStore& store, Replay& re
     }
     if (!result) {
         if (!result.Message.Text.empty()) {
-            host.ShowMessage(result.Message.Text, result.Message.Caption, result.Message.Icon);
+            host.ShowMessage(result.Message.Text, Texts::tr(result.Message.Caption.c_str()), result.Message.Icon);
             outcome.MessageShown = true;
         }
         return outcome;

@@ -29,7 +29,7 @@ inline QApplication& App()
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     static QApplication* app = [] {
         auto* made = new QApplication(argc, argv);
-        LoadQtChineseTexts();
+        InstallLanguage(WindowLanguage::Chinese);
         return made;
     }();
     return *app;

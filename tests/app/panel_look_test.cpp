@@ -1,26 +1,35 @@
 // How the panel looks: texts in their colours, no two texts over each other, the CJK glyphs drawn.
 // With TOLVEX_SHOTS set to a folder, the grabbed panels are saved there as PNG files.
 
+#include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTabBar>
 #include <QImage>
 #include <QMenu>
 #include <QPixmap>
+#include <QTest>
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iomanip>
 #include <cmath>
 
 #include "app/map_window.h"
 #include "app/options_sheet.h"
 #include "app/quick_help_window.h"
+#include "app/window_main.h"
 #include "app_fixture.h"
 
 namespace tolvex {
 namespace {
 
 using testing_app::TestData;
+using testing_app::WhenModalShown;
 using testing_app::WindowTest;
 
 void Save(const QPixmap& shot, const char* name)
@@ -152,6 +161,124 @@ TEST_F(WindowTest, DialogsForTheRecord)
     });
     window.ShowContextMenu(window.mapToGlobal(QPoint(10, 10)));
     SUCCEED();
+}
+
+// Every label, button, group title and tab of a window shows its whole text.
+void ExpectTextsFit(QWidget* top, const char* where)
+{
+    for (QLabel* label : top->findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(top) || label->wordWrap() || label->text().isEmpty()) continue;
+        EXPECT_GE(label->width(), label->minimumSizeHint().width()) << where << ": " << label->text().toStdString();
+    }
+    for (QAbstractButton* button : top->findChildren<QAbstractButton*>()) {
+        if (!button->isVisibleTo(top) || button->text().isEmpty()) continue;
+        EXPECT_GE(button->width(), button->sizeHint().width()) << where << ": " << button->text().toStdString();
+    }
+    for (QGroupBox* group : top->findChildren<QGroupBox*>()) {
+        if (!group->isVisibleTo(top)) continue;
+        EXPECT_GE(group->width(), group->fontMetrics().horizontalAdvance(group->title()))
+            << where << ": " << group->title().toStdString();
+    }
+    for (QTabBar* tabs : top->findChildren<QTabBar*>())
+        for (int i = 0; i < tabs->count(); ++i)
+            EXPECT_GE(tabs->tabRect(i).width(), tabs->fontMetrics().horizontalAdvance(tabs->tabText(i)))
+                << where << ": " << tabs->tabText(i).toStdString();
+}
+
+class EnglishWindowTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        InstallLanguage(WindowLanguage::English);
+    }
+    void TearDown() override
+    {
+        WindowTest::TearDown();
+        InstallLanguage(WindowLanguage::Chinese);
+    }
+};
+
+// The panel and every dialog in English, each text within its place; saved as en-*.png for the
+// record when TOLVEX_SHOTS is set.
+TEST_F(EnglishWindowTest, PanelDialogsAndMessagesSpeakEnglishWithinTheirPlaces)
+{
+    CTolvexDlg& window = Open("Latitude=-33.8688\nLongitude=-122.419\nAltitude=-12345.6\nSpeed=12345.6\nCourse=359.99\n"
+                              "LatLonFormatIndex=2\nOutput1Virtual=1\nOutput2Net=udp:127.0.0.1:10110\n");
+    EXPECT_EQ(window.windowTitle(), QString("Tolvex GPS Simulator V0.3.1"));
+    window.PressButton(PanelControl::Run);
+    EXPECT_TRUE(window.PanelTextAt(4, 24).startsWith("Speed")) << window.PanelTextAt(4, 24).toStdString();
+    EXPECT_TRUE(window.PanelTextAt(4, 4).startsWith("Lat")) << window.PanelTextAt(4, 4).toStdString();
+    Save(window.grab(), "en-panel-free-running");
+    ExpectNoOverlap(window);
+
+    window.LoadTrack(TestData("plt/minimal.plt"));
+    window.RunMenuCommand(MenuId::ModeS);
+    window.Sim().TrackReplay.SetLateralOffset(-12.34);
+    window.RefreshPanel(2);
+    EXPECT_EQ(window.PanelTextAt(214, 182), QString("Offset L12.3m      "));
+    Save(window.grab(), "en-panel-replay-s");
+    ExpectNoOverlap(window);
+
+    WhenModalShown([](QWidget* dialog) {
+        auto* sheet = static_cast<COptions*>(dialog);
+        for (int page = 0; page < OptionsPageCount; ++page) {
+            sheet->SetCurrentPage(page);
+            QApplication::processEvents();
+            const std::string name = "en-dialog-options-" + std::to_string(page);
+            Save(dialog->grab(), name.c_str());
+            ExpectTextsFit(dialog, name.c_str());
+        }
+        sheet->reject();
+    });
+    window.OptionsCommand(1);
+    const std::pair<const char*, std::function<void()>> dialogs[] = {
+        {"en-dialog-position-dms", [&window] { window.EditPosition(LatLonFormat::DMS); }},
+        {"en-dialog-save-nmea", [&window] { window.RunMenuCommand(MenuId::SaveNmea); }},
+        {"en-dialog-about", [&window] { window.ShowAbout(); }},
+        {"en-dialog-favourite", [&window] { window.SaveFavoriteCommand(); }},
+    };
+    for (const auto& [name, open] : dialogs) {
+        WhenModalShown([name = name](QWidget* dialog) {
+            Save(dialog->grab(), name);
+            ExpectTextsFit(dialog, name);
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        open();
+    }
+    window.OpenQuickHelp();
+    QApplication::processEvents();
+    CQuickHelp* help = window.QuickHelpWindow();
+    ASSERT_NE(help, nullptr);
+    for (const char* name : {"en-quick-help-replay", "en-quick-help-free"}) {
+        EXPECT_TRUE(help->windowTitle().startsWith("Quick help")) << help->windowTitle().toStdString();
+        Save(help->grab(), name);
+        ExpectTextsFit(help, name);
+        help->SwitchPage();
+        QApplication::processEvents();
+    }
+    QString menuText;
+    QTimer::singleShot(50, [&menuText] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        Save(menu->grab(), "en-context-menu");
+        for (QAction* action : menu->actions()) menuText += action->text() + "|";
+        menu->close();
+    });
+    window.ShowContextMenu(window.mapToGlobal(QPoint(10, 10)));
+    EXPECT_TRUE(menuText.contains("&Options|")) << menuText.toStdString();
+
+    // A message of the core, with Qt's own button.
+    QString text, button;
+    WhenModalShown([&](QWidget* box) {
+        text = static_cast<QMessageBox*>(box)->text();
+        button = static_cast<QMessageBox*>(box)->buttons().value(0)->text();
+        static_cast<QDialog*>(box)->accept();
+    });
+    window.LoadTrack(TestData("plt/truncated_header.plt"));
+    QTest::qWait(50);
+    EXPECT_EQ(text, QString::fromStdString("Not a valid OZI plt file:\n" + TestData("plt/truncated_header.plt")));
+    EXPECT_EQ(button, QString("OK"));
 }
 
 class MapLookTest : public WindowTest {};

@@ -285,6 +285,30 @@ TEST_F(WindowTest, AFailedSaveIsShownAndTheUserMayStay)
     EXPECT_TRUE(window.isVisible());
 }
 
+TEST_F(WindowTest, AnUnreadableSettingsFileIsSaidAtStartAndNotOverwritten)
+{
+    std::filesystem::create_directories(m_ini);
+    QString caption, text;
+    WhenModalShown([&](QWidget* box) {
+        caption = box->windowTitle();
+        text = static_cast<QMessageBox*>(box)->text();
+        static_cast<QDialog*>(box)->accept();
+    });
+    m_window = std::make_unique<CTolvexDlg>(m_ini);
+    m_window->show();
+    QTest::qWait(100);
+    EXPECT_EQ(caption, QString::fromUtf8("警告"));
+    EXPECT_TRUE(text.contains(QString::fromStdString(m_ini))) << text.toStdString();
+    EXPECT_TRUE(text.contains("it is a folder")) << text.toStdString();
+    // Closing anyway leaves the folder as it was.
+    WhenModalShown([](QWidget* box) {
+        WhenModalShown([](QWidget* question) { static_cast<QMessageBox*>(question)->button(QMessageBox::Yes)->click(); });
+        static_cast<QDialog*>(box)->accept();
+    });
+    EXPECT_TRUE(m_window->close());
+    EXPECT_TRUE(std::filesystem::is_directory(m_ini));
+}
+
 TEST_F(WindowTest, ADroppedTrackLoadsAndShowsTheTrackModeBar)
 {
     CTolvexDlg& window = Open();
@@ -466,6 +490,46 @@ TEST(WindowProgramTest, SigtermClosesTheWindowTheOrdinaryWaySoTheSettingsAreSave
     const std::string saved((std::istreambuf_iterator<char>(in)), {});
     EXPECT_NE(saved.find("Version=0.3.1"), std::string::npos) << saved;
     EXPECT_NE(saved.find("Latitude=12.5"), std::string::npos) << saved;
+    std::filesystem::remove_all(dir);
+}
+
+// `tolvex window --lang en` passes the language on: the window's messages, here a failed load
+// told over the control channel, are English whatever the locale.
+TEST(WindowProgramTest, TheWindowCommandPassesItsLanguageOn)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("tolvex-app-lang-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string config = (dir / "mine.ini").string();
+    const std::string socket = (dir / "control").string();
+    std::ofstream(config) << "[Tolvex]\nOutput1Active=0\nLanguage=zh_CN\n";
+    const pid_t child = fork();
+    if (child == 0) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("LANG", "zh_CN.UTF-8", 1);
+        execl(TOLVEX_BINARY, TOLVEX_BINARY, "window", "--config", config.c_str(), "--virtual-dir",
+              (dir / "ports").c_str(), "--lang", "en", ("--control=unix:" + socket).c_str(), nullptr);
+        _exit(127);
+    }
+    ASSERT_GT(child, 0);
+    for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto ctl = [&](const std::string& command) {
+        const std::string line = std::string(TOLVEX_BINARY) + " ctl --control unix:" + socket + " " + command + " 2>&1";
+        FILE* pipe = popen(line.c_str(), "r");
+        std::string output;
+        char buffer[512];
+        while (pipe && std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+        if (pipe) pclose(pipe);
+        return output;
+    };
+    const std::string reply = ctl("load " + testing_app::TestData("plt/truncated_header.plt"));
+    EXPECT_NE(reply.find("Not a valid OZI plt file"), std::string::npos) << reply;
+    ctl("quit");
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     std::filesystem::remove_all(dir);
 }
 

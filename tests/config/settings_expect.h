@@ -77,6 +77,7 @@ inline void ExpectSameSettings(const Settings& a, const Settings& b)
     EXPECT_EQ(a.OziApiLibrary, b.OziApiLibrary);
     EXPECT_EQ(a.MapTileUrl, b.MapTileUrl);
     EXPECT_EQ(a.MapTileFile, b.MapTileFile);
+    EXPECT_EQ(a.Language, b.Language);
     EXPECT_EQ(a.MapWindowOpen, b.MapWindowOpen);
 }
 

@@ -220,7 +220,9 @@ TEST(LoadSettings, LinuxOnlyKeys)
     Settings s;
     SimFix fix;
     const std::string longPath = "/dev/" + std::string(400, 'p');
-    LoadSettings(IniFile::Parse("[Tolvex]\nOutput2Device=" + longPath + "\nVirtualPortDir=/run/tolvex\nVirtualPortGroup=\n"), s, fix);
+    LoadSettings(IniFile::Parse("[Tolvex]\nOutput2Device=" + longPath +
+                                "\nVirtualPortDir=/run/tolvex\nVirtualPortGroup=\nLanguage=en\n"),
+                 s, fix);
     EXPECT_EQ(s.Outputs[1].Device, "");
     EXPECT_EQ(s.Outputs[2].Device, longPath);  // a path is never cut to a Windows buffer
     EXPECT_EQ(s.VirtualPortDir, "/run/tolvex");
@@ -230,6 +232,7 @@ TEST(LoadSettings, LinuxOnlyKeys)
     EXPECT_EQ(s.MapTileUrl, "https://tile.openstreetmap.org/{z}/{x}/{y}.png");
     EXPECT_EQ(s.MapTileFile, "");
     EXPECT_FALSE(s.MapWindowOpen);
+    EXPECT_EQ(s.Language, "en");
 }
 
 // --- favourite points ------------------------------------------------------------------------

@@ -487,6 +487,7 @@ OziApiLibrary=/opt/ozi/liboziapi.so
 MapTileUrl=http://127.0.0.1:8080/{z}/{x}/{y}.png
 MapTileFile=/srv/maps/china.mbtiles
 MapWindowOpen=1
+Language=zh_CN
 )";
 
 TEST_F(SettingsFile, EveryKeyRoundTrips)
@@ -522,6 +523,7 @@ TEST_F(SettingsFile, EveryKeyRoundTrips)
     fromCopy.OziApiLibrary = first.OziApiLibrary;
     fromCopy.MapTileUrl = first.MapTileUrl;
     fromCopy.MapTileFile = first.MapTileFile;
+    fromCopy.Language = first.Language;
     ExpectSameSettings(fromCopy, first);
 
     // Saving what was read back changes nothing more.

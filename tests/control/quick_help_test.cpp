@@ -44,6 +44,9 @@ TEST(QuickHelpTest, ReplaySetHasEmptyLines13And15)
     EXPECT_STREQ(free[0], replay[0]);
     EXPECT_STREQ(free[1], "鼠标滚轮转动：左右转向                   鼠标滚轮点击：暂停");
     EXPECT_STREQ(free[14], "~ 1 2 3 4 5 6 7 8 9 0：速度为 5 10 20 30 40 50 60 80 100 120 0 千米/小时");
+    // Both pages name the map key.
+    EXPECT_TRUE(std::string(free[12]).ends_with("D：打开/关闭地图"));
+    EXPECT_TRUE(std::string(replay[6]).ends_with("D：打开/关闭地图"));
     EXPECT_STREQ(replay[11], "~ 1 2 3 4 5 6 7 8 9 0：速度比例为 0.2 0.3 0.5 0.75 1 1.5  2  3  5 10 0（S模式）");
     EXPECT_EQ(&QuickHelpLines(7), &QuickHelpLines(0));
 }

@@ -14,6 +14,7 @@
 #include "tracks/readers/segment_queue.h"
 #include "tracks/readers/xml_scanner.h"
 #include "tracks/text_file.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 namespace {
@@ -291,12 +292,12 @@ ReadResult ReadGpx(const ReaderContext& context, std::size_t pointHint, Scan sca
     builder.Reserve(pointHint);
     GpxHandler handler(builder);
     if (!scan(handler))
-        return ReadResult::Failure("载入GPX文件失败");
+        return ReadResult::Failure(Texts::tr("载入GPX文件失败"));
 
     const int tracks = handler.TrackCount();
     const int routes = handler.RouteCount();
     if (tracks == 0 && routes == 0)
-        return ReadResult::Failure("GPX文件内未找到航迹或航线");
+        return ReadResult::Failure(Texts::tr("GPX文件内未找到航迹或航线"));
     GpxContent content = GpxContent::Tracks;
     if (tracks == 0) {
         content = GpxContent::Routes;

@@ -14,6 +14,7 @@
 #include "tracks/readers/segment_queue.h"
 #include "tracks/readers/xml_scanner.h"
 #include "tracks/text_file.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 namespace {
@@ -237,9 +238,9 @@ ReadResult ReadKml(const ReaderContext& context, Scan scan)
     SegmentBuilder builder(context.Config);
     KmlHandler handler(builder);
     if (!scan(handler))
-        return ReadResult::Failure("载入kml文件失败");
+        return ReadResult::Failure(Texts::tr("载入kml文件失败"));
     if (handler.PlacemarkCount() == 0)
-        return ReadResult::Failure("kml文件内未找到Placemark");
+        return ReadResult::Failure(Texts::tr("kml文件内未找到Placemark"));
     return ReadResult::FromCommit(NamesToUtf8(builder.CommitTrack(), handler.Encoding()));
 }
 

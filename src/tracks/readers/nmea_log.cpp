@@ -14,6 +14,7 @@
 
 #include "tracks/readers/civil_time.h"
 #include "tracks/text_file.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 namespace {
@@ -615,7 +616,7 @@ ReadResult ReadNmeaLogFile(const std::string& path, const ReaderContext& context
     ReadResult result = ReadLog(feed, *hint, context, fileTime, &counts);
     // .txt and .log are names many files share: one that holds no NMEA is not a track at all.
     if (!result && counts.Sentences == 0 && !EndsWithNoCase(path, ".nmea") && !EndsWithNoCase(path, ".nma"))
-        result.Message.Text = "未知的航迹文件类型：\n" + path;
+        result.Message.Text = Texts::tr("未知的航迹文件类型：\n") + path;
     return result;
 }
 

@@ -5,6 +5,7 @@
 
 #include "tracks/readers/plt.h"
 #include "tracks/text_file.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 namespace {
@@ -30,7 +31,7 @@ ReadResult ReadPltLines(Lines& lines, const std::string& path, const ReaderConte
     std::string_view line;
     for (int i = 0; i < PltHeaderLines; ++i) {
         if (!lines.Next(line))
-            return ReadResult::Failure("不是有效的OZI plt文件：\n" + path);
+            return ReadResult::Failure(Texts::tr("不是有效的OZI plt文件：\n") + path);
     }
 
     SegmentBuilder builder(context.Config);

@@ -14,6 +14,7 @@
 
 #include "config/file_io.h"
 #include "tracks/readers/civil_time.h"
+#include "sim/texts.h"
 
 namespace tolvex {
 namespace {
@@ -130,9 +131,9 @@ ReadResult ReadTrk(TrkInput& input, const ReaderContext& context)
     if (!header)
         return ReadResult::Failure();
     if (std::memcmp(header, Signature.data(), Signature.size()) != 0)
-        return ReadResult::Failure("不是有效的trk文件");
+        return ReadResult::Failure(Texts::tr("不是有效的trk文件"));
     if (static_cast<std::uint16_t>(Int16At(header + VersionOffset)) < MinVersion)
-        return ReadResult::Failure("不支持的trk文件版本");
+        return ReadResult::Failure(Texts::tr("不支持的trk文件版本"));
 
     SegmentBuilder builder(context.Config);
     std::uint32_t startFlag = SegmentStart;  // the first point of the file only
