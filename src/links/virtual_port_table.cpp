@@ -1,23 +1,22 @@
 #include "links/virtual_port_table.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <grp.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-#include <vector>
-#include <filesystem>
-#include <optional>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <optional>
+#include <vector>
 
 #include "links/device_write.h"
 #include "links/port_messages.h"

@@ -1,5 +1,5 @@
 #pragma once
-// Satellite orbits from almanac elements, with the user algorithm of the GPS interface specification
+// Satellite orbits from almanac elements, with the receiver's almanac algorithm of IS-GPS-200
 // (no harmonic corrections: an almanac carries none), and the look angles from a receiver.
 
 #include <cstdint>

@@ -23,19 +23,15 @@
 #include <thread>
 #include <vector>
 
+#include "read_file.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using Clock = std::chrono::steady_clock;
 
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using tolvex::e2e::ReadFile;
 
 // The program in the background, its standard output on a pipe, its errors in a file.
 class Program {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "read_file.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -51,18 +53,7 @@ CommandResult RunCommand(const std::string& command)
     return result;
 }
 
-std::string ReadFile(const fs::path& path)
-{
-    std::string text;
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-            text.append(buffer, n);
-        std::fclose(f);
-    }
-    return text;
-}
+using tolvex::e2e::ReadFile;
 
 std::vector<std::string> Split(const std::string& text, char separator)
 {

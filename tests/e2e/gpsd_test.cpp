@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "sky/sky_model.h"
+#include "read_file.h"
 
 namespace {
 
@@ -113,13 +114,7 @@ std::string Capture(const std::string& command)
     return out;
 }
 
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using tolvex::e2e::ReadFile;
 
 // The number after "key": in one JSON report line; gpsd writes flat numbers, no nesting needed.
 std::optional<double> Number(const std::string& line, const std::string& key)

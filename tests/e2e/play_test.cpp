@@ -18,19 +18,14 @@
 #include <vector>
 
 #include "nmea/log_player.h"
+#include "read_file.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using tolvex::e2e::ReadFile;
 
 struct PlayCase {
     const char* Name;

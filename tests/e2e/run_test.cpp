@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "read_file.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -41,13 +43,7 @@ Result RunTolvex(const std::string& args, const fs::path& errFile)
     return r;
 }
 
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using tolvex::e2e::ReadFile;
 
 std::vector<std::string> Lines(const std::string& text)
 {

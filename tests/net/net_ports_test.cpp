@@ -295,7 +295,7 @@ TEST(UdpOutput, SendsOneDatagramPerSentence)
 
 struct StartCase {
     const char* Name;
-    std::array<const char*, 3> Specs;  // "%d" is replaced by a port in use, "%f" by a free one
+    std::array<const char*, 3> Targets;  // "%d" is replaced by a port in use, "%f" by a free one
     std::array<bool, 3> Failed;
     const char* Message;  // the first message's start
     const char* Caption;
@@ -319,7 +319,7 @@ TEST_P(NetworkStart, FailsOnlyTheOutputAtFault)
     SystemPortFactory ports("/nonexistent-tolvex-ports");
     OutputChannels outputs(settings, host, ports, nullptr);
     for (int n = 1; n <= 3; ++n) {
-        std::string target = c.Specs[n - 1];
+        std::string target = c.Targets[n - 1];
         if (const auto at = target.find("%d"); at != std::string::npos) target.replace(at, 2, inUse);
         if (const auto at = target.find("%f"); at != std::string::npos) target.replace(at, 2, free);
         settings.Outputs[n].Active = true;
