@@ -4,10 +4,13 @@
 // groups follow, and whether the targets are met. A group's arrival is the kernel's receive time
 // stamp of the client's socket, so the time this one process takes to read a thousand sockets
 // does not count against the server; the time this reader woke is printed beside it.
+// With --floor it measures the machine instead: a bare child process sends one sentence-sized
+// message to every client, and the spread of arrivals is what the kernel alone costs.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -84,12 +87,91 @@ struct Client {
     bool OutOfOrder = false;
 };
 
+// The least lateness any server can reach here: a child that does nothing but send one 150-byte
+// message to each of `count` loopback clients, `rounds` times; prints when the last one arrived
+// after the first send began.
+int MeasureFloor(int count, int rounds, double interval)
+{
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listener, count) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
+        std::perror("fanout: listen");
+        return 2;
+    }
+    const int poll = epoll_create1(0);
+    std::vector<int> clients, served;
+    for (int i = 0; i < count; ++i) {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+            std::perror("fanout: connect");
+            return 2;
+        }
+        const int on = 1;
+        setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+        epoll_event e{};
+        e.events = EPOLLIN;
+        e.data.fd = fd;
+        epoll_ctl(poll, EPOLL_CTL_ADD, fd, &e);
+        clients.push_back(fd);
+        served.push_back(accept(listener, nullptr, nullptr));
+    }
+    int starts[2];
+    if (pipe(starts) != 0) return 2;
+    const pid_t sender = fork();
+    if (sender == 0) {
+        char message[150];
+        std::memset(message, 'x', sizeof message);
+        for (int r = 0; r < rounds; ++r) {
+            usleep(static_cast<useconds_t>(interval * 1000));
+            const double begun = NowMs();
+            for (const int fd : served) send(fd, message, sizeof message, MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (write(starts[1], &begun, sizeof begun) != sizeof begun) _exit(1);
+        }
+        _exit(0);
+    }
+    for (const int fd : served) close(fd);
+    close(starts[1]);
+    // Rounds are told apart by time: the reader takes each round whole before the next begins.
+    std::vector<double> spreads;
+    std::vector<epoll_event> events(static_cast<std::size_t>(count));
+    char buffer[4096];
+    for (int r = 0; r < rounds; ++r) {
+        double last = 0;
+        for (int received = 0; received < count * 150;) {
+            const int n = epoll_wait(poll, events.data(), count, 2000);
+            if (n <= 0) break;
+            for (int k = 0; k < n; ++k) {
+                double arrival = 0;
+                const ssize_t got = ReceiveStamped(events[static_cast<std::size_t>(k)].data.fd, buffer, sizeof buffer, arrival);
+                if (got > 0) received += static_cast<int>(got);
+                last = std::max(last, arrival);
+            }
+        }
+        double begun = 0;
+        if (read(starts[0], &begun, sizeof begun) != sizeof begun) break;
+        spreads.push_back(last - begun);
+    }
+    waitpid(sender, nullptr, 0);
+    if (spreads.empty()) return 1;
+    std::sort(spreads.begin(), spreads.end());
+    std::printf("fanout floor: a bare sender reaches the last of %d loopback clients %.3f ms after it begins (median "
+                "of %zu rounds; worst %.3f ms): no server can be less late on this machine\n",
+                count, spreads[spreads.size() / 2], spreads.size(), spreads.back());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "--floor") == 0) return MeasureFloor(std::atoi(argv[2]), 50, 200);
     if (argc < 6) {
-        std::fprintf(stderr, "usage: fanout_clients PORT CLIENTS SECONDS INTERVAL_MS SERVER_PID\n");
+        std::fprintf(stderr, "usage: fanout_clients PORT CLIENTS SECONDS INTERVAL_MS SERVER_PID\n"
+                             "       fanout_clients --floor CLIENTS\n");
         return 2;
     }
     const int port = std::atoi(argv[1]);
