@@ -1,14 +1,19 @@
 #include "nmea/export.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
-
-#include <memory>
+#include <cstring>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "sky/sky_model.h"
@@ -18,9 +23,11 @@
 namespace tolvex {
 namespace {
 
-constexpr int ExportStepInterval = 1000;         // ms: one record per second of replay
-constexpr std::size_t WriteBufferSize = 1 << 20;  // one system call per megabyte, not per sentence
-constexpr long long ProgressEvery = 16384;        // records
+constexpr int ExportStepInterval = 1000;   // ms: one record per second of replay
+constexpr std::size_t ChunkSize = 1 << 20;  // one system call per megabyte, not per sentence
+constexpr long long ProgressEvery = 16384;  // records
+// The most one record can take: every line a build can make, each with CR LF.
+constexpr std::size_t MaxRecordSize = MaxSentenceLines * (SentenceBufferSize + 2);
 
 mode_t CurrentUmask()
 {
@@ -28,6 +35,90 @@ mode_t CurrentUmask()
     ::umask(mask);
     return mask;
 }
+
+// Records are gathered in one large chunk while the chunk before is written by a thread of its
+// own, so the kernel's copy of the output overlaps the building of the next records. A failed
+// write is kept and nothing more is written after it.
+class ChunkWriter {
+public:
+    explicit ChunkWriter(std::FILE* file) : m_file(file), m_offset(std::max<off_t>(::ftello(file), 0))
+    {
+        for (auto& chunk : m_chunks) chunk.resize(ChunkSize + MaxRecordSize);
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~ChunkWriter() { Finish(); }
+    ChunkWriter(const ChunkWriter&) = delete;
+    ChunkWriter& operator=(const ChunkWriter&) = delete;
+
+    // Room for one record, up to Filled.
+    char* Room()
+    {
+        if (m_used >= ChunkSize) Hand();
+        return m_chunks[m_filling].data() + m_used;
+    }
+    void Filled(const char* end) { m_used = static_cast<std::size_t>(end - m_chunks[m_filling].data()); }
+    bool Failed() const { return m_failed.load(std::memory_order_relaxed); }
+
+    // Writes what is left and waits for the thread.
+    void Finish()
+    {
+        if (!m_thread.joinable()) return;
+        if (m_used > 0) Hand();
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+
+private:
+    void Hand()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_busy; });  // the other chunk is out
+        m_pending = m_chunks[m_filling].data();
+        m_pendingSize = m_used;
+        m_busy = true;
+        lock.unlock();
+        m_changed.notify_all();
+        m_filling ^= 1;
+        m_used = 0;
+    }
+    void Run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_busy || m_stop; });
+            if (!m_busy) return;
+            lock.unlock();
+            const bool written =
+                Failed() || std::fwrite(m_pending, 1, m_pendingSize, m_file) == m_pendingSize;
+            if (!written || std::ferror(m_file)) m_failed.store(true, std::memory_order_relaxed);
+            // The disk starts on each chunk now rather than all at once in the final flush to disk
+            // (only a file takes this; a pipe or a device says no, which changes nothing).
+            ::sync_file_range(::fileno(m_file), m_offset, static_cast<off_t>(m_pendingSize), SYNC_FILE_RANGE_WRITE);
+            m_offset += static_cast<off_t>(m_pendingSize);
+            lock.lock();
+            m_busy = false;
+            m_changed.notify_all();
+        }
+    }
+
+    std::FILE* m_file;
+    off_t m_offset;  // where the chunk being written starts, for the thread alone
+    std::array<std::vector<char>, 2> m_chunks;
+    int m_filling = 0;
+    std::size_t m_used = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    const char* m_pending = nullptr;  // the chunk the thread writes while m_busy
+    std::size_t m_pendingSize = 0;
+    bool m_busy = false;
+    bool m_stop = false;
+    std::atomic<bool> m_failed{false};
+    std::thread m_thread;
+};
 
 }  // namespace
 
@@ -81,6 +172,7 @@ long long NmeaExport::ExportNmea(std::FILE* file, const ExportOptions& options)
     std::optional<SkyModel> sky;
     if (m_settings.Sky.Enabled) sky.emplace().Configure(m_settings.Sky);
     m_cancelled = false;
+    ChunkWriter writer(file);
     long long records = 0;
     bool finished = false;
     std::int64_t trackMs = 0;
@@ -96,21 +188,28 @@ long long NmeaExport::ExportNmea(std::FILE* file, const ExportOptions& options)
         } else {
             builder.BuildSentences(m_fix, m_runState, m_settings, m_clock, m_calendar, true, sky ? &*sky : nullptr);
         }
-        builder.AppendLineEnds();
+        char* at = writer.Room();
         for (int i = 0; i < SentenceCount; ++i) {
             if (!options.Sentences[i]) continue;
-            for (int line = 0; line < builder.LineCount(i); ++line)
-                std::fwrite(builder.Text(i, line), 1, static_cast<std::size_t>(builder.Length(i, line)), file);
+            for (int line = 0; line < builder.LineCount(i); ++line) {
+                const auto length = static_cast<std::size_t>(builder.Length(i, line));
+                std::memcpy(at, builder.Text(i, line), length);
+                at[length] = '\r';
+                at[length + 1] = '\n';
+                at += length + 2;
+            }
         }
+        writer.Filled(at);
         ++records;
         if (Progress && records % ProgressEvery == 0 && !Progress(m_replay.Point(), m_replay.Store().PointCountTotal())) {
             m_cancelled = true;
             break;
         }
         // A full disk fails every later write too: stop instead of replaying to the end.
-        if (std::ferror(file))
+        if (writer.Failed())
             break;
     }
+    writer.Finish();
 
     m_replay.Restore(saved);
     m_exportRunning = false;
@@ -148,8 +247,8 @@ std::optional<std::string> NmeaExport::SaveAs(const std::string& path, const Exp
         m_host.ShowMessage(failure, Texts::tr("错误"), MessageIcon::Error);
         return std::nullopt;
     }
-    std::vector<char> buffer(WriteBufferSize);
-    std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
+    // The records come in chunks of a megabyte: straight to the file, not through a buffer.
+    std::setvbuf(file, nullptr, _IONBF, 0);
 
     ExportNmea(file, options);
     const bool written = std::fflush(file) == 0 && !std::ferror(file);
