@@ -11,8 +11,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -25,6 +28,7 @@ namespace {
 
 constexpr int ExportStepInterval = 1000;   // ms: one record per second of replay
 constexpr std::size_t ChunkSize = 1 << 20;  // one system call per megabyte, not per sentence
+constexpr std::size_t StepBatch = 4096;      // replay steps handed on at a time
 constexpr long long ProgressEvery = 16384;  // records
 // The most one record can take: every line a build can make, each with CR LF.
 constexpr std::size_t MaxRecordSize = MaxSentenceLines * (SentenceBufferSize + 2);
@@ -36,30 +40,33 @@ mode_t CurrentUmask()
     return mask;
 }
 
-// Records are gathered in one large chunk while the chunk before is written by a thread of its
-// own, so the kernel's copy of the output overlaps the building of the next records. A failed
-// write is kept and nothing more is written after it.
-class ChunkWriter {
+// Items passed from one thread to a thread of its own that consumes them, in two buffers: one
+// fills while the other is worked through. Everything handed is consumed in order; what the
+// consumer throws is kept, and nothing more is consumed after it.
+template <typename Item>
+class Pipe {
 public:
-    explicit ChunkWriter(std::FILE* file) : m_file(file), m_offset(std::max<off_t>(::ftello(file), 0))
+    using Consumer = std::function<void(const Item* items, std::size_t count)>;
+    // A buffer is handed on once it holds size items; Room always leaves slack for the largest put.
+    Pipe(std::size_t size, std::size_t slack, Consumer consume) : m_size(size), m_consume(std::move(consume))
     {
-        for (auto& chunk : m_chunks) chunk.resize(ChunkSize + MaxRecordSize);
+        for (auto& buffer : m_buffers) buffer.resize(size + slack);
         m_thread = std::thread([this] { Run(); });
     }
-    ~ChunkWriter() { Finish(); }
-    ChunkWriter(const ChunkWriter&) = delete;
-    ChunkWriter& operator=(const ChunkWriter&) = delete;
+    ~Pipe() { Finish(); }
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
 
-    // Room for one record, up to Filled.
-    char* Room()
+    // Room for the next items, up to Filled.
+    Item* Room()
     {
-        if (m_used >= ChunkSize) Hand();
-        return m_chunks[m_filling].data() + m_used;
+        if (m_used >= m_size) Hand();
+        return m_buffers[m_filling].data() + m_used;
     }
-    void Filled(const char* end) { m_used = static_cast<std::size_t>(end - m_chunks[m_filling].data()); }
-    bool Failed() const { return m_failed.load(std::memory_order_relaxed); }
+    void Filled(const Item* end) { m_used = static_cast<std::size_t>(end - m_buffers[m_filling].data()); }
 
-    // Writes what is left and waits for the thread.
+    // Hands what is left, waits until all is consumed and ends the thread; then rethrows what
+    // the consumer threw, if anything.
     void Finish()
     {
         if (!m_thread.joinable()) return;
@@ -71,14 +78,18 @@ public:
         m_changed.notify_all();
         m_thread.join();
     }
+    void Rethrow() const
+    {
+        if (m_error) std::rethrow_exception(m_error);
+    }
 
 private:
     void Hand()
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return !m_busy; });  // the other chunk is out
-        m_pending = m_chunks[m_filling].data();
-        m_pendingSize = m_used;
+        m_changed.wait(lock, [this] { return !m_busy; });  // the other buffer is consumed
+        m_pending = m_buffers[m_filling].data();
+        m_pendingCount = m_used;
         m_busy = true;
         lock.unlock();
         m_changed.notify_all();
@@ -92,32 +103,39 @@ private:
             m_changed.wait(lock, [this] { return m_busy || m_stop; });
             if (!m_busy) return;
             lock.unlock();
-            const bool written =
-                Failed() || std::fwrite(m_pending, 1, m_pendingSize, m_file) == m_pendingSize;
-            if (!written || std::ferror(m_file)) m_failed.store(true, std::memory_order_relaxed);
-            // The disk starts on each chunk now rather than all at once in the final flush to disk
-            // (only a file takes this; a pipe or a device says no, which changes nothing).
-            ::sync_file_range(::fileno(m_file), m_offset, static_cast<off_t>(m_pendingSize), SYNC_FILE_RANGE_WRITE);
-            m_offset += static_cast<off_t>(m_pendingSize);
+            if (!m_error) {
+                try {
+                    m_consume(m_pending, m_pendingCount);
+                } catch (...) {
+                    m_error = std::current_exception();
+                }
+            }
             lock.lock();
             m_busy = false;
             m_changed.notify_all();
         }
     }
 
-    std::FILE* m_file;
-    off_t m_offset;  // where the chunk being written starts, for the thread alone
-    std::array<std::vector<char>, 2> m_chunks;
+    std::size_t m_size;
+    Consumer m_consume;
+    std::array<std::vector<Item>, 2> m_buffers;
     int m_filling = 0;
     std::size_t m_used = 0;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    const char* m_pending = nullptr;  // the chunk the thread writes while m_busy
-    std::size_t m_pendingSize = 0;
+    const Item* m_pending = nullptr;  // the buffer the thread consumes while m_busy
+    std::size_t m_pendingCount = 0;
     bool m_busy = false;
     bool m_stop = false;
-    std::atomic<bool> m_failed{false};
+    std::exception_ptr m_error;  // the thread's alone until joined
     std::thread m_thread;
+};
+
+// One step of the replay as its record needs it.
+struct ExportStep {
+    SimFix Fix;
+    RunState State = RunState::Running;
+    std::int64_t TrackMs = 0;  // the track's own time, for track times
 };
 
 }  // namespace
@@ -166,50 +184,77 @@ long long NmeaExport::ExportNmea(std::FILE* file, const ExportOptions& options)
     m_replay.SetStepInterval(ExportStepInterval);
     m_replay.GoToTrackPoint(startSegment, 1);
 
+    // Three stages, each on a thread of its own: the replay here, the sentences, and the writing
+    // with the kernel's copy of the output. The sentences see the settings as the export began.
+    const Settings settings = m_settings;
     NmeaBuilder builder;
     builder.SetWanted(options.Sentences);  // what the file does not take is never formatted
     // The export's own sky, started afresh: with a seed the same file comes out every time.
     std::optional<SkyModel> sky;
-    if (m_settings.Sky.Enabled) sky.emplace().Configure(m_settings.Sky);
+    if (settings.Sky.Enabled) sky.emplace().Configure(settings.Sky);
     m_cancelled = false;
-    ChunkWriter writer(file);
+
+    std::atomic<bool> failed{false};
+    off_t offset = std::max<off_t>(::ftello(file), 0);
+    Pipe<char> writer(ChunkSize, MaxRecordSize, [&](const char* data, std::size_t size) {
+        if (failed.load(std::memory_order_relaxed)) return;
+        if (std::fwrite(data, 1, size, file) != size || std::ferror(file)) failed.store(true, std::memory_order_relaxed);
+        // The disk starts on each chunk now rather than all at once in the final flush to disk
+        // (only a file takes this; a pipe or a device says no, which changes nothing).
+        ::sync_file_range(::fileno(file), offset, static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
+        offset += static_cast<off_t>(size);
+    });
+    const std::int64_t offsetMs = static_cast<std::int64_t>(settings.GPSTimeOffset * 3600) * 1000;
+    Pipe<ExportStep> sentences(StepBatch, 1, [&](const ExportStep* steps, std::size_t count) {
+        for (const ExportStep& step : std::span(steps, count)) {
+            if (failed.load(std::memory_order_relaxed)) return;
+            if (options.TrackTimes) {
+                ++m_clock.ExportSentenceCount;  // the records are counted all the same
+                builder.BuildSentencesAt(step.Fix, step.State, settings, step.TrackMs + offsetMs, sky ? &*sky : nullptr);
+            } else {
+                builder.BuildSentences(step.Fix, step.State, settings, m_clock, m_calendar, true, sky ? &*sky : nullptr);
+            }
+            char* at = writer.Room();
+            for (int i = 0; i < SentenceCount; ++i) {
+                if (!options.Sentences[i]) continue;
+                for (int line = 0; line < builder.LineCount(i); ++line) {
+                    const auto length = static_cast<std::size_t>(builder.Length(i, line));
+                    std::memcpy(at, builder.Text(i, line), length);
+                    at[length] = '\r';
+                    at[length + 1] = '\n';
+                    at += length + 2;
+                }
+            }
+            writer.Filled(at);
+        }
+    });
+
     long long records = 0;
     bool finished = false;
     std::int64_t trackMs = 0;
-    const std::int64_t offsetMs = static_cast<std::int64_t>(m_settings.GPSTimeOffset * 3600) * 1000;
     while (!finished) {
         m_replay.ReplayStep(finished, singleSegment);
         if (options.TrackTimes) {
             // A point without a time inside a timed track: one step on from the last record.
             const std::optional<double> t = m_replay.TrackTime();
             trackMs = t ? static_cast<std::int64_t>(std::llround(*t * 1000)) : trackMs + ExportStepInterval;
-            ++m_clock.ExportSentenceCount;  // the records are counted all the same
-            builder.BuildSentencesAt(m_fix, m_runState, m_settings, trackMs + offsetMs, sky ? &*sky : nullptr);
-        } else {
-            builder.BuildSentences(m_fix, m_runState, m_settings, m_clock, m_calendar, true, sky ? &*sky : nullptr);
         }
-        char* at = writer.Room();
-        for (int i = 0; i < SentenceCount; ++i) {
-            if (!options.Sentences[i]) continue;
-            for (int line = 0; line < builder.LineCount(i); ++line) {
-                const auto length = static_cast<std::size_t>(builder.Length(i, line));
-                std::memcpy(at, builder.Text(i, line), length);
-                at[length] = '\r';
-                at[length + 1] = '\n';
-                at += length + 2;
-            }
-        }
-        writer.Filled(at);
+        ExportStep* step = sentences.Room();
+        *step = {m_fix, m_runState, trackMs};
+        sentences.Filled(step + 1);
         ++records;
         if (Progress && records % ProgressEvery == 0 && !Progress(m_replay.Point(), m_replay.Store().PointCountTotal())) {
             m_cancelled = true;
             break;
         }
         // A full disk fails every later write too: stop instead of replaying to the end.
-        if (writer.Failed())
+        if (failed.load(std::memory_order_relaxed))
             break;
     }
+    sentences.Finish();
     writer.Finish();
+    sentences.Rethrow();
+    writer.Rethrow();
 
     m_replay.Restore(saved);
     m_exportRunning = false;
