@@ -144,6 +144,9 @@ namespace {
 // a precision is defined as printf's "%.Nf"), without printf's cost on every due tick and export record.
 // Every value is clamped before it gets here, so nothing can outgrow the buffer; a text that would
 // is cut and still ends inside it.
+// Kept out of line: the builder's texts are short, and a long copy is no hot path.
+[[gnu::noinline]] void CopyLong(char* to, const char* from, std::size_t n) { std::memcpy(to, from, n); }
+
 class TextBuilder {
 public:
     TextBuilder(char* buffer, std::size_t size) : m_begin(buffer), m_at(buffer), m_end(buffer + size - 1) {}
@@ -155,7 +158,7 @@ public:
         if (n <= 32)
             CopyShort(m_at, text.data(), n);
         else
-            std::memcpy(m_at, text.data(), n);
+            CopyLong(m_at, text.data(), n);
         m_at += n;
         return *this;
     }
@@ -216,11 +219,48 @@ private:
     char* m_end;
 };
 
+// Two digits of 0 <= value < 100.
+char* PutPair(char* at, int value)
+{
+    std::memcpy(at, &DigitPairs[static_cast<std::size_t>(value) * 2], 2);
+    return at + 2;
+}
+
+// A field of a few characters, written once and put into several sentences.
+struct Field {
+    char Text[16];
+    std::size_t Length = 0;
+    std::string_view View() const { return {Text, Length}; }
+};
+
+// "hhmmss.sss," of a time of day.
+Field TimeField(const UtcTime& utc, int milliseconds)
+{
+    Field f;
+    char* at = PutPair(PutPair(PutPair(f.Text, utc.Hour), utc.Minute), utc.Second);
+    *at++ = '.';
+    *at++ = static_cast<char>('0' + milliseconds / 100);
+    at = PutPair(at, milliseconds % 100);
+    *at++ = ',';
+    f.Length = static_cast<std::size_t>(at - f.Text);
+    return f;
+}
+
+// "ddmmyy," of a date.
+Field DateField(const UtcTime& utc)
+{
+    Field f;
+    char* at = PutPair(PutPair(PutPair(f.Text, utc.Day), utc.Month), utc.Year % 100);
+    *at++ = ',';
+    f.Length = static_cast<std::size_t>(at - f.Text);
+    return f;
+}
+
 // "3113.8240,N," or "12128.4220,E,": degrees, minutes to four decimals, hemisphere. The minutes are
 // rounded once with their carry, and the hemisphere is that of the rounded value: a longitude of
 // -2e-16 is "00000.0000,E,", not W. This is RoundAngle's DM form, counted in ten-thousandths of a
-// minute so that no text is printed and read back per field.
-void FormatCoordinate(TextBuilder& out, double value, double limit, int degreeDigits, char positive, char negative)
+// minute so that no text is printed and read back per field. limit is 90 or 180.
+Field CoordinateField(double value, double limit, char positive, char negative)
 {
     const double v = std::clamp(Finite(value), -limit, limit);
     const int whole = static_cast<int>(v);  // toward zero
@@ -239,8 +279,18 @@ void FormatCoordinate(TextBuilder& out, double value, double limit, int degreeDi
         ++degrees;
     }
     const bool negativeSide = v < 0 && !(scaled == 0 && degrees == 0);
-    out.Digits(degrees, degreeDigits).Digits(static_cast<int>(scaled / 10000), 2).Put('.');
-    out.Digits(static_cast<int>(scaled % 10000), 4).Put(',').Put(negativeSide ? negative : positive).Put(',');
+    const auto tenThousandths = static_cast<int>(scaled % 10000);
+    Field f;
+    char* at = f.Text;
+    if (limit > 90) *at++ = static_cast<char>('0' + degrees / 100);  // three digits of longitude
+    at = PutPair(PutPair(at, degrees % 100), static_cast<int>(scaled / 10000));
+    *at++ = '.';
+    at = PutPair(PutPair(at, tenThousandths / 100), tenThousandths % 100);
+    *at++ = ',';
+    *at++ = negativeSide ? negative : positive;
+    *at++ = ',';
+    f.Length = static_cast<std::size_t>(at - f.Text);
+    return f;
 }
 
 struct SystemTalker {
@@ -403,14 +453,8 @@ void NmeaBuilder::BuildSentencesAt(const SimFix& fix, RunState runState, const S
     utc.Minute = static_cast<int>(seconds % 3600 / 60);
     utc.Second = static_cast<int>(seconds % 60);
 
-    char fieldText[4][32];
-    TextBuilder time(fieldText[0], sizeof fieldText[0]);
-    TextBuilder date(fieldText[1], sizeof fieldText[1]);
-    TextBuilder lat(fieldText[2], sizeof fieldText[2]);
-    TextBuilder lon(fieldText[3], sizeof fieldText[3]);
-    time.Digits(utc.Hour, 2).Digits(utc.Minute, 2).Digits(utc.Second, 2).Put('.').Digits(static_cast<int>(ms % 1000), 3);
-    time.Put(',');
-    date.Digits(utc.Day, 2).Digits(utc.Month, 2).Digits(utc.Year % 100, 2).Put(',');
+    const Field time = TimeField(utc, static_cast<int>(ms % 1000));
+    const Field date = DateField(utc);
 
     const double kmh = ReportedSpeed(fix, runState, settings) * KmhPerMps;
     const double knots = kmh / KmhPerKnot;
@@ -423,8 +467,8 @@ void NmeaBuilder::BuildSentencesAt(const SimFix& fix, RunState runState, const S
 
     SimFix reported = fix;
     if (view && valid) ApplyError(reported, *view);
-    FormatCoordinate(lat, reported.Latitude, 90, 2, 'N', 'S');
-    FormatCoordinate(lon, reported.Longitude, 180, 3, 'E', 'W');
+    const Field lat = CoordinateField(reported.Latitude, 90, 'N', 'S');
+    const Field lon = CoordinateField(reported.Longitude, 180, 'E', 'W');
     const double altitude = std::clamp(Finite(reported.Altitude), -MaxAltitude, MaxAltitude);
 
     m_lines = 0;
