@@ -138,6 +138,22 @@ struct ExportStep {
     std::int64_t TrackMs = 0;  // the track's own time, for track times
 };
 
+// The lines of the sentences the file takes, each with CR LF, at at: the end.
+char* PutRecord(const NmeaBuilder& builder, const ExportOptions& options, char* at)
+{
+    for (int i = 0; i < SentenceCount; ++i) {
+        if (!options.Sentences[i]) continue;
+        for (int line = 0; line < builder.LineCount(i); ++line) {
+            const auto length = static_cast<std::size_t>(builder.Length(i, line));
+            std::memcpy(at, builder.Text(i, line), length);
+            at[length] = '\r';
+            at[length + 1] = '\n';
+            at += length + 2;
+        }
+    }
+    return at;
+}
+
 }  // namespace
 
 NmeaExport::NmeaExport(Replay& replay, SimFix& fix, const Settings& settings, const RunState& runState,
@@ -187,6 +203,12 @@ long long NmeaExport::ExportNmea(std::FILE* file, const ExportOptions& options)
     // Three stages, each on a thread of its own: the replay here, the sentences, and the writing
     // with the kernel's copy of the output. The sentences see the settings as the export began.
     const Settings settings = m_settings;
+    // The clock starts here, as the first build would start it, so that no thread but this one
+    // reads the calendar.
+    if (!options.TrackTimes && !m_clock.FixClockStart) {
+        m_clock.FixClockStart = m_calendar.Now();
+        m_clock.ExportSentenceCount = 0;
+    }
     NmeaBuilder builder;
     builder.SetWanted(options.Sentences);  // what the file does not take is never formatted
     // The export's own sky, started afresh: with a seed the same file comes out every time.
@@ -214,18 +236,7 @@ long long NmeaExport::ExportNmea(std::FILE* file, const ExportOptions& options)
             } else {
                 builder.BuildSentences(step.Fix, step.State, settings, m_clock, m_calendar, true, sky ? &*sky : nullptr);
             }
-            char* at = writer.Room();
-            for (int i = 0; i < SentenceCount; ++i) {
-                if (!options.Sentences[i]) continue;
-                for (int line = 0; line < builder.LineCount(i); ++line) {
-                    const auto length = static_cast<std::size_t>(builder.Length(i, line));
-                    std::memcpy(at, builder.Text(i, line), length);
-                    at[length] = '\r';
-                    at[length + 1] = '\n';
-                    at += length + 2;
-                }
-            }
-            writer.Filled(at);
+            writer.Filled(PutRecord(builder, options, writer.Room()));
         }
     });
 
