@@ -140,13 +140,13 @@ std::size_t FormatFixed(double value, int decimals, char* out, std::size_t size)
 
 namespace {
 
+// Kept out of line: the builder's texts are short, and a long copy is no hot path.
+[[gnu::noinline]] void CopyLong(char* to, const char* from, std::size_t n) { std::memcpy(to, from, n); }
+
 // Assembles one text in a fixed buffer. Numbers come out exactly as printf writes them (to_chars with
 // a precision is defined as printf's "%.Nf"), without printf's cost on every due tick and export record.
 // Every value is clamped before it gets here, so nothing can outgrow the buffer; a text that would
 // is cut and still ends inside it.
-// Kept out of line: the builder's texts are short, and a long copy is no hot path.
-[[gnu::noinline]] void CopyLong(char* to, const char* from, std::size_t n) { std::memcpy(to, from, n); }
-
 class TextBuilder {
 public:
     TextBuilder(char* buffer, std::size_t size) : m_begin(buffer), m_at(buffer), m_end(buffer + size - 1) {}
@@ -174,6 +174,7 @@ public:
             m_at = PutDigits(m_at, static_cast<std::uint64_t>(value), width);
             return *this;
         }
+        // A negative value or no room: the sign behind any padding, cut at the end.
         char digits[32];
         const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
         for (int pad = width - static_cast<int>(end - digits); pad > 0; --pad) Put('0');
