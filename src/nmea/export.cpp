@@ -82,6 +82,8 @@ public:
     {
         if (m_error) std::rethrow_exception(m_error);
     }
+    // The consumer has thrown: what is handed from now on is dropped.
+    bool Broken() const { return m_broken.load(std::memory_order_relaxed); }
 
 private:
     void Hand()
@@ -108,6 +110,7 @@ private:
                     m_consume(m_pending, m_pendingCount);
                 } catch (...) {
                     m_error = std::current_exception();
+                    m_broken.store(true, std::memory_order_relaxed);
                 }
             }
             lock.lock();
@@ -128,6 +131,7 @@ private:
     bool m_busy = false;
     bool m_stop = false;
     std::exception_ptr m_error;  // the thread's alone until joined
+    std::atomic<bool> m_broken{false};
     std::thread m_thread;
 };
 
@@ -259,7 +263,7 @@ long long NmeaExport::ExportNmea(std::FILE* file, const ExportOptions& options)
             break;
         }
         // A full disk fails every later write too: stop instead of replaying to the end.
-        if (failed.load(std::memory_order_relaxed))
+        if (failed.load(std::memory_order_relaxed) || sentences.Broken() || writer.Broken())
             break;
     }
     sentences.Finish();
