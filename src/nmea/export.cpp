@@ -65,8 +65,7 @@ public:
     }
     void Filled(const Item* end) { m_used = static_cast<std::size_t>(end - m_buffers[m_filling].data()); }
 
-    // Hands what is left, waits until all is consumed and ends the thread; then rethrows what
-    // the consumer threw, if anything.
+    // Hands what is left, waits until all is consumed and ends the thread.
     void Finish()
     {
         if (!m_thread.joinable()) return;
@@ -78,6 +77,7 @@ public:
         m_changed.notify_all();
         m_thread.join();
     }
+    // After Finish: what the consumer threw, if anything.
     void Rethrow() const
     {
         if (m_error) std::rethrow_exception(m_error);
