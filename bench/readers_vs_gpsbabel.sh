@@ -29,10 +29,13 @@ measure() {
   /usr/bin/time -f "%e %M" -o "$dir/time" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; return 1; }
   cat "$dir/time"
 }
-# The least time and the least peak of "$runs" runs.
+# The least time and the least peak of "$runs" runs of a command that writes the file $1 (removed
+# before each run, so that no run pays the kernel's truncation of the one before; "-" for none).
 best() {
-  local s k best_s=1e9 best_k=1e12
+  local s k best_s=1e9 best_k=1e12 out=$1
+  shift
   for ((r = 0; r < runs; ++r)); do
+    [ "$out" = - ] || rm -f "$out"
     read -r s k < <(measure "$@")
     best_s=$(awk -v a="$s" -v b="$best_s" 'BEGIN { print (a < b ? a : b) }')
     best_k=$(awk -v a="$k" -v b="$best_k" 'BEGIN { print (a < b ? a : b) }')
@@ -42,22 +45,24 @@ best() {
 # The I/O limit of an export: its input read and its output's bytes written, by cat and dd.
 io_limit() {
   local blocks=$(( ($(stat -c %s "$2") + 65535) / 65536 ))
-  best bash -c "cat '$1' >/dev/null && dd if=/dev/zero of='$dir/io.out' bs=64K count=$blocks status=none"
+  best "$dir/io.out" bash -c "cat '$1' >/dev/null && dd if=/dev/zero of='$dir/io.out' bs=64K count=$blocks status=none"
 }
 
 report=""
 for format in gpx:gpx kml:kml plt:ozi; do
   ext=${format%%:*}
-  read -r ours_s ours_kib < <(best "$tolvex" export "$dir/big.$ext" -o "$dir/ours.$ext.nmea" --mode P --config "$dir/none.ini")
-  read -r babel_s babel_kib < <(best gpsbabel -t -i "${format#*:}" -f "$dir/big.$ext" -o nmea -F "$dir/gpsbabel.nmea")
+  read -r ours_s ours_kib < <(best "$dir/ours.$ext.nmea" "$tolvex" export "$dir/big.$ext" -o "$dir/ours.$ext.nmea" \
+    --mode P --config "$dir/none.ini")
+  read -r babel_s babel_kib < <(best "$dir/gpsbabel.nmea" gpsbabel -t -i "${format#*:}" -f "$dir/big.$ext" -o nmea \
+    -F "$dir/gpsbabel.nmea")
   read -r io_s _ < <(io_limit "$dir/big.$ext" "$dir/ours.$ext.nmea")
   records=$(grep -c '^\$GPRMC' "$dir/ours.$ext.nmea" || true)
   [ "$records" = 1000000 ] || { echo "readers_vs_gpsbabel: big.$ext exported $records records, not 1000000" >&2; exit 1; }
   report+="$ext $ours_s $ours_kib $babel_s $babel_kib $io_s "
   rm -f "$dir/gpsbabel.nmea" "$dir/ours.$ext.nmea" "$dir/io.out"
 done
-read -r info_s info_kib < <(best "$tolvex" info "$dir/big.gpx" --config "$dir/none.ini")
-read -r trk_s trk_kib < <(best "$tolvex" info "$dir/big.trk" --config "$dir/none.ini")
+read -r info_s info_kib < <(best - "$tolvex" info "$dir/big.gpx" --config "$dir/none.ini")
+read -r trk_s trk_kib < <(best - "$tolvex" info "$dir/big.trk" --config "$dir/none.ini")
 
 echo "$report $info_s $info_kib $trk_s $trk_kib" | awk '{
   split("0.14 0.18 0.07", timeTarget, " "); split("0.75 0.25 0", memoryTarget, " ")

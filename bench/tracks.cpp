@@ -1,5 +1,6 @@
 // Tracks at scale: a million-point .plt must load in well under a second, and a replay step or a
-// snap must not grow with anything but the points it passes or scans.
+// snap must not grow with anything but the points it passes or scans. The export of a loaded
+// million-point track, without the load and without a disk, shows the cost of a record.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "nmea/export.h"
 #include "nmea/output_table.h"
 #include "quiet_host.h"
 #include "scratch.h"
@@ -73,6 +75,31 @@ void SnapAndStep(benchmark::State& state)
     }
 }
 BENCHMARK(SnapAndStep)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void ExportRecords(benchmark::State& state)
+{
+    const int points = static_cast<int>(state.range(0));
+    tolvex::Settings settings;
+    settings.LastTrackMode = 1;  // P: one record a point
+    QuietHost host;
+    tolvex::SimFix fix;
+    tolvex::OutputTable outputs{};
+    tolvex::TrackStore store;
+    bool exportRunning = false;
+    store.Install(std::move(*tolvex::ReadPltFile(PltFile(points), tolvex::ReaderContext{settings, host}).Track));
+    tolvex::Replay replay(fix, settings, outputs, host, store, exportRunning);
+    replay.StartNewTrack();
+    tolvex::FixClock clock;
+    tolvex::SystemCalendarClock calendar;
+    const tolvex::RunState running = tolvex::RunState::Running;
+    tolvex::NmeaExport exporter(replay, fix, settings, running, clock, calendar, exportRunning, host);
+    tolvex::ExportOptions options;
+    options.Sentences = {true, true, true, false, false, false};  // the export benchmark's RMC, GGA, GSA
+    for (auto _ : state)
+        benchmark::DoNotOptimize(exporter.SaveAs("/dev/null", options));  // a device is written in place
+    state.SetItemsProcessed(state.iterations() * points);
+}
+BENCHMARK(ExportRecords)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -8,14 +8,37 @@
 #include <string_view>
 
 #include "sim/geodesy.h"
-#include "sim/lat_lon_format.h"
 #include "sky/sky_model.h"
 
 namespace tolvex {
 namespace {
 
-constexpr const char GsaText[] = "$GPGSA,A,3,01,02,03,04,,,,,,,,,1.5,1.0,1.1*";
-constexpr const char GsvText[] = "$GPGSV,1,1,04,01,30,000,35,02,40,090,40,03,50,180,45,04,60,270,50*";
+// A sentence that never changes, with its checksum made once by the compiler.
+template <std::size_t N>
+struct FixedSentence {
+    std::array<char, N + 2> Text{};  // up to "*", the two checksum digits and the end
+    int Length = 0;
+};
+template <std::size_t N>
+constexpr FixedSentence<N> WithChecksum(const char (&text)[N])
+{
+    FixedSentence<N> sentence;
+    unsigned sum = 0;
+    for (std::size_t i = 0; i + 1 < N; ++i) {
+        sentence.Text[i] = text[i];
+        if (i > 0 && i + 2 < N) sum ^= static_cast<unsigned char>(text[i]);
+    }
+    constexpr char Hex[] = "0123456789ABCDEF";
+    sentence.Text[N - 1] = Hex[sum >> 4];
+    sentence.Text[N] = Hex[sum & 0x0F];
+    sentence.Length = static_cast<int>(N) + 1;
+    return sentence;
+}
+
+constexpr auto GsaLine = WithChecksum("$GPGSA,A,3,01,02,03,04,,,,,,,,,1.5,1.0,1.1*");
+constexpr auto GsvLine = WithChecksum("$GPGSV,1,1,04,01,30,000,35,02,40,090,40,03,50,180,45,04,60,270,50*");
+static_assert(GsaLine.Text[GsaLine.Length - 3] == '*' && GsaLine.Length + 3 <= SentenceBufferSize);
+static_assert(GsvLine.Text[GsvLine.Length - 3] == '*' && GsvLine.Length + 3 <= SentenceBufferSize);
 
 // The UTC conversion covers 1970-01-01 to 3000-12-31; a fix time outside is held at the nearest end
 // so that the fields stay well formed.
@@ -33,35 +56,92 @@ double Finite(double v) { return std::isfinite(v) ? v : 0.0; }
 
 constexpr std::int64_t Pow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
 constexpr int MaxFastDecimals = 6;
+constexpr std::int64_t MinuteUnitsPerDegree = 60 * 10000;  // ten-thousandths of a minute
+
+// |value| x 10^decimals rounded to a whole number as printf rounds it, where that is sure without
+// printf's exact expansion: scaled, a value rounds as printf rounds it unless it lies so near a half
+// that the scaling's own rounding (far below 1e-3 under 1e12) could tip it.
+bool QuickScaled(double value, int decimals, std::int64_t& scaledOut)
+{
+    if (decimals < 0 || decimals > MaxFastDecimals) return false;
+    const double scaled = std::fabs(value) * static_cast<double>(Pow10[decimals]);
+    if (!(scaled < 1e12)) return false;  // also what is not a number
+    // The whole part and the fraction, both exact.
+    const auto whole = static_cast<std::int64_t>(scaled);
+    const double fraction = scaled - static_cast<double>(whole);
+    if (std::fabs(fraction - 0.5) <= 1e-3) return false;
+    scaledOut = whole + (fraction > 0.5 ? 1 : 0);
+    return true;
+}
+
+constexpr std::array<char, 200> DigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
+// The digits of a value >= 0, right-aligned in width (zero-padded, never cut): the end. Two at a
+// time from the right.
+char* PutDigits(char* at, std::uint64_t value, int width)
+{
+    int digits = 1;
+    for (std::uint64_t v = value; v >= 10; v /= 10) ++digits;
+    char* const end = at + std::max(digits, width);
+    char* p = end;
+    while (value >= 10) {
+        p -= 2;
+        std::memcpy(p, &DigitPairs[static_cast<std::size_t>(value % 100 * 2)], 2);
+        value /= 100;
+    }
+    if (p > at && (value != 0 || p == end)) *--p = static_cast<char>('0' + value);
+    while (p > at) *--p = '0';
+    return end;
+}
+
+// n bytes (up to 32) by a few fixed-size moves instead of a call: the fields are short.
+void CopyShort(char* to, const char* from, std::size_t n)
+{
+    if (n >= 16) {
+        std::memcpy(to, from, 16);
+        std::memcpy(to + n - 16, from + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + n - 4, from + n - 4, 4);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
+    }
+}
 
 }  // namespace
 
 std::size_t FormatFixed(double value, int decimals, char* out, std::size_t size)
 {
-    // Scaled to an integer, a value rounds as printf rounds it unless it lies so near a half that
-    // the scaling's own rounding (far below 1e-3 under 1e12) could tip it: those, and anything
-    // large or odd, go through to_chars.
-    if (decimals >= 0 && decimals <= MaxFastDecimals && std::isfinite(value) && size >= 32) {
-        const double scaled = std::fabs(value) * static_cast<double>(Pow10[decimals]);
-        if (scaled < 1e12 && std::fabs(scaled - std::floor(scaled) - 0.5) > 1e-3) {
-            const auto n = static_cast<std::int64_t>(std::llround(scaled));
-            char* at = out;
-            if (std::signbit(value)) *at++ = '-';
-            at = std::to_chars(at, out + size, n / Pow10[decimals]).ptr;
-            if (decimals > 0) {
-                *at++ = '.';
-                std::int64_t fraction = n % Pow10[decimals];
-                for (int i = decimals - 1; i >= 0; --i, fraction /= 10) at[i] = static_cast<char>('0' + fraction % 10);
-                at += decimals;
-            }
-            return static_cast<std::size_t>(at - out);
+    // Anything large, odd or on a half goes through to_chars.
+    std::int64_t n = 0;
+    if (size >= 32 && QuickScaled(value, decimals, n)) {
+        char* at = out;
+        if (std::signbit(value)) *at++ = '-';
+        at = PutDigits(at, static_cast<std::uint64_t>(n / Pow10[decimals]), 1);
+        if (decimals > 0) {
+            *at++ = '.';
+            at = PutDigits(at, static_cast<std::uint64_t>(n % Pow10[decimals]), decimals);
         }
+        return static_cast<std::size_t>(at - out);
     }
     const auto [end, ec] = std::to_chars(out, out + size, value, std::chars_format::fixed, decimals);
     return ec == std::errc() ? static_cast<std::size_t>(end - out) : 0;
 }
 
 namespace {
+
+// Kept out of line: the builder's texts are short, and a long copy is no hot path.
+[[gnu::noinline]] void CopyLong(char* to, const char* from, std::size_t n) { std::memcpy(to, from, n); }
 
 // Assembles one text in a fixed buffer. Numbers come out exactly as printf writes them (to_chars with
 // a precision is defined as printf's "%.Nf"), without printf's cost on every due tick and export record.
@@ -71,29 +151,54 @@ class TextBuilder {
 public:
     TextBuilder(char* buffer, std::size_t size) : m_begin(buffer), m_at(buffer), m_end(buffer + size - 1) {}
 
-    TextBuilder& Put(std::string_view text)
+    // The small ones are inlined everywhere: a record makes some thirty of these calls.
+    [[gnu::always_inline]] TextBuilder& Put(std::string_view text)
     {
         const std::size_t n = std::min(text.size(), static_cast<std::size_t>(m_end - m_at));
-        std::memcpy(m_at, text.data(), n);
+        if (n <= 32)
+            CopyShort(m_at, text.data(), n);
+        else
+            CopyLong(m_at, text.data(), n);
         m_at += n;
         return *this;
     }
-    TextBuilder& Put(char c)
+    [[gnu::always_inline]] TextBuilder& Put(char c)
     {
         if (m_at < m_end) *m_at++ = c;
         return *this;
     }
     // "%0*d" of a value >= 0.
-    TextBuilder& Digits(int value, int width)
+    [[gnu::always_inline]] TextBuilder& Digits(int value, int width)
     {
-        char digits[16];
+        if (value >= 0 && m_end - m_at >= std::max(width, 10)) {
+            m_at = PutDigits(m_at, static_cast<std::uint64_t>(value), width);
+            return *this;
+        }
+        // A negative value or no room: the sign behind any padding, cut at the end.
+        char digits[32];
         const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
         for (int pad = width - static_cast<int>(end - digits); pad > 0; --pad) Put('0');
-        return Put(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+        for (const char* c = digits; c != end; ++c) Put(*c);
+        return *this;
     }
     // "%0*.*f": zero-padded to width (the sign, if any, first).
     TextBuilder& Fixed(double value, int decimals, int width = 0)
     {
+        // Written in place when it surely fits: at most a sign, 12 digits, a point and 6 decimals.
+        std::int64_t n = 0;
+        if (m_end - m_at >= std::max(width, 20) && QuickScaled(value, decimals, n)) {
+            if (std::signbit(value)) {
+                *m_at++ = '-';
+                --width;
+            }
+            const std::int64_t unit = Pow10[decimals];
+            m_at = PutDigits(m_at, static_cast<std::uint64_t>(n / unit), std::max(width - (decimals > 0 ? decimals + 1 : 0), 1));
+            if (decimals > 0) {
+                *m_at++ = '.';
+                m_at = PutDigits(m_at, static_cast<std::uint64_t>(n % unit), decimals);
+            }
+            return *this;
+        }
         char digits[64];
         const std::size_t length = FormatFixed(value, decimals, digits, sizeof digits);
         if (length == 0) return Put('0');
@@ -115,18 +220,82 @@ private:
     char* m_end;
 };
 
+// Two digits of 0 <= value < 100.
+char* PutPair(char* at, int value)
+{
+    std::memcpy(at, &DigitPairs[static_cast<std::size_t>(value) * 2], 2);
+    return at + 2;
+}
+
+// A field of a few characters, written once and put into several sentences.
+struct Field {
+    char Text[16];
+    std::size_t Length = 0;
+    std::string_view View() const { return {Text, Length}; }
+};
+
+// "hhmmss.sss," of a time of day.
+Field TimeField(const UtcTime& utc, int milliseconds)
+{
+    Field f;
+    char* at = PutPair(PutPair(PutPair(f.Text, utc.Hour), utc.Minute), utc.Second);
+    *at++ = '.';
+    *at++ = static_cast<char>('0' + milliseconds / 100);
+    at = PutPair(at, milliseconds % 100);
+    *at++ = ',';
+    f.Length = static_cast<std::size_t>(at - f.Text);
+    return f;
+}
+
+// "ddmmyy," of a date.
+Field DateField(const UtcTime& utc)
+{
+    Field f;
+    char* at = PutPair(PutPair(PutPair(f.Text, utc.Day), utc.Month), utc.Year % 100);
+    *at++ = ',';
+    f.Length = static_cast<std::size_t>(at - f.Text);
+    return f;
+}
+
 // "3113.8240,N," or "12128.4220,E,": degrees, minutes to four decimals, hemisphere. The minutes are
 // rounded once with their carry, and the hemisphere is that of the rounded value: a longitude of
-// -2e-16 is "00000.0000,E,", not W.
-void FormatCoordinate(TextBuilder& out, double value, double limit, int degreeDigits, char positive, char negative)
+// -2e-16 is "00000.0000,E,", not W. This is RoundAngle's DM form, counted in ten-thousandths of a
+// minute so that no text is printed and read back per field. limit is 90 or 180.
+Field CoordinateField(double value, double limit, char positive, char negative)
 {
-    const ShownAngle shown = RoundAngle(LatLonFormat::DM, std::clamp(Finite(value), -limit, limit));
-    out.Digits(shown.Degrees, degreeDigits).Fixed(shown.Minutes, 4, 7);
-    out.Put(',').Put(shown.Negative ? negative : positive).Put(',');
+    const double v = std::clamp(Finite(value), -limit, limit);
+    const int whole = static_cast<int>(v);  // toward zero
+    int degrees = std::abs(whole);
+    const double minutes = std::fabs(v - whole) * 60;
+    std::int64_t scaled = 0;
+    if (!QuickScaled(minutes, 4, scaled)) {
+        // On a half: printf's own digits decide.
+        char text[32];
+        const char* end = std::to_chars(text, text + sizeof text, minutes, std::chars_format::fixed, 4).ptr;
+        for (const char* c = text; c != end; ++c)
+            if (*c != '.') scaled = scaled * 10 + (*c - '0');
+    }
+    if (scaled >= MinuteUnitsPerDegree) {
+        scaled = 0;
+        ++degrees;
+    }
+    const bool negativeSide = v < 0 && !(scaled == 0 && degrees == 0);
+    const auto tenThousandths = static_cast<int>(scaled % 10000);
+    Field f;
+    char* at = f.Text;
+    if (limit > 90) *at++ = static_cast<char>('0' + degrees / 100);  // three digits of longitude
+    at = PutPair(PutPair(at, degrees % 100), static_cast<int>(scaled / 10000));
+    *at++ = '.';
+    at = PutPair(PutPair(at, tenThousandths / 100), tenThousandths % 100);
+    *at++ = ',';
+    *at++ = negativeSide ? negative : positive;
+    *at++ = ',';
+    f.Length = static_cast<std::size_t>(at - f.Text);
+    return f;
 }
 
 struct SystemTalker {
-    const char* Talker;
+    std::string_view Talker;
     int NmeaId;  // the system id field of an NMEA 4.10 GSA
 };
 // Indexed by GnssSystem.
@@ -138,7 +307,7 @@ constexpr int MaxGsvSatellites = 36;
 int SystemsIn(unsigned systems) { return std::popcount(systems & ((1u << GnssSystemCount) - 1)); }
 
 // RMC, GGA and the other position sentences: the one system's talker, or GN for several.
-const char* PositionTalker(const SkyView* view)
+std::string_view PositionTalker(const SkyView* view)
 {
     if (view == nullptr) return "GP";
     if (SystemsIn(view->Systems) != 1) return "GN";
@@ -209,8 +378,20 @@ int WriteChecksum(char* text, std::size_t length, int bufferSize)
 {
     const std::size_t starPos = length - 1;
     if (length == 0 || text[starPos] != '*' || static_cast<int>(starPos) + 3 >= bufferSize) return -1;
-    unsigned char sum = 0;
-    for (std::size_t i = (text[0] == '$' ? 1 : 0); i < starPos; ++i) sum ^= static_cast<unsigned char>(text[i]);
+    // Eight bytes at a time: XOR does not care how the bytes are grouped.
+    const std::size_t first = text[0] == '$' ? 1 : 0;
+    std::uint64_t wide = 0;
+    std::size_t i = first;
+    for (; i + 8 <= starPos; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text + i, sizeof word);
+        wide ^= word;
+    }
+    wide ^= wide >> 32;
+    wide ^= wide >> 16;
+    wide ^= wide >> 8;
+    auto sum = static_cast<unsigned char>(wide);
+    for (; i < starPos; ++i) sum ^= static_cast<unsigned char>(text[i]);
     static constexpr char Hex[] = "0123456789ABCDEF";
     text[starPos + 1] = Hex[sum >> 4];
     text[starPos + 2] = Hex[sum & 0x0F];
@@ -262,16 +443,19 @@ void NmeaBuilder::BuildSentencesAt(const SimFix& fix, RunState runState, const S
                                    std::int64_t fixMilliseconds, SkyModel* sky)
 {
     const std::int64_t ms = std::clamp(fixMilliseconds, EarliestFixTime * 1000, LatestFixTime * 1000);
-    const UtcTime utc = BreakUtc(ms / 1000);
+    // Consecutive builds mostly fall on the same day: its date is broken down once.
+    const std::int64_t seconds = ms / 1000;
+    if (seconds / 86400 != m_day) {
+        m_day = seconds / 86400;
+        m_dayDate = BreakUtc(m_day * 86400);
+    }
+    UtcTime utc = m_dayDate;
+    utc.Hour = static_cast<int>(seconds % 86400 / 3600);
+    utc.Minute = static_cast<int>(seconds % 3600 / 60);
+    utc.Second = static_cast<int>(seconds % 60);
 
-    char fieldText[4][32];
-    TextBuilder time(fieldText[0], sizeof fieldText[0]);
-    TextBuilder date(fieldText[1], sizeof fieldText[1]);
-    TextBuilder lat(fieldText[2], sizeof fieldText[2]);
-    TextBuilder lon(fieldText[3], sizeof fieldText[3]);
-    time.Digits(utc.Hour, 2).Digits(utc.Minute, 2).Digits(utc.Second, 2).Put('.').Digits(static_cast<int>(ms % 1000), 3);
-    time.Put(',');
-    date.Digits(utc.Day, 2).Digits(utc.Month, 2).Digits(utc.Year % 100, 2).Put(',');
+    const Field time = TimeField(utc, static_cast<int>(ms % 1000));
+    const Field date = DateField(utc);
 
     const double kmh = ReportedSpeed(fix, runState, settings) * KmhPerMps;
     const double knots = kmh / KmhPerKnot;
@@ -280,12 +464,12 @@ void NmeaBuilder::BuildSentencesAt(const SimFix& fix, RunState runState, const S
     // Without a sky: the receiver of four fixed satellites. With one: what it sees at the fix time.
     const SkyView* view = sky ? &sky->Observe(fix, static_cast<double>(ms) / 1000) : nullptr;
     const bool valid = view == nullptr || view->FixValid;
-    const char* talker = PositionTalker(view);
+    const std::string_view talker = PositionTalker(view);
 
     SimFix reported = fix;
     if (view && valid) ApplyError(reported, *view);
-    FormatCoordinate(lat, reported.Latitude, 90, 2, 'N', 'S');
-    FormatCoordinate(lon, reported.Longitude, 180, 3, 'E', 'W');
+    const Field lat = CoordinateField(reported.Latitude, 90, 'N', 'S');
+    const Field lon = CoordinateField(reported.Longitude, 180, 'E', 'W');
     const double altitude = std::clamp(Finite(reported.Altitude), -MaxAltitude, MaxAltitude);
 
     m_lines = 0;
@@ -296,17 +480,25 @@ void NmeaBuilder::BuildSentencesAt(const SimFix& fix, RunState runState, const S
         return m_wanted[static_cast<std::size_t>(s)];
     };
     // A new line of the sentence last started, opened with "$", the talker and the sentence name.
-    auto line = [this](Sentence s, const char* lineTalker) {
+    auto line = [this](Sentence s, std::string_view lineTalker) {
         TextBuilder text(m_text[static_cast<std::size_t>(m_lines)].data(), SentenceBufferSize);
         text.Put('$').Put(lineTalker).Put(SentenceNames[static_cast<std::size_t>(s)]).Put(',');
         return text;
     };
-    auto finish = [this](Sentence s, TextBuilder& text) {
+    auto next = [this](Sentence s) {
+        ++m_count[static_cast<int>(s)];
+        if (m_lines + 1 < MaxSentenceLines) ++m_lines;
+    };
+    auto finish = [this, &next](Sentence s, TextBuilder& text) {
         text.Finish();
         m_length[static_cast<std::size_t>(m_lines)] =
             WriteChecksum(m_text[static_cast<std::size_t>(m_lines)].data(), text.View().size(), SentenceBufferSize);
-        ++m_count[static_cast<int>(s)];
-        if (m_lines + 1 < MaxSentenceLines) ++m_lines;
+        next(s);
+    };
+    auto fixedLine = [this, &next](Sentence s, const auto& sentence) {
+        std::memcpy(m_text[static_cast<std::size_t>(m_lines)].data(), sentence.Text.data(), sentence.Text.size());
+        m_length[static_cast<std::size_t>(m_lines)] = sentence.Length;
+        next(s);
     };
 
     // $GPRMC,time,A,lat,N,lon,E,knots,course,date,,,A*hh  (no fix: time,V,,,,,,,date,,,N)
@@ -337,9 +529,7 @@ void NmeaBuilder::BuildSentencesAt(const SimFix& fix, RunState runState, const S
     // $GPGSA,A,3,prn x12,pdop,hdop,vdop*hh; several systems: $GNGSA per system with its system id
     if (begin(Sentence::GSA)) {
         if (!view) {
-            TextBuilder gsa(m_text[static_cast<std::size_t>(m_lines)].data(), SentenceBufferSize);
-            gsa.Put(GsaText);
-            finish(Sentence::GSA, gsa);
+            fixedLine(Sentence::GSA, GsaLine);
         } else {
             const bool several = SystemsIn(view->Systems) > 1;
             for (int i = 0; i < GnssSystemCount; ++i) {
@@ -367,9 +557,7 @@ void NmeaBuilder::BuildSentencesAt(const SimFix& fix, RunState runState, const S
     // $GPGSV,count,index,in view,(prn,elevation,azimuth,snr) x up to 4*hh, per system with its talker
     if (begin(Sentence::GSV)) {
         if (!view) {
-            TextBuilder gsv(m_text[static_cast<std::size_t>(m_lines)].data(), SentenceBufferSize);
-            gsv.Put(GsvText);
-            finish(Sentence::GSV, gsv);
+            fixedLine(Sentence::GSV, GsvLine);
         } else {
             for (int i = 0; i < GnssSystemCount; ++i) {
                 if ((view->Systems & (1u << i)) == 0) continue;

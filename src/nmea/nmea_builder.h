@@ -25,6 +25,10 @@ struct FixClock {
     int ExportSentenceCount = 0;                // builds made while the export runs
 };
 
+struct UtcTime {
+    int Year = 1970, Month = 1, Day = 1, Hour = 0, Minute = 0, Second = 0;
+};
+
 class NmeaBuilder {
 public:
     // Fills every sentence, each line ending in "*" and its two checksum digits. With a sky, GSA and
@@ -57,6 +61,8 @@ private:
     std::array<int, SentenceCount> m_count{};
     int m_lines = 0;
     std::array<bool, SentenceCount> m_wanted = AllSentences();
+    std::int64_t m_day = -1;  // days since 1970 of the last build, and its date
+    UtcTime m_dayDate;
 
     static constexpr std::array<bool, SentenceCount> AllSentences()
     {
@@ -66,9 +72,6 @@ private:
     }
 };
 
-struct UtcTime {
-    int Year = 1970, Month = 1, Day = 1, Hour = 0, Minute = 0, Second = 0;
-};
 // Seconds since 1970-01-01 UTC broken into the calendar, without the C library's time zone state.
 UtcTime BreakUtc(std::int64_t t);
 

@@ -165,6 +165,12 @@ void Replay::Recover()
 
 void Replay::ApplyLateralOffset()
 {
+    // Most replays have no offset: the track's position as it is, without trigonometry every step.
+    if (m_lateralOffset == 0) {
+        m_fix.Latitude = m_trackLatitude;
+        m_fix.Longitude = m_trackLongitude;
+        return;
+    }
     const double a = (m_fix.Course + 90) * DegToRad;
     const double d = m_lateralOffset * RadToDeg;
     m_fix.Latitude = m_trackLatitude + std::cos(a) * d / PolarRadius;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "nmea/shanghai_fix.h"
+#include "sim/lat_lon_format.h"
 #include "testing/fakes.h"
 
 namespace tolvex {
@@ -90,6 +91,35 @@ TEST(NmeaBuilder, MinutesThatRoundToSixtyCarryIntoTheDegrees)
     fix.Longitude = -121.999999999;
     const Built s = Build(fix, Settings{});
     EXPECT_NE(s.Gll.find("3200.0000,N,12200.0000,W,"), std::string::npos) << s.Gll;
+}
+
+// The fields are the position dialogs' DM rounding to the digit, on halves of the last digit too.
+TEST(NmeaBuilder, CoordinatesAgreeWithTheShownAngle)
+{
+    auto shown = [](double v, int digits, char pos, char neg) {
+        const ShownAngle a = RoundAngle(LatLonFormat::DM, v);
+        char out[64];
+        std::snprintf(out, sizeof out, "%0*d%07.4f,%c,", digits, a.Degrees, a.Minutes, a.Negative ? neg : pos);
+        return std::string(out);
+    };
+    std::mt19937_64 random(31);
+    std::uniform_real_distribution<double> degrees(-89.99, 89.99);
+    std::vector<double> values = {0.0, -0.0, 90, -90, 89.99999999, -0.000000001, 0.5 / 600000, -0.5 / 600000};
+    for (int i = 0; i < 20000; ++i) {
+        const double d = degrees(random);
+        // Every other one on a half of the fourth decimal of the minutes, or a hair beside it.
+        values.push_back(i % 2 ? d : std::trunc(d) + (std::floor(std::fabs(d - std::trunc(d)) * 600000) + 0.5) / 600000 *
+                                                         (d < 0 ? -1 : 1) * (1 + (i % 3 - 1) * 1e-15));
+    }
+    // Minutes of j/32 with j odd are exact ties of the fourth decimal, which printf rounds to even.
+    for (int j = 1; j < 1920; j += 2) values.push_back(-(7 + j / 1920.0));
+    for (const double v : values) {
+        SimFix fix;
+        fix.Latitude = v;
+        fix.Longitude = v * 2;
+        const std::string gll = Build(fix, Settings{}).Gll;
+        ASSERT_EQ(gll.substr(7, 25), shown(v, 2, 'N', 'S') + shown(v * 2, 3, 'E', 'W')) << v;
+    }
 }
 
 TEST(NmeaBuilder, SpeedLimitsAndPause)
