@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -22,6 +23,7 @@ namespace {
 constexpr std::size_t NumberWindow = 30;  // a number is read from at most this many characters
 constexpr std::size_t MaxNameText = 64 * 1024;
 constexpr std::size_t MaxCoordText = 1024;  // a gx:coord or when longer than this is garbage
+constexpr std::uintmax_t BytesPerPointHint = 28;  // "lon,lat,alt" of seven decimals and a line end
 
 // Multi: MultiGeometry or gx:MultiTrack, whose lines and tracks count as the Placemark's own.
 enum class Node : std::uint8_t { Other, Placemark, Name, Multi, LineString, Coordinates, GxTrack, When, GxCoord };
@@ -233,9 +235,10 @@ bool IsTupleEnd(char c)
 }
 
 template <typename Scan>
-ReadResult ReadKml(const ReaderContext& context, Scan scan)
+ReadResult ReadKml(const ReaderContext& context, std::size_t pointHint, Scan scan)
 {
     SegmentBuilder builder(context.Config);
+    builder.Reserve(pointHint);
     KmlHandler handler(builder);
     if (!scan(handler))
         return ReadResult::Failure(Texts::tr("载入kml文件失败"));
@@ -399,12 +402,16 @@ void ScanKmlCoordinates(std::string_view text, SegmentBuilder& builder)
 
 ReadResult ReadKmlText(std::string_view bytes, const ReaderContext& context)
 {
-    return ReadKml(context, [&](XmlHandler& handler) { return ScanXmlText(bytes, handler); });
+    return ReadKml(context, bytes.size() / BytesPerPointHint,
+                   [&](XmlHandler& handler) { return ScanXmlText(bytes, handler); });
 }
 
 ReadResult ReadKmlFile(const std::string& path, const ReaderContext& context)
 {
-    return ReadKml(context, [&](XmlHandler& handler) { return ScanXmlFile(path, handler); });
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    return ReadKml(context, error ? 0 : static_cast<std::size_t>(size / BytesPerPointHint),
+                   [&](XmlHandler& handler) { return ScanXmlFile(path, handler); });
 }
 
 }  // namespace tolvex

@@ -207,31 +207,41 @@ std::string TextToUtf8(std::string_view text, std::string_view encoding)
 
 bool XmlScanner::Feed(std::string_view bytes, bool last)
 {
-    if (m_failed || m_finished)
-        return !m_failed && bytes.empty();
-    CheckUtf8(bytes);
-    std::size_t consumed;
     if (m_carry.empty()) {
-        consumed = Scan(bytes, last);
-        if (consumed != std::string_view::npos)
-            m_carry.assign(bytes.substr(consumed));
-    } else {
-        m_carry.append(bytes);
-        consumed = Scan(m_carry, last);
-        if (consumed != std::string_view::npos)
-            m_carry.erase(0, consumed);
+        const std::size_t consumed = FeedHeld(bytes, 0, last);
+        if (consumed == std::string_view::npos)
+            return false;
+        m_carry.assign(bytes.substr(consumed));
+        return true;
     }
-    if (consumed == std::string_view::npos || (last && !m_carry.empty()) || m_carry.size() > MaxHeldBytes) {
-        m_failed = true;
+    const std::size_t held = m_carry.size();
+    m_carry.append(bytes);
+    const std::size_t consumed = FeedHeld(m_carry, held, last);
+    if (consumed == std::string_view::npos)
         return false;
+    m_carry.erase(0, consumed);
+    return true;
+}
+
+std::size_t XmlScanner::FeedHeld(std::string_view text, std::size_t held, bool last)
+{
+    constexpr std::size_t Error = std::string_view::npos;
+    if (m_failed || m_finished)
+        return !m_failed && text.size() == held ? held : Error;
+    CheckUtf8(text.substr(held));
+    const std::size_t consumed = Scan(text, last);
+    if (consumed == Error || (last && consumed != text.size()) || text.size() - consumed > MaxHeldBytes) {
+        m_failed = true;
+        return Error;
     }
     if (last) {
         m_finished = true;
         m_failed = !Finish();
-        if (!m_failed)
-            m_handler.EndDocument(m_utf8Valid && m_utf8Pending == 0);
+        if (m_failed)
+            return Error;
+        m_handler.EndDocument(m_utf8Valid && m_utf8Pending == 0);
     }
-    return !m_failed;
+    return consumed;
 }
 
 void XmlScanner::CheckUtf8(std::string_view bytes)
@@ -631,12 +641,16 @@ bool ScanXmlFile(const std::string& path, XmlHandler& handler)
     if (!file.Open(path))
         return false;
     XmlScanner scanner(handler);
+    // An unfinished token stays in the reader's buffer, ahead of the next piece.
     std::string_view piece;
-    while (file.Next(piece)) {
-        if (!scanner.Feed(piece, false))
+    std::size_t held = 0;
+    while (file.Next(piece, held)) {
+        const std::size_t consumed = scanner.FeedHeld(piece, held, false);
+        if (consumed == std::string_view::npos)
             return false;
+        held = piece.size() - consumed;
     }
-    return !file.Failed() && scanner.Feed({}, true);
+    return !file.Failed() && scanner.FeedHeld(piece, piece.size(), true) != std::string_view::npos;
 }
 
 }  // namespace tolvex

@@ -52,6 +52,10 @@ public:
     // Scans the next piece of the document; last marks the end of the input. False as soon as
     // the document is found not to be well-formed (later calls keep returning false).
     bool Feed(std::string_view bytes, bool last);
+    // The same for a caller that holds what a call left unscanned: text begins with those held
+    // bytes and goes on with new ones. Returns how many bytes of text were scanned (the caller
+    // keeps the rest for the next call), or npos once the document is not well-formed.
+    std::size_t FeedHeld(std::string_view text, std::size_t held, bool last);
     // Bytes held back from the last piece because a token was still open.
     std::size_t Pending() const { return m_carry.size(); }
     // Whether every byte fed so far is UTF-8 (a sequence cut at the end of a piece still counts).
