@@ -85,11 +85,11 @@ public:
         f.Plain.clear();
         f.Detailed = false;
 
-        if (e.Name == "trk" && e.Parent == "gpx") {
+        if (SameName(e.Name, "trk") && SameName(e.Parent, "gpx")) {
             f.Kind = Node::Track;
             f.Route = false;
             f.Element = m_tracks.Open();
-        } else if (e.Name == "rte" && e.Parent == "gpx") {
+        } else if (SameName(e.Name, "rte") && SameName(e.Parent, "gpx")) {
             f.Kind = Node::Route;
             f.Route = true;
             f.Element = m_routes.Open();
@@ -106,7 +106,7 @@ public:
             }
         }
         if (Collects(f.Kind))
-            ++m_collecting;
+            m_collectors.push_back(depth);
         m_open = depth + 1;
     }
 
@@ -117,7 +117,7 @@ public:
         Frame* parent = depth > 0 ? &m_frames[depth - 1] : nullptr;
         m_open = depth;
         if (Collects(f.Kind))
-            --m_collecting;
+            m_collectors.pop_back();
         switch (f.Kind) {
         case Node::TrackName:
         case Node::RouteName:
@@ -169,12 +169,10 @@ public:
 
     void Text(std::string_view text) override
     {
-        if (m_collecting == 0)
-            return;
         // The text of an element includes that of its descendants.
-        for (std::size_t d = 0; d < m_open; ++d) {
+        for (const std::size_t d : m_collectors) {
             Frame& f = m_frames[d];
-            if (Collects(f.Kind) && f.Text.size() < MaxCollectedText)
+            if (f.Text.size() < MaxCollectedText)
                 f.Text.append(text.substr(0, MaxCollectedText - f.Text.size()));
         }
     }
@@ -192,7 +190,7 @@ private:
                 return Node::Trkseg;
             break;
         case Node::Trkseg:
-            if (name == "trkpt")
+            if (SameName(name, "trkpt"))
                 return Node::Trkpt;
             break;
         case Node::Trkpt:
@@ -220,7 +218,7 @@ private:
                 return Node::RoutePointExtension;
             break;
         case Node::RoutePointExtension:
-            if (name == "gpxx:rpt")
+            if (SameName(name, "gpxx:rpt"))
                 return Node::Rpt;
             break;
         default:
@@ -267,7 +265,7 @@ private:
 
     std::vector<Frame> m_frames;
     std::size_t m_open = 0;  // frames of the open elements: m_frames[0, m_open)
-    int m_collecting = 0;
+    std::vector<std::size_t> m_collectors;  // depths of the open elements whose text is kept, outermost first
     std::string m_encoding;
     std::size_t m_route = 0;  // depth of the open rte
     SegmentQueue m_tracks;
@@ -320,6 +318,39 @@ ReadResult ReadGpx(const ReaderContext& context, std::size_t pointHint, Scan sca
 
 }  // namespace
 
+namespace {
+
+bool IsDigitAt(std::string_view text, std::size_t i)
+{
+    return text[i] >= '0' && text[i] <= '9';
+}
+
+int TwoDigits(std::string_view text, std::size_t i)
+{
+    return (text[i] - '0') * 10 + (text[i + 1] - '0');
+}
+
+// "YYYY-MM-DDThh:mm:" as nearly every writer starts a time, read at fixed places.
+bool FixedIsoStart(std::string_view text, std::int64_t& year, std::int64_t& month, std::int64_t& day,
+                   std::int64_t& hour, std::int64_t& minute)
+{
+    constexpr std::string_view Layout = "dddd-dd-ddTdd:dd:";
+    if (text.size() < Layout.size())
+        return false;
+    for (std::size_t i = 0; i < Layout.size(); ++i) {
+        if (Layout[i] == 'd' ? !IsDigitAt(text, i) : text[i] != Layout[i])
+            return false;
+    }
+    year = TwoDigits(text, 0) * 100 + TwoDigits(text, 2);
+    month = TwoDigits(text, 5);
+    day = TwoDigits(text, 8);
+    hour = TwoDigits(text, 11);
+    minute = TwoDigits(text, 14);
+    return true;
+}
+
+}  // namespace
+
 std::optional<double> ParseIsoTime(std::string_view text)
 {
     std::size_t i = 0;
@@ -341,10 +372,21 @@ std::optional<double> ParseIsoTime(std::string_view text)
         return true;
     };
     std::int64_t year, month, day, hour, minute;
-    if (!number(year) || !separator('-') || !number(month) || !separator('-') || !number(day) || !separator('T')
-        || !number(hour) || !separator(':') || !number(minute) || !separator(':'))
+    if (FixedIsoStart(text, year, month, day, hour, minute)) {
+        i = 17;
+    } else if (!number(year) || !separator('-') || !number(month) || !separator('-') || !number(day)
+               || !separator('T') || !number(hour) || !separator(':') || !number(minute) || !separator(':')) {
         return std::nullopt;
-    const double seconds = LeadingDouble(text.substr(i));
+    }
+    // Two digits of whole seconds and then no number character ("ssZ", "ss+08:00") are read
+    // directly; they are what the general reading gives.
+    double seconds;
+    const std::size_t after = i + 2;
+    if (after <= text.size() && IsDigitAt(text, i) && IsDigitAt(text, i + 1)
+        && (after == text.size() || (!IsDigitAt(text, after) && text[after] != '.' && text[after] != 'e' && text[after] != 'E')))
+        seconds = TwoDigits(text, i);
+    else
+        seconds = LeadingDouble(text.substr(i));
     // The range of the calendar conversion: years 100 to 9999, real dates, a time of day.
     if (!(seconds >= 0 && seconds < 60) || year < 100 || year > 9999 || month < 1 || month > 12 || day < 1
         || day > DaysInMonth(year, static_cast<int>(month)) || hour > 23 || minute > 59)
@@ -360,9 +402,9 @@ std::optional<LatLon> ReadLatLonAttributes(std::span<const XmlAttribute> attribu
 {
     std::optional<std::string_view> lat, lon;
     for (const XmlAttribute& a : attributes) {
-        if (a.Name == "lat")
+        if (SameName(a.Name, "lat"))
             lat = a.Value;
-        else if (a.Name == "lon")
+        else if (SameName(a.Name, "lon"))
             lon = a.Value;
     }
     if (!lat || !lon || !StartsWithNumber(*lat) || !StartsWithNumber(*lon))

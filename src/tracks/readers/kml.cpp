@@ -103,7 +103,7 @@ public:
         f.Coords.clear();
         f.Started = false;
         const bool inPlacemark = parent && (parent->Kind == Node::Placemark || parent->Kind == Node::Multi);
-        if (e.Name == "Placemark") {
+        if (SameName(e.Name, "Placemark")) {
             f.Kind = Node::Placemark;
             f.Element = m_queue.Open();
             f.Placemark = depth;
@@ -112,16 +112,16 @@ public:
                 f.Kind = Node::Name;
             else if (SameNameNoCase(e.Name, "LineString"))
                 f.Kind = Node::LineString;
-            else if (SameNameNoCase(e.Name, "MultiGeometry") || e.Name == "gx:MultiTrack")
+            else if (SameNameNoCase(e.Name, "MultiGeometry") || SameName(e.Name, "gx:MultiTrack"))
                 f.Kind = Node::Multi;
-            else if (e.Name == "gx:Track")
+            else if (SameName(e.Name, "gx:Track"))
                 f.Kind = Node::GxTrack;
-        } else if (parent && parent->Kind == Node::LineString && e.Name == "coordinates") {
+        } else if (parent && parent->Kind == Node::LineString && SameName(e.Name, "coordinates")) {
             f.Kind = Node::Coordinates;
         } else if (parent && parent->Kind == Node::GxTrack) {
-            if (e.Name == "when")
+            if (SameName(e.Name, "when"))
                 f.Kind = Node::When;
-            else if (e.Name == "gx:coord")
+            else if (SameName(e.Name, "gx:coord"))
                 f.Kind = Node::GxCoord;
         }
         if (Collects(f.Kind))

@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdint>
@@ -23,33 +24,71 @@ constexpr std::size_t MaxElementDepth = 256;
 // bounds the memory and the rescanning that a token split over many pieces costs.
 constexpr std::size_t MaxHeldBytes = 16 << 20;
 
-bool IsSpace(char c)
+// Character classes of the markup, looked up once per byte.
+// ValueStopClass: what ends or changes the reading of an attribute value.
+enum : std::uint8_t { SpaceClass = 1, NameStartClass = 2, NameClass = 4, ValueStopClass = 8 };
+
+constexpr std::array<std::uint8_t, 256> CharClasses = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (int c = 0; c < 256; ++c) {
+        const bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
+        const bool name = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
+        const bool space = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+        const bool valueStop = space || c == '"' || c == '\'' || c == '<' || c == '&';
+        classes[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(
+            (space ? SpaceClass : 0) | (start ? NameStartClass : 0) | (name ? NameClass : 0) | (valueStop ? ValueStopClass : 0));
+    }
+    return classes;
+}();
+
+bool HasClass(char c, std::uint8_t mask)
 {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    return (CharClasses[static_cast<unsigned char>(c)] & mask) != 0;
 }
 
-// What makes a text run or an attribute value need decoding. A plain loop: find_first_of
-// costs one memchr call per character.
+bool IsSpace(char c)
+{
+    return HasClass(c, SpaceClass);
+}
+
+bool IsNameStart(char c)
+{
+    return HasClass(c, NameStartClass);
+}
+
+bool IsNameChar(char c)
+{
+    return HasClass(c, NameClass);
+}
+
+// Whether any byte of word equals the byte that repeated fills.
+bool HasByte(std::uint64_t word, std::uint64_t repeated)
+{
+    const std::uint64_t x = word ^ repeated;
+    return ((x - 0x0101010101010101ULL) & ~x & 0x8080808080808080ULL) != 0;
+}
+
+// What makes a text run or an attribute value need decoding: a reference, a CR, and in a value
+// a tab or a line feed. Text runs (a whole coordinates list) are checked a word at a time.
 bool NeedsDecoding(std::string_view text, bool attribute)
 {
-    for (char c : text) {
+    std::size_t i = 0;
+    if (!attribute) {
+        constexpr std::uint64_t Amp = 0x2626262626262626ULL, Cr = 0x0D0D0D0D0D0D0D0DULL;
+        for (; i + 8 <= text.size(); i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, 8);
+            if (HasByte(word, Amp) || HasByte(word, Cr))
+                return true;
+        }
+    }
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
         if (c == '&' || c == '\r' || (attribute && (c == '\t' || c == '\n')))
             return true;
     }
     return false;
 }
-
-bool IsNameStart(char c)
-{
-    const auto u = static_cast<unsigned char>(c);
-    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u == '_' || u == ':' || u >= 0x80;
-}
-
-bool IsNameChar(char c)
-{
-    return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
-
 
 // A character reference body ("#65", "#x41") as a code point; 0 when it is not a legal one.
 char32_t CharacterReference(std::string_view body)
@@ -132,7 +171,7 @@ bool HasDuplicateName(std::span<const XmlAttribute> attributes, std::vector<std:
     if (attributes.size() <= PairwiseLimit) {
         for (std::size_t i = 0; i < attributes.size(); ++i) {
             for (std::size_t j = 0; j < i; ++j) {
-                if (attributes[i].Name == attributes[j].Name)
+                if (SameName(attributes[i].Name, attributes[j].Name))
                     return true;
             }
         }
@@ -249,14 +288,25 @@ void XmlScanner::CheckUtf8(std::string_view bytes)
     std::size_t i = 0;
     const std::size_t n = bytes.size();
     while (m_utf8Valid && i < n) {
-        // Runs of ASCII, the bulk of any track file, eight bytes at a time.
-        if (m_utf8Pending == 0 && i + 8 <= n) {
-            std::uint64_t word;
-            std::memcpy(&word, bytes.data() + i, 8);
-            if ((word & 0x8080808080808080ULL) == 0) {
-                i += 8;
-                continue;
+        // Runs of ASCII, the bulk of any track file, 32 bytes at a time.
+        if (m_utf8Pending == 0) {
+            while (i + 32 <= n) {
+                std::uint64_t words[4];
+                std::memcpy(words, bytes.data() + i, 32);
+                if (((words[0] | words[1] | words[2] | words[3]) & 0x8080808080808080ULL) != 0)
+                    break;
+                i += 32;
             }
+            if (i + 8 <= n) {
+                std::uint64_t word;
+                std::memcpy(&word, bytes.data() + i, 8);
+                if ((word & 0x8080808080808080ULL) == 0) {
+                    i += 8;
+                    continue;
+                }
+            }
+            if (i == n)
+                break;
         }
         const auto c = static_cast<unsigned char>(bytes[i++]);
         if (m_utf8Pending > 0) {
@@ -352,7 +402,7 @@ XmlScanner::Step XmlScanner::Markup(std::string_view buf, std::size_t& pos, bool
         return Step::Done;
     }
     if (const int cdata = StartsWith(buf, pos, "<![CDATA["); cdata != 0) {
-        if (m_open.empty())
+        if (OpenCount() == 0)
             return Step::Error;
         if (cdata < 0)
             return more;
@@ -499,15 +549,24 @@ XmlScanner::Step XmlScanner::StartTag(std::string_view buf, std::size_t& pos, bo
         const char quote = buf[p];
         if (quote != '"' && quote != '\'')
             return Step::Error;
-        const std::size_t close = buf.find(quote, p + 1);
-        if (close == std::string_view::npos)
-            return more;
-        const std::string_view raw = buf.substr(p + 1, close - p - 1);
-        if (raw.find('<') != std::string_view::npos)
-            return Step::Error;
-        if (NeedsDecoding(raw, true))
+        // One pass to the closing quote: a value holds no '<' whatever follows.
+        std::size_t close = p + 1;
+        bool decode = false;
+        for (;; ++close) {
+            while (close < n && !HasClass(buf[close], ValueStopClass))
+                ++close;
+            if (close == n)
+                return more;
+            const char c = buf[close];
+            if (c == quote)
+                break;
+            if (c == '<')
+                return Step::Error;
+            decode = decode || (c != '"' && c != '\'' && c != ' ');
+        }
+        if (decode)
             ++needDecoding;
-        m_attributes.push_back({attributeName, raw});
+        m_attributes.push_back({attributeName, buf.substr(p + 1, close - p - 1)});
         p = close + 1;
     }
 
@@ -525,20 +584,23 @@ XmlScanner::Step XmlScanner::StartTag(std::string_view buf, std::size_t& pos, bo
         }
     }
 
-    if (!empty && m_open.size() >= MaxElementDepth)
+    const std::size_t open = OpenCount();
+    if (!empty && open >= MaxElementDepth)
         return Step::Error;
-    if (m_open.empty()) {
+    if (open == 0) {
         if (m_rootSeen)
             return Step::Error;  // a second root element
         m_rootSeen = true;
     }
-    const int depth = static_cast<int>(m_open.size());
-    const std::string_view parent = m_open.empty() ? std::string_view{} : std::string_view(m_open.back());
+    const int depth = static_cast<int>(open);
+    const std::string_view parent = open == 0 ? std::string_view{} : InnermostName();
     m_handler.StartElement(XmlElement{name, parent, depth, m_attributes});
-    if (empty)
+    if (empty) {
         m_handler.EndElement(name, depth);
-    else
-        m_open.emplace_back(name);
+    } else {
+        m_openStarts.push_back(static_cast<std::uint32_t>(m_openNames.size()));
+        m_openNames.append(name);
+    }
     pos = p;
     return Step::Done;
 }
@@ -555,18 +617,19 @@ XmlScanner::Step XmlScanner::EndTag(std::string_view buf, std::size_t& pos, bool
         ++p;
     if (p == n)
         return more;
-    if (buf[p] != '>' || name.empty() || m_open.empty() || m_open.back() != name)
+    if (buf[p] != '>' || name.empty() || OpenCount() == 0 || !SameName(InnermostName(), name))
         return Step::Error;
-    const int depth = static_cast<int>(m_open.size()) - 1;
+    const int depth = static_cast<int>(OpenCount()) - 1;
     m_handler.EndElement(name, depth);
-    m_open.pop_back();
+    m_openNames.resize(m_openStarts.back());
+    m_openStarts.pop_back();
     pos = p + 1;
     return Step::Done;
 }
 
 bool XmlScanner::CharacterData(std::string_view run)
 {
-    if (m_open.empty()) {
+    if (OpenCount() == 0) {
         // Outside the root only white space may stand.
         return std::all_of(run.begin(), run.end(), IsSpace);
     }
@@ -620,7 +683,7 @@ bool XmlScanner::Decode(std::string_view raw, bool attribute, std::string& out)
 
 bool XmlScanner::Finish()
 {
-    return m_rootSeen && m_open.empty() && m_skipUntil.empty() && !m_inCdata;
+    return m_rootSeen && OpenCount() == 0 && m_skipUntil.empty() && !m_inCdata;
 }
 
 bool ScanXmlText(std::string_view bytes, XmlHandler& handler)

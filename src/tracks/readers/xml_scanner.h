@@ -7,6 +7,7 @@
 // grow beyond the file.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -75,10 +76,17 @@ private:
     bool Decode(std::string_view raw, bool attribute, std::string& out);
     bool Finish();
     void CheckUtf8(std::string_view bytes);
+    std::size_t OpenCount() const { return m_openStarts.size(); }
+    std::string_view InnermostName() const
+    {
+        return std::string_view(m_openNames).substr(m_openStarts.back());
+    }
 
     XmlHandler& m_handler;
     std::string m_carry;                    // unscanned tail of the previous piece
-    std::vector<std::string> m_open;        // names of the open elements, root first
+    // Names of the open elements, root first, end to end in one string: no allocation per element.
+    std::string m_openNames;
+    std::vector<std::uint32_t> m_openStarts;  // where each name begins in m_openNames
     std::vector<XmlAttribute> m_attributes;
     std::vector<std::string> m_decoded;     // attribute values that needed decoding
     std::vector<std::string_view> m_names;  // attribute names, sorted for the duplicate check
@@ -100,6 +108,18 @@ private:
 // or is not well-formed.
 bool ScanXmlText(std::string_view bytes, XmlHandler& handler);
 bool ScanXmlFile(const std::string& path, XmlHandler& handler);
+
+// Exact equality of names, in place: most are a few bytes, for which a library call costs more.
+inline bool SameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
 
 // ASCII case-insensitive equality, as the DOM's child-name comparisons use.
 bool SameNameNoCase(std::string_view a, std::string_view b);
