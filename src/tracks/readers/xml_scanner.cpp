@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstdint>
@@ -59,6 +60,37 @@ bool IsNameStart(char c)
 bool IsNameChar(char c)
 {
     return HasClass(c, NameClass);
+}
+
+// The end of the name whose first byte is before p.
+std::size_t NameEnd(const char* b, std::size_t p, std::size_t n)
+{
+    while (p < n && IsNameChar(b[p]))
+        ++p;
+    return p;
+}
+
+// The first byte from p on that may end or change an attribute value: a quote, '<', '&' or
+// white space; a word at a time, where any byte below '(' stops as well.
+std::size_t ValueStop(const char* b, std::size_t p, std::size_t n)
+{
+    constexpr std::uint64_t Ones = 0x0101010101010101ULL, Highs = 0x8080808080808080ULL;
+    for (; p + 8 <= n; p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, b + p, 8);
+        const std::uint64_t less = (word - Ones * '(') & ~word & Highs;
+        const std::uint64_t x = word ^ (Ones * '<');
+        const std::uint64_t lt = (x - Ones) & ~x & Highs;
+        // Borrows may mark bytes after the first marked one, never before it.
+        if (const std::uint64_t stops = less | lt; stops != 0) {
+            if constexpr (std::endian::native == std::endian::little)
+                return p + static_cast<std::size_t>(std::countr_zero(stops)) / 8;
+            break;
+        }
+    }
+    while (p < n && !HasClass(b[p], ValueStopClass))
+        ++p;
+    return p;
 }
 
 // Whether any byte of word equals the byte that repeated fills.
@@ -341,8 +373,20 @@ std::size_t XmlScanner::Scan(std::string_view buf, bool last)
                 return pos;
             continue;
         }
-        const void* lt = std::memchr(buf.data() + pos, '<', n - pos);
-        const std::size_t end = lt ? static_cast<std::size_t>(static_cast<const char*>(lt) - buf.data()) : n;
+        // Most runs between tags are a line end or a short value: looked at in place before
+        // the library's search takes over.
+        const char* lt = nullptr;
+        constexpr std::size_t ShortRun = 16;
+        const std::size_t shortEnd = std::min(n, pos + ShortRun);
+        for (std::size_t i = pos; i < shortEnd; ++i) {
+            if (buf[i] == '<') {
+                lt = buf.data() + i;
+                break;
+            }
+        }
+        if (!lt && shortEnd < n)
+            lt = static_cast<const char*>(std::memchr(buf.data() + shortEnd, '<', n - shortEnd));
+        const std::size_t end = lt ? static_cast<std::size_t>(lt - buf.data()) : n;
         std::size_t stop = end;
         if (!lt && !last) {
             // Keep back what the next piece may complete: a reference, or the CR of a CR LF.
@@ -497,76 +541,74 @@ XmlScanner::Step XmlScanner::Doctype(std::string_view buf, std::size_t& pos, boo
 XmlScanner::Step XmlScanner::StartTag(std::string_view buf, std::size_t& pos, bool last)
 {
     const Step more = last ? Step::Error : Step::NeedMore;
+    const char* const b = buf.data();
     const std::size_t n = buf.size();
     std::size_t p = pos + 1;
-    if (!IsNameStart(buf[p]))
+    if (!IsNameStart(b[p]))
         return Step::Error;
-    while (p < n && IsNameChar(buf[p]))
-        ++p;
+    p = NameEnd(b, p + 1, n);
     if (p == n)
         return more;
-    const std::string_view name = buf.substr(pos + 1, p - pos - 1);
+    const std::string_view name(b + pos + 1, p - pos - 1);
 
     m_attributes.clear();
     std::size_t needDecoding = 0;
     bool empty = false;
     for (;;) {
         const std::size_t blankAt = p;
-        while (p < n && IsSpace(buf[p]))
+        while (p < n && IsSpace(b[p]))
             ++p;
         if (p == n)
             return more;
-        if (buf[p] == '>') {
+        if (b[p] == '>') {
             ++p;
             break;
         }
-        if (buf[p] == '/') {
+        if (b[p] == '/') {
             if (p + 1 == n)
                 return more;
-            if (buf[p + 1] != '>')
+            if (b[p + 1] != '>')
                 return Step::Error;
             p += 2;
             empty = true;
             break;
         }
-        if (p == blankAt || !IsNameStart(buf[p]))
+        if (p == blankAt || !IsNameStart(b[p]))
             return Step::Error;
         const std::size_t nameAt = p;
-        while (p < n && IsNameChar(buf[p]))
-            ++p;
-        const std::string_view attributeName = buf.substr(nameAt, p - nameAt);
-        while (p < n && IsSpace(buf[p]))
+        p = NameEnd(b, p + 1, n);
+        const std::string_view attributeName(b + nameAt, p - nameAt);
+        while (p < n && IsSpace(b[p]))
             ++p;
         if (p == n)
             return more;
-        if (buf[p] != '=')
+        if (b[p] != '=')
             return Step::Error;
         ++p;
-        while (p < n && IsSpace(buf[p]))
+        while (p < n && IsSpace(b[p]))
             ++p;
         if (p == n)
             return more;
-        const char quote = buf[p];
+        const char quote = b[p];
         if (quote != '"' && quote != '\'')
             return Step::Error;
         // One pass to the closing quote: a value holds no '<' whatever follows.
         std::size_t close = p + 1;
         bool decode = false;
         for (;; ++close) {
-            while (close < n && !HasClass(buf[close], ValueStopClass))
-                ++close;
+            close = ValueStop(b, close, n);
             if (close == n)
                 return more;
-            const char c = buf[close];
+            const char c = b[close];
             if (c == quote)
                 break;
             if (c == '<')
                 return Step::Error;
-            decode = decode || (c != '"' && c != '\'' && c != ' ');
+            decode = decode || c == '&' || c == '\t' || c == '\n' || c == '\r';
         }
         if (decode)
             ++needDecoding;
-        m_attributes.push_back({attributeName, buf.substr(p + 1, close - p - 1)});
+        m_attributes.push_back({attributeName, std::string_view(b + p + 1, close - p - 1)});
         p = close + 1;
     }
 
@@ -609,16 +651,23 @@ XmlScanner::Step XmlScanner::EndTag(std::string_view buf, std::size_t& pos, bool
 {
     const Step more = last ? Step::Error : Step::NeedMore;
     const std::size_t n = buf.size();
+    if (OpenCount() == 0)
+        return Step::Error;
+    // The only name that may follow is the innermost open one: compared in place, not scanned.
+    const std::string_view name = InnermostName();
     std::size_t p = pos + 2;
-    while (p < n && IsNameChar(buf[p]))
-        ++p;
-    const std::string_view name = buf.substr(pos + 2, p - pos - 2);
+    const std::size_t have = std::min(n - p, name.size());
+    if (!SameName(buf.substr(p, have), name.substr(0, have)))
+        return Step::Error;
+    if (have < name.size())
+        return more;
+    p += name.size();
     while (p < n && IsSpace(buf[p]))
         ++p;
     if (p == n)
         return more;
-    if (buf[p] != '>' || name.empty() || OpenCount() == 0 || !SameName(InnermostName(), name))
-        return Step::Error;
+    if (buf[p] != '>')
+        return Step::Error;  // a longer name, or anything else
     const int depth = static_cast<int>(OpenCount()) - 1;
     m_handler.EndElement(name, depth);
     m_openNames.resize(m_openStarts.back());
