@@ -379,20 +379,25 @@ std::optional<double> ParseIsoTime(std::string_view text)
         return std::nullopt;
     }
     // Two digits of whole seconds and then no number character ("ssZ", "ss+08:00") are read
-    // directly; they are what the general reading gives.
-    double seconds;
+    // directly, in integers; they are what the general reading gives.
+    std::int64_t whole, milliseconds = 0;
     const std::size_t after = i + 2;
     if (after <= text.size() && IsDigitAt(text, i) && IsDigitAt(text, i + 1)
-        && (after == text.size() || (!IsDigitAt(text, after) && text[after] != '.' && text[after] != 'e' && text[after] != 'E')))
-        seconds = TwoDigits(text, i);
-    else
-        seconds = LeadingDouble(text.substr(i));
+        && (after == text.size() || (!IsDigitAt(text, after) && text[after] != '.' && text[after] != 'e' && text[after] != 'E'))) {
+        whole = TwoDigits(text, i);
+        if (whole >= 60)
+            return std::nullopt;
+    } else {
+        const double seconds = LeadingDouble(text.substr(i));
+        if (!(seconds >= 0 && seconds < 60))
+            return std::nullopt;
+        whole = static_cast<std::int64_t>(seconds);
+        milliseconds = static_cast<std::int64_t>((seconds - static_cast<double>(whole)) * 1000 + 0.5);
+    }
     // The range of the calendar conversion: years 100 to 9999, real dates, a time of day.
-    if (!(seconds >= 0 && seconds < 60) || year < 100 || year > 9999 || month < 1 || month > 12 || day < 1
+    if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1
         || day > DaysInMonth(year, static_cast<int>(month)) || hour > 23 || minute > 59)
         return std::nullopt;
-    const auto whole = static_cast<std::int64_t>(seconds);
-    const auto milliseconds = static_cast<std::int64_t>((seconds - static_cast<double>(whole)) * 1000 + 0.5);
     const std::int64_t days = DaysFromCivil(year, static_cast<int>(month), static_cast<int>(day));
     const double result = static_cast<double>(days * 86400 + hour * 3600 + minute * 60 + whole);
     return milliseconds != 0 ? result + static_cast<double>(milliseconds) / 1000 : result;

@@ -122,7 +122,21 @@ inline bool SameName(std::string_view a, std::string_view b)
 }
 
 // ASCII case-insensitive equality, as the DOM's child-name comparisons use.
-bool SameNameNoCase(std::string_view a, std::string_view b);
+inline bool SameNameNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
 
 // Text of a document in the given encoding as UTF-8. The markup, numbers and times of the
 // encodings in use are ASCII and pass through the scanner as they are; names are converted
