@@ -162,6 +162,14 @@ TEST(ReadTextFile, DecodesByteOrderMarks)
             while (reader.Next(got))
                 joined += got;
             EXPECT_EQ(joined, expected) << c.name << " piece " << piece;
+            // Lines held across pieces in the reader's buffer, decoded or not.
+            FileLines lines(piece);
+            ASSERT_TRUE(lines.Open(file.Path()));
+            std::vector<std::string> gotLines;
+            std::string_view line;
+            while (lines.Next(line))
+                gotLines.emplace_back(line);
+            EXPECT_EQ(gotLines, (std::vector<std::string>{"纬度 1", "\xF0\x9F\x98\x80"})) << c.name << " piece " << piece;
         }
     }
 }

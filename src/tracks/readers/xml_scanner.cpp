@@ -15,7 +15,6 @@
 namespace tolvex {
 namespace {
 
-constexpr std::size_t ChunkBytes = 1 << 20;
 // Longest reference worth waiting for at the end of a piece ("&#x10FFFF;" and the like).
 constexpr std::size_t MaxReferenceLength = 32;
 // Deeper documents are refused, as the DOM we replace refuses them; it also bounds the work
@@ -731,9 +730,9 @@ bool ScanXmlText(std::string_view bytes, XmlHandler& handler)
     return scanner.Feed(bytes, true);
 }
 
-bool ScanXmlFile(const std::string& path, XmlHandler& handler)
+bool ScanXmlFile(const std::string& path, XmlHandler& handler, std::size_t pieceBytes)
 {
-    TextFileReader file(ChunkBytes);
+    TextFileReader file(pieceBytes);
     if (!file.Open(path))
         return false;
     XmlScanner scanner(handler);

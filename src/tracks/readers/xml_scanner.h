@@ -107,7 +107,8 @@ private:
 // markup of the encodings in use for track files is ASCII). False when the file cannot be read
 // or is not well-formed.
 bool ScanXmlText(std::string_view bytes, XmlHandler& handler);
-bool ScanXmlFile(const std::string& path, XmlHandler& handler);
+// The file is read pieceBytes at a time.
+bool ScanXmlFile(const std::string& path, XmlHandler& handler, std::size_t pieceBytes = std::size_t{1} << 20);
 
 // Exact equality of names, in place: most are a few bytes, for which a library call costs more.
 inline bool SameName(std::string_view a, std::string_view b)
