@@ -315,8 +315,14 @@ static std::size_t NumberStart(std::string_view text, bool& negative)
 // Adds the decimal digits at p to value and returns the first byte that is not one.
 static const char* AccumulateDigits(const char* p, const char* end, std::uint64_t& value)
 {
-    for (; p != end && IsDigit(*p); ++p)
-        value = value * 10 + static_cast<std::uint64_t>(*p - '0');
+    std::uint64_t v = value;
+    for (; p != end; ++p) {
+        const auto digit = static_cast<std::uint64_t>(static_cast<unsigned char>(*p)) - '0';
+        if (digit > 9)
+            break;
+        v = v * 10 + digit;
+    }
+    value = v;
     return p;
 }
 
