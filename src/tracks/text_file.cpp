@@ -326,8 +326,9 @@ static const char* AccumulateDigits(const char* p, const char* end, std::uint64_
     return p;
 }
 
-double LeadingDouble(std::string_view text)
+double LeadingDouble(std::string_view text, std::size_t& used)
 {
+    used = 0;
     const char* p = text.data();
     const char* const end = p + text.size();
     while (p != end && IsBlank(*p))
@@ -350,6 +351,7 @@ double LeadingDouble(std::string_view text)
     }
     if (digits == 0)
         return 0;
+    used = static_cast<std::size_t>(p - text.data());
     // Up to 15 digits without an exponent (every coordinate of a track file): the digits and the
     // power of ten are exact doubles, so one division rounds as the library's reading does.
     static constexpr double Pow10[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
@@ -367,6 +369,7 @@ double LeadingDouble(std::string_view text)
             while (q != end && IsDigit(*q))
                 ++q;
             p = q;
+            used = static_cast<std::size_t>(p - text.data());
         }
     }
     double value = 0;
@@ -379,6 +382,12 @@ double LeadingDouble(std::string_view text)
         value = tiny ? 0.0 : HUGE_VAL;
     }
     return negative ? -value : value;
+}
+
+double LeadingDouble(std::string_view text)
+{
+    std::size_t used;
+    return LeadingDouble(text, used);
 }
 
 int LeadingInt(std::string_view text)

@@ -107,6 +107,8 @@ void AppendUtf8(std::string& out, char32_t c);
 std::string DecodeUtf16(std::string_view bytes, bool bigEndian);
 
 double LeadingDouble(std::string_view text);  // as _wtof
+// The same, and how many characters the number took, blanks and sign included (0 for none).
+double LeadingDouble(std::string_view text, std::size_t& used);
 int LeadingInt(std::string_view text);        // as _wtoi (saturates at the int range)
 
 }  // namespace tolvex

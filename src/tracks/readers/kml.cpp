@@ -271,7 +271,15 @@ std::size_t KmlCoordinateScanner::Run(std::string_view c, bool last, const AddPo
 {
     const std::size_t size = c.size();
     std::size_t n = 0;
-    auto number = [&] { return LeadingDouble(c.substr(n, NumberWindow)); };
+    std::size_t used = 0;
+    auto number = [&] { return LeadingDouble(c.substr(n, NumberWindow), used); };
+    // A number that began with no blank is skipped with its token: none of its characters ends one.
+    auto skippedWithNumber = [&] {
+        if (used == 0 || IsXmlSpace(c[n]) || c[n] == '\v' || c[n] == '\f')
+            return false;
+        n += used;
+        return true;
+    };
     auto windowCut = [&] { return !last && size - n < NumberWindow; };
     auto skipBlanks = [&] {
         while (n < size && c[n] == ' ')
@@ -294,6 +302,7 @@ std::size_t KmlCoordinateScanner::Run(std::string_view c, bool last, const AddPo
             if (windowCut())
                 return n;
             m_longitude = number();
+            skippedWithNumber();
             m_state = State::LongitudeToken;
             [[fallthrough]];
         case State::LongitudeToken:
@@ -319,6 +328,7 @@ std::size_t KmlCoordinateScanner::Run(std::string_view c, bool last, const AddPo
             if (windowCut())
                 return n;
             m_latitude = number();
+            skippedWithNumber();
             m_state = State::LatitudeToken;
             [[fallthrough]];
         case State::LatitudeToken:
@@ -340,6 +350,10 @@ std::size_t KmlCoordinateScanner::Run(std::string_view c, bool last, const AddPo
             if (windowCut())
                 return n;
             Emit(number(), add);
+            if (skippedWithNumber()) {
+                m_state = State::AltitudeToken;  // no blank before it, so none to skip after
+                continue;
+            }
             m_state = State::AltitudeBlanks;
             [[fallthrough]];
         case State::AltitudeBlanks:
