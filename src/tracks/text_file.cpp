@@ -326,9 +326,13 @@ static const char* AccumulateDigits(const char* p, const char* end, std::uint64_
     return p;
 }
 
-double LeadingDouble(std::string_view text, std::size_t& used)
+// Both readings below are this one, made twice by the compiler: the count costs the common
+// reading nothing.
+template <bool Count>
+static double ReadLeadingDouble(std::string_view text, std::size_t& used)
 {
-    used = 0;
+    if constexpr (Count)
+        used = 0;
     const char* p = text.data();
     const char* const end = p + text.size();
     while (p != end && IsBlank(*p))
@@ -351,7 +355,8 @@ double LeadingDouble(std::string_view text, std::size_t& used)
     }
     if (digits == 0)
         return 0;
-    used = static_cast<std::size_t>(p - text.data());
+    if constexpr (Count)
+        used = static_cast<std::size_t>(p - text.data());
     // Up to 15 digits without an exponent (every coordinate of a track file): the digits and the
     // power of ten are exact doubles, so one division rounds as the library's reading does.
     static constexpr double Pow10[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
@@ -369,7 +374,8 @@ double LeadingDouble(std::string_view text, std::size_t& used)
             while (q != end && IsDigit(*q))
                 ++q;
             p = q;
-            used = static_cast<std::size_t>(p - text.data());
+            if constexpr (Count)
+                used = static_cast<std::size_t>(p - text.data());
         }
     }
     double value = 0;
@@ -386,8 +392,13 @@ double LeadingDouble(std::string_view text, std::size_t& used)
 
 double LeadingDouble(std::string_view text)
 {
-    std::size_t used;
-    return LeadingDouble(text, used);
+    std::size_t unused = 0;
+    return ReadLeadingDouble<false>(text, unused);
+}
+
+double LeadingDouble(std::string_view text, std::size_t& used)
+{
+    return ReadLeadingDouble<true>(text, used);
 }
 
 int LeadingInt(std::string_view text)
