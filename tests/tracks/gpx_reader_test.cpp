@@ -76,6 +76,8 @@ TEST(LatLonAttributes, MissingOrUnreadableValuesGiveNothing)
         {{{"lat", "north"}, {"lon", "11"}}, std::nullopt, std::nullopt},
         {{{"lat", "1e999"}, {"lon", "11"}}, HUGE_VAL, 11},
         {{{"LAT", "1"}, {"lon", "11"}}, std::nullopt, std::nullopt},
+        {{{"lat", "1"}, {"lon", "+."}}, std::nullopt, std::nullopt},
+        {{{"lat", "\v+.5e1"}, {"lon", "2."}}, 5, 2},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const std::optional<LatLon> got = ReadLatLonAttributes(cases[i].Attributes);

@@ -272,17 +272,6 @@ private:
     SegmentQueue m_routes;
 };
 
-// Leading blanks, an optional sign, then a digit or a point and a digit.
-bool StartsWithNumber(std::string_view text)
-{
-    text = TrimBlanks(text);
-    if (!text.empty() && (text.front() == '+' || text.front() == '-'))
-        text.remove_prefix(1);
-    if (!text.empty() && text.front() == '.')
-        text.remove_prefix(1);
-    return !text.empty() && text.front() >= '0' && text.front() <= '9';
-}
-
 template <typename Scan>
 ReadResult ReadGpx(const ReaderContext& context, std::size_t pointHint, Scan scan)
 {
@@ -412,10 +401,15 @@ std::optional<LatLon> ReadLatLonAttributes(std::span<const XmlAttribute> attribu
         else if (SameName(a.Name, "lon"))
             lon = a.Value;
     }
-    if (!lat || !lon || !StartsWithNumber(*lat) || !StartsWithNumber(*lon))
+    if (!lat || !lon)
         return std::nullopt;
-    // A position off the globe is left to the builder, which counts what it drops.
-    return LatLon{LeadingDouble(*lat), LeadingDouble(*lon)};
+    // Each must start with a number (after blanks and a sign); a position off the globe is left
+    // to the builder, which counts what it drops.
+    std::size_t latUsed = 0, lonUsed = 0;
+    const LatLon at{LeadingDouble(*lat, latUsed), LeadingDouble(*lon, lonUsed)};
+    if (latUsed == 0 || lonUsed == 0)
+        return std::nullopt;
+    return at;
 }
 
 ReadResult ReadGpxText(std::string_view bytes, const ReaderContext& context)
