@@ -1,4 +1,4 @@
-// Loading GPX, KML and .trk files at scale. With "--write DIR" the program only writes the large
+// Loading GPX, KML, .plt and .trk files at scale. With "--write DIR" the program only writes the large
 // files (a million points each) that bench/readers_vs_gpsbabel.sh feeds to tolvex and to gpsbabel.
 #include <benchmark/benchmark.h>
 
@@ -150,6 +150,13 @@ void LoadKml(benchmark::State& state)
          100000);
 }
 BENCHMARK(LoadKml)->Unit(benchmark::kMillisecond);
+
+void LoadPlt(benchmark::State& state)
+{
+    Load(state, tolvex::ReadPltFile, BenchFile("100k.plt", [](const std::string& p) { WritePlt(p, 100000); }),
+         100000);
+}
+BENCHMARK(LoadPlt)->Unit(benchmark::kMillisecond);
 
 void LoadTrk(benchmark::State& state)
 {

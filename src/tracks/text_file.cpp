@@ -97,44 +97,65 @@ bool TextFileReader::Open(const std::string& path)
     return m_fd >= 0;
 }
 
-bool TextFileReader::Next(std::string_view& piece)
+long TextFileReader::ReadAt(std::size_t at)
 {
-    if (m_fd < 0 || m_failed)
+    if (m_raw.size() < at + m_pieceBytes)
+        m_raw.resize(at + m_pieceBytes);  // once, or when a long token is kept: not zeroed per piece
+    ssize_t n;
+    do
+        n = ::read(m_fd, m_raw.data() + at, m_pieceBytes);
+    while (n < 0 && errno == EINTR);
+    if (n < 0)
+        m_failed = true;
+    return static_cast<long>(n);
+}
+
+std::string_view TextFileReader::Piece() const
+{
+    if (m_encoding == Encoding::Utf16Le || m_encoding == Encoding::Utf16Be)
+        return m_decoded;
+    return std::string_view(m_raw).substr(m_begin, m_end - m_begin);
+}
+
+bool TextFileReader::Next(std::string_view& piece, std::size_t keep)
+{
+    if (m_fd < 0 || m_failed) {
+        piece = {};
         return false;
-    // UTF-16 keeps back an odd byte or a high surrogate that the next piece completes.
-    std::size_t kept = 0;
-    if (m_encoding == Encoding::Utf16Le || m_encoding == Encoding::Utf16Be) {
-        kept = m_raw.size();
+    }
+    const std::string_view last = Piece();
+    keep = std::min(keep, last.size());
+    const bool utf16 = m_encoding == Encoding::Utf16Le || m_encoding == Encoding::Utf16Be;
+    if (utf16) {
+        m_decoded.erase(0, m_decoded.size() - keep);
     } else {
-        m_raw.clear();
+        std::memmove(m_raw.data(), last.data() + last.size() - keep, keep);
+        m_begin = 0;
+        m_end = keep;
     }
     for (;;) {
-        m_raw.resize(kept + m_pieceBytes);
-        ssize_t n;
-        do
-            n = ::read(m_fd, m_raw.data() + kept, m_pieceBytes);
-        while (n < 0 && errno == EINTR);
+        // UTF-16 keeps back an odd byte or a high surrogate that the next piece completes.
+        const long n = ReadAt(m_end);
         if (n < 0) {
-            m_failed = true;
+            piece = Piece();
             return false;
         }
-        m_raw.resize(kept + static_cast<std::size_t>(n));
+        m_end += static_cast<std::size_t>(n);
         const bool end = n == 0;
         if (m_encoding == Encoding::Unknown) {
             // The byte-order mark decides, or for a document without one its "<?" in UTF-16;
             // wait for four bytes unless the file is shorter.
-            if (!end && m_raw.size() < 4) {
-                kept = m_raw.size();
+            if (!end && m_end < 4)
                 continue;
-            }
             using namespace std::string_view_literals;
-            const std::string_view start = m_raw;
+            const std::string_view start = std::string_view(m_raw).substr(0, m_end);
             m_encoding = Encoding::Bytes;
             if (start.starts_with("\xEF\xBB\xBF"sv)) {
-                m_raw.erase(0, 3);
+                m_begin = 3;
             } else if (start.starts_with("\xFF\xFE"sv) || start.starts_with("\xFE\xFF"sv)) {
                 m_encoding = m_raw[0] == '\xFE' ? Encoding::Utf16Be : Encoding::Utf16Le;
                 m_raw.erase(0, 2);
+                m_end -= 2;
             } else if (start.starts_with("<\0?\0"sv)) {
                 m_encoding = Encoding::Utf16Le;
             } else if (start.starts_with("\0<\0?"sv)) {
@@ -142,63 +163,48 @@ bool TextFileReader::Next(std::string_view& piece)
             }
         }
         if (m_encoding == Encoding::Bytes) {
-            if (m_raw.empty()) {
-                if (end)
-                    return false;
-                kept = 0;
-                continue;  // the piece held the byte-order mark only
-            }
-            piece = m_raw;
-            return true;
+            piece = Piece();
+            if (piece.size() > keep)
+                return true;
+            if (end)
+                return false;
+            continue;  // the reads held the byte-order mark only
         }
-        if (end && m_raw.empty())
-            return false;
-        std::size_t usable = end ? m_raw.size() : m_raw.size() & ~std::size_t{1};
+        std::size_t usable = end ? m_end : m_end & ~std::size_t{1};
         if (!end && usable >= 2) {
             const bool big = m_encoding == Encoding::Utf16Be;
             const auto hi = static_cast<unsigned char>(m_raw[usable - (big ? 2 : 1)]);
             if (hi >= 0xD8 && hi < 0xDC)
                 usable -= 2;
         }
-        if (usable == 0) {
-            kept = m_raw.size();
+        if (usable == 0 && !end)
             continue;
-        }
-        m_decoded = DecodeUtf16(std::string_view(m_raw).substr(0, usable), m_encoding == Encoding::Utf16Be);
+        m_decoded += DecodeUtf16(std::string_view(m_raw).substr(0, usable), m_encoding == Encoding::Utf16Be);
         m_raw.erase(0, usable);
+        m_end -= usable;
         piece = m_decoded;
-        return true;
+        if (piece.size() > keep)
+            return true;
+        if (end)
+            return false;
     }
-}
-
-bool FileLines::Fill()
-{
-    if (m_end)
-        return false;
-    std::string_view piece;
-    if (!m_file.Next(piece)) {
-        m_end = true;
-        return false;
-    }
-    m_held.erase(0, m_at);
-    m_searched -= m_at;
-    m_at = 0;
-    m_held.append(piece);
-    return true;
 }
 
 bool FileLines::Next(std::string_view& line)
 {
     for (;;) {
-        const std::size_t lf = m_held.find('\n', m_searched);
-        if (lf != std::string::npos) {
+        const void* lf = m_searched < m_held.size()
+                             ? std::memchr(m_held.data() + m_searched, '\n', m_held.size() - m_searched)
+                             : nullptr;
+        if (lf) {
+            const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(lf) - m_held.data());
             const std::size_t from = m_at;
-            m_at = m_searched = lf + 1;
+            m_at = m_searched = at + 1;
             if (m_skipping) {
                 m_skipping = false;
                 continue;
             }
-            line = std::string_view(m_held).substr(from, lf - from);
+            line = m_held.substr(from, at - from);
             if (!line.empty() && line.back() == '\r')
                 line.remove_suffix(1);
             return true;
@@ -207,16 +213,22 @@ bool FileLines::Next(std::string_view& line)
         if (m_skipping) {
             m_at = m_searched;  // the rest of a cut line is never kept
         } else if (m_held.size() - m_at >= m_maxLineBytes) {
-            line = std::string_view(m_held).substr(m_at, m_maxLineBytes);
+            line = m_held.substr(m_at, m_maxLineBytes);
             m_skipping = true;
-            m_searched = m_held.size();
             return true;
         }
-        if (!Fill()) {
+        if (m_end)
+            return false;
+        const std::size_t keep = m_held.size() - m_at;
+        const bool more = m_file.Next(m_held, keep);
+        m_at = 0;
+        m_searched = keep;
+        if (!more) {
+            m_end = true;
             // A last line without its line end still counts.
-            if (m_skipping || m_at == m_held.size())
+            if (m_skipping || m_held.empty())
                 return false;
-            line = std::string_view(m_held).substr(m_at);
+            line = m_held;
             m_at = m_searched = m_held.size();
             if (!line.empty() && line.back() == '\r')
                 line.remove_suffix(1);
@@ -300,56 +312,93 @@ static std::size_t NumberStart(std::string_view text, bool& negative)
     return i;
 }
 
-double LeadingDouble(std::string_view text)
+// Adds the decimal digits at p to value and returns the first byte that is not one.
+static const char* AccumulateDigits(const char* p, const char* end, std::uint64_t& value)
 {
-    bool negative = false;
-    std::size_t i = NumberStart(text, negative);
-    const std::size_t begin = i;
-    std::size_t digits = 0, decimals = 0;
-    std::uint64_t mantissa = 0;
-    while (i < text.size() && IsDigit(text[i])) {
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
-        ++i, ++digits;
+    std::uint64_t v = value;
+    for (; p != end; ++p) {
+        const auto digit = static_cast<std::uint64_t>(static_cast<unsigned char>(*p)) - '0';
+        if (digit > 9)
+            break;
+        v = v * 10 + digit;
     }
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        while (i < text.size() && IsDigit(text[i])) {
-            mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
-            ++i, ++digits, ++decimals;
-        }
+    value = v;
+    return p;
+}
+
+// Both readings below are this one, made twice by the compiler: the count costs the common
+// reading nothing.
+template <bool Count>
+static double ReadLeadingDouble(std::string_view text, std::size_t& used)
+{
+    if constexpr (Count)
+        used = 0;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p != end && IsBlank(*p))
+        ++p;
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    const char* const begin = p;
+    // Wraps beyond 19 digits, but is only used for 15 or fewer.
+    std::uint64_t mantissa = 0;
+    p = AccumulateDigits(p, end, mantissa);
+    std::size_t digits = static_cast<std::size_t>(p - begin), decimals = 0;
+    if (p != end && *p == '.') {
+        const char* const fraction = ++p;
+        p = AccumulateDigits(p, end, mantissa);
+        decimals = static_cast<std::size_t>(p - fraction);
+        digits += decimals;
     }
     if (digits == 0)
         return 0;
+    if constexpr (Count)
+        used = static_cast<std::size_t>(p - text.data());
     // Up to 15 digits without an exponent (every coordinate of a track file): the digits and the
     // power of ten are exact doubles, so one division rounds as the library's reading does.
     static constexpr double Pow10[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    const bool exponent = i < text.size() && (text[i] == 'e' || text[i] == 'E');
+    const bool exponent = p != end && (*p == 'e' || *p == 'E');
     if (digits <= 15 && !exponent) {
         const double value = static_cast<double>(mantissa) / Pow10[decimals];
         return negative ? -value : value;
     }
     // An exponent counts only when digits follow it ("1e" reads as 1).
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        std::size_t j = i + 1;
-        if (j < text.size() && (text[j] == '+' || text[j] == '-'))
-            ++j;
-        if (j < text.size() && IsDigit(text[j])) {
-            while (j < text.size() && IsDigit(text[j]))
-                ++j;
-            i = j;
+    if (exponent) {
+        const char* q = p + 1;
+        if (q != end && (*q == '+' || *q == '-'))
+            ++q;
+        if (q != end && IsDigit(*q)) {
+            while (q != end && IsDigit(*q))
+                ++q;
+            p = q;
+            if constexpr (Count)
+                used = static_cast<std::size_t>(p - text.data());
         }
     }
     double value = 0;
-    const auto result = std::from_chars(text.data() + begin, text.data() + i, value);
+    const auto result = std::from_chars(begin, p, value);
     if (result.ec == std::errc::result_out_of_range) {
         // from_chars leaves value alone here; the C library gives HUGE_VAL or 0.
-        const bool tiny = [&] {
-            const auto e = text.substr(begin, i - begin).find_first_of("eE");
-            return e != std::string_view::npos && text[begin + e + 1] == '-';
-        }();
+        const std::string_view number(begin, static_cast<std::size_t>(p - begin));
+        const auto e = number.find_first_of("eE");
+        const bool tiny = e != std::string_view::npos && number[e + 1] == '-';
         value = tiny ? 0.0 : HUGE_VAL;
     }
     return negative ? -value : value;
+}
+
+double LeadingDouble(std::string_view text)
+{
+    std::size_t unused = 0;
+    return ReadLeadingDouble<false>(text, unused);
+}
+
+double LeadingDouble(std::string_view text, std::size_t& used)
+{
+    return ReadLeadingDouble<true>(text, used);
 }
 
 int LeadingInt(std::string_view text)

@@ -26,8 +26,11 @@ public:
     TextFileReader& operator=(const TextFileReader&) = delete;
 
     bool Open(const std::string& path);
-    // The next piece, valid until the next call; false at the end or on a read error.
-    bool Next(std::string_view& piece);
+    // The next piece, valid until the next call; false at the end or on a read error. With keep,
+    // the piece begins with the last keep bytes of the previous one, moved rather than copied
+    // piece by piece: a scanner keeps an unfinished token that way. At the end, piece holds the
+    // kept bytes alone.
+    bool Next(std::string_view& piece, std::size_t keep = 0);
     bool Failed() const { return m_failed; }
     // The file's size when it was opened.
     std::uint64_t FileBytes() const { return m_fileBytes; }
@@ -35,12 +38,18 @@ public:
 private:
     enum class Encoding { Unknown, Bytes, Utf16Le, Utf16Be };
 
+    // Reads up to a piece into m_raw at offset at; the count, or -1 on an error.
+    long ReadAt(std::size_t at);
+    std::string_view Piece() const;
+
     int m_fd = -1;
     std::uint64_t m_fileBytes = 0;
     std::size_t m_pieceBytes;
     Encoding m_encoding = Encoding::Unknown;
-    std::string m_raw;
-    std::string m_decoded;
+    std::string m_raw;             // the buffer; grows, never shrinks or clears
+    std::size_t m_begin = 0;       // Bytes: the piece handed out is m_raw[m_begin, m_end)
+    std::size_t m_end = 0;         // UTF-16: m_raw[0, m_end) waits to be decoded
+    std::string m_decoded;         // UTF-16: the piece handed out
     bool m_failed = false;
 };
 
@@ -59,13 +68,13 @@ public:
     bool Next(std::string_view& line);
     // The file could not be read to its end.
     bool Failed() const { return m_file.Failed(); }
+    // The file's size when it was opened.
+    std::uint64_t FileBytes() const { return m_file.FileBytes(); }
 
 private:
-    bool Fill();
-
     TextFileReader m_file;
     std::size_t m_maxLineBytes;
-    std::string m_held;         // text read but not yet handed out, from m_at
+    std::string_view m_held;     // the reader's piece; m_held[m_at..] is not yet handed out
     std::size_t m_at = 0;
     std::size_t m_searched = 0;  // m_held[m_at, m_searched) holds no line feed
     bool m_skipping = false;     // inside the rest of a line that was cut
@@ -98,6 +107,8 @@ void AppendUtf8(std::string& out, char32_t c);
 std::string DecodeUtf16(std::string_view bytes, bool bigEndian);
 
 double LeadingDouble(std::string_view text);  // as _wtof
+// The same, and how many characters the number took, blanks and sign included (0 for none).
+double LeadingDouble(std::string_view text, std::size_t& used);
 int LeadingInt(std::string_view text);        // as _wtoi (saturates at the int range)
 
 }  // namespace tolvex

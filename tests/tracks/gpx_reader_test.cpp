@@ -41,6 +41,9 @@ INSTANTIATE_TEST_SUITE_P(
                     IsoTimeCase{"FractionRoundsUpToNextSecond", "2009-10-11T12:00:00.9996Z", 1255262401},
                     IsoTimeCase{"BlanksBeforeNumbers", " 2009- 10- 11T 12: 00:00Z", 1255262400},
                     IsoTimeCase{"EmptySecondsReadAsZero", "2009-10-11T12:00:", 1255262400},
+                    IsoTimeCase{"OneDigitSeconds", "2009-10-11T12:00:7Z", 1255262407},
+                    IsoTimeCase{"SecondsWithExponent", "2009-10-11T12:00:01e1Z", 1255262410},
+                    IsoTimeCase{"WideYear", "02009-10-11T12:00:00Z", 1255262400},
                     IsoTimeCase{"LeapDay", "2008-02-29T00:00:00Z", 1204243200},
                     IsoTimeCase{"BeforeEpoch", "1969-12-31T23:59:59Z", -1},
                     IsoTimeCase{"NoSeconds", "2009-10-11T12:00", std::nullopt},
@@ -73,6 +76,8 @@ TEST(LatLonAttributes, MissingOrUnreadableValuesGiveNothing)
         {{{"lat", "north"}, {"lon", "11"}}, std::nullopt, std::nullopt},
         {{{"lat", "1e999"}, {"lon", "11"}}, HUGE_VAL, 11},
         {{{"LAT", "1"}, {"lon", "11"}}, std::nullopt, std::nullopt},
+        {{{"lat", "1"}, {"lon", "+."}}, std::nullopt, std::nullopt},
+        {{{"lat", "\v+.5e1"}, {"lon", "2."}}, 5, 2},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const std::optional<LatLon> got = ReadLatLonAttributes(cases[i].Attributes);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "temp_file.h"
 
@@ -65,6 +66,18 @@ INSTANTIATE_TEST_SUITE_P(Cases, LeadingNumbers,
                                          NumberCase{"99999999999", 99999999999.0, 2147483647},
                                          NumberCase{"-99999999999", -99999999999.0, -2147483647 - 1},
                                          NumberCase{"40097.5000000", 40097.5, 40097}));
+
+TEST(LeadingNumbers, CountTheCharactersTheyTook)
+{
+    const std::pair<std::string_view, std::size_t> cases[] = {
+        {"  12.5xyz", 6}, {"\t-777,", 5}, {"1e", 1}, {"2E-2x", 4}, {"1e999", 5}, {".5,", 2}, {"-", 0}, {"abc", 0}, {"", 0},
+    };
+    for (const auto& [text, expected] : cases) {
+        std::size_t used = 99;
+        EXPECT_EQ(LeadingDouble(text, used), LeadingDouble(text)) << text;
+        EXPECT_EQ(used, expected) << text;
+    }
+}
 
 TEST(LeadingNumbers, OverflowAndUnderflowLikeStrtod)
 {
@@ -162,6 +175,14 @@ TEST(ReadTextFile, DecodesByteOrderMarks)
             while (reader.Next(got))
                 joined += got;
             EXPECT_EQ(joined, expected) << c.name << " piece " << piece;
+            // Lines held across pieces in the reader's buffer, decoded or not.
+            FileLines lines(piece);
+            ASSERT_TRUE(lines.Open(file.Path()));
+            std::vector<std::string> gotLines;
+            std::string_view line;
+            while (lines.Next(line))
+                gotLines.emplace_back(line);
+            EXPECT_EQ(gotLines, (std::vector<std::string>{"纬度 1", "\xF0\x9F\x98\x80"})) << c.name << " piece " << piece;
         }
     }
 }

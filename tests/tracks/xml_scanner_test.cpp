@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "temp_file.h"
 #include "tracks/readers/xml_scanner.h"
 
 namespace tolvex {
@@ -160,6 +161,14 @@ TEST(XmlScanner, ByteByByteGivesTheSameEvents)
         ASSERT_TRUE(scanner.Feed(std::string_view(&c, 1), false));
     ASSERT_TRUE(scanner.Feed({}, true));
     EXPECT_EQ(recorder.Done(), Expected());
+
+    // From a file in small pieces, where an unfinished token waits in the reader's buffer.
+    const test::TempFile file(".xml", Sample);
+    for (std::size_t piece : {1, 2, 3, 7}) {
+        Recorder fromFile;
+        ASSERT_TRUE(ScanXmlFile(file.Path(), fromFile, piece)) << "piece " << piece;
+        EXPECT_EQ(fromFile.Done(), Expected()) << "piece " << piece;
+    }
 }
 
 TEST(XmlScanner, EveryCutOfTheDocumentIsRefused)

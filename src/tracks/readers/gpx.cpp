@@ -85,11 +85,11 @@ public:
         f.Plain.clear();
         f.Detailed = false;
 
-        if (e.Name == "trk" && e.Parent == "gpx") {
+        if (SameName(e.Name, "trk") && SameName(e.Parent, "gpx")) {
             f.Kind = Node::Track;
             f.Route = false;
             f.Element = m_tracks.Open();
-        } else if (e.Name == "rte" && e.Parent == "gpx") {
+        } else if (SameName(e.Name, "rte") && SameName(e.Parent, "gpx")) {
             f.Kind = Node::Route;
             f.Route = true;
             f.Element = m_routes.Open();
@@ -106,7 +106,7 @@ public:
             }
         }
         if (Collects(f.Kind))
-            ++m_collecting;
+            m_collectors.push_back(depth);
         m_open = depth + 1;
     }
 
@@ -117,7 +117,7 @@ public:
         Frame* parent = depth > 0 ? &m_frames[depth - 1] : nullptr;
         m_open = depth;
         if (Collects(f.Kind))
-            --m_collecting;
+            m_collectors.pop_back();
         switch (f.Kind) {
         case Node::TrackName:
         case Node::RouteName:
@@ -169,12 +169,10 @@ public:
 
     void Text(std::string_view text) override
     {
-        if (m_collecting == 0)
-            return;
         // The text of an element includes that of its descendants.
-        for (std::size_t d = 0; d < m_open; ++d) {
+        for (const std::size_t d : m_collectors) {
             Frame& f = m_frames[d];
-            if (Collects(f.Kind) && f.Text.size() < MaxCollectedText)
+            if (f.Text.size() < MaxCollectedText)
                 f.Text.append(text.substr(0, MaxCollectedText - f.Text.size()));
         }
     }
@@ -192,7 +190,7 @@ private:
                 return Node::Trkseg;
             break;
         case Node::Trkseg:
-            if (name == "trkpt")
+            if (SameName(name, "trkpt"))
                 return Node::Trkpt;
             break;
         case Node::Trkpt:
@@ -220,7 +218,7 @@ private:
                 return Node::RoutePointExtension;
             break;
         case Node::RoutePointExtension:
-            if (name == "gpxx:rpt")
+            if (SameName(name, "gpxx:rpt"))
                 return Node::Rpt;
             break;
         default:
@@ -267,23 +265,12 @@ private:
 
     std::vector<Frame> m_frames;
     std::size_t m_open = 0;  // frames of the open elements: m_frames[0, m_open)
-    int m_collecting = 0;
+    std::vector<std::size_t> m_collectors;  // depths of the open elements whose text is kept, outermost first
     std::string m_encoding;
     std::size_t m_route = 0;  // depth of the open rte
     SegmentQueue m_tracks;
     SegmentQueue m_routes;
 };
-
-// Leading blanks, an optional sign, then a digit or a point and a digit.
-bool StartsWithNumber(std::string_view text)
-{
-    text = TrimBlanks(text);
-    if (!text.empty() && (text.front() == '+' || text.front() == '-'))
-        text.remove_prefix(1);
-    if (!text.empty() && text.front() == '.')
-        text.remove_prefix(1);
-    return !text.empty() && text.front() >= '0' && text.front() <= '9';
-}
 
 template <typename Scan>
 ReadResult ReadGpx(const ReaderContext& context, std::size_t pointHint, Scan scan)
@@ -320,6 +307,39 @@ ReadResult ReadGpx(const ReaderContext& context, std::size_t pointHint, Scan sca
 
 }  // namespace
 
+namespace {
+
+bool IsDigitAt(std::string_view text, std::size_t i)
+{
+    return text[i] >= '0' && text[i] <= '9';
+}
+
+int TwoDigits(std::string_view text, std::size_t i)
+{
+    return (text[i] - '0') * 10 + (text[i + 1] - '0');
+}
+
+// "YYYY-MM-DDThh:mm:" as nearly every writer starts a time, read at fixed places.
+bool FixedIsoStart(std::string_view text, std::int64_t& year, std::int64_t& month, std::int64_t& day,
+                   std::int64_t& hour, std::int64_t& minute)
+{
+    constexpr std::string_view Layout = "dddd-dd-ddTdd:dd:";
+    if (text.size() < Layout.size())
+        return false;
+    for (std::size_t i = 0; i < Layout.size(); ++i) {
+        if (Layout[i] == 'd' ? !IsDigitAt(text, i) : text[i] != Layout[i])
+            return false;
+    }
+    year = TwoDigits(text, 0) * 100 + TwoDigits(text, 2);
+    month = TwoDigits(text, 5);
+    day = TwoDigits(text, 8);
+    hour = TwoDigits(text, 11);
+    minute = TwoDigits(text, 14);
+    return true;
+}
+
+}  // namespace
+
 std::optional<double> ParseIsoTime(std::string_view text)
 {
     std::size_t i = 0;
@@ -341,16 +361,32 @@ std::optional<double> ParseIsoTime(std::string_view text)
         return true;
     };
     std::int64_t year, month, day, hour, minute;
-    if (!number(year) || !separator('-') || !number(month) || !separator('-') || !number(day) || !separator('T')
-        || !number(hour) || !separator(':') || !number(minute) || !separator(':'))
+    if (FixedIsoStart(text, year, month, day, hour, minute)) {
+        i = 17;
+    } else if (!number(year) || !separator('-') || !number(month) || !separator('-') || !number(day)
+               || !separator('T') || !number(hour) || !separator(':') || !number(minute) || !separator(':')) {
         return std::nullopt;
-    const double seconds = LeadingDouble(text.substr(i));
+    }
+    // Two digits of whole seconds and then no number character ("ssZ", "ss+08:00") are read
+    // directly, in integers; they are what the general reading gives.
+    std::int64_t whole, milliseconds = 0;
+    const std::size_t after = i + 2;
+    if (after <= text.size() && IsDigitAt(text, i) && IsDigitAt(text, i + 1)
+        && (after == text.size() || (!IsDigitAt(text, after) && text[after] != '.' && text[after] != 'e' && text[after] != 'E'))) {
+        whole = TwoDigits(text, i);
+        if (whole >= 60)
+            return std::nullopt;
+    } else {
+        const double seconds = LeadingDouble(text.substr(i));
+        if (!(seconds >= 0 && seconds < 60))
+            return std::nullopt;
+        whole = static_cast<std::int64_t>(seconds);
+        milliseconds = static_cast<std::int64_t>((seconds - static_cast<double>(whole)) * 1000 + 0.5);
+    }
     // The range of the calendar conversion: years 100 to 9999, real dates, a time of day.
-    if (!(seconds >= 0 && seconds < 60) || year < 100 || year > 9999 || month < 1 || month > 12 || day < 1
+    if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1
         || day > DaysInMonth(year, static_cast<int>(month)) || hour > 23 || minute > 59)
         return std::nullopt;
-    const auto whole = static_cast<std::int64_t>(seconds);
-    const auto milliseconds = static_cast<std::int64_t>((seconds - static_cast<double>(whole)) * 1000 + 0.5);
     const std::int64_t days = DaysFromCivil(year, static_cast<int>(month), static_cast<int>(day));
     const double result = static_cast<double>(days * 86400 + hour * 3600 + minute * 60 + whole);
     return milliseconds != 0 ? result + static_cast<double>(milliseconds) / 1000 : result;
@@ -360,15 +396,20 @@ std::optional<LatLon> ReadLatLonAttributes(std::span<const XmlAttribute> attribu
 {
     std::optional<std::string_view> lat, lon;
     for (const XmlAttribute& a : attributes) {
-        if (a.Name == "lat")
+        if (SameName(a.Name, "lat"))
             lat = a.Value;
-        else if (a.Name == "lon")
+        else if (SameName(a.Name, "lon"))
             lon = a.Value;
     }
-    if (!lat || !lon || !StartsWithNumber(*lat) || !StartsWithNumber(*lon))
+    if (!lat || !lon)
         return std::nullopt;
-    // A position off the globe is left to the builder, which counts what it drops.
-    return LatLon{LeadingDouble(*lat), LeadingDouble(*lon)};
+    // Each must start with a number (after blanks and a sign); a position off the globe is left
+    // to the builder, which counts what it drops.
+    std::size_t latUsed = 0, lonUsed = 0;
+    const LatLon at{LeadingDouble(*lat, latUsed), LeadingDouble(*lon, lonUsed)};
+    if (latUsed == 0 || lonUsed == 0)
+        return std::nullopt;
+    return at;
 }
 
 ReadResult ReadGpxText(std::string_view bytes, const ReaderContext& context)

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -22,6 +23,7 @@ namespace {
 constexpr std::size_t NumberWindow = 30;  // a number is read from at most this many characters
 constexpr std::size_t MaxNameText = 64 * 1024;
 constexpr std::size_t MaxCoordText = 1024;  // a gx:coord or when longer than this is garbage
+constexpr std::uintmax_t BytesPerPointHint = 28;  // "lon,lat,alt" of seven decimals and a line end
 
 // Multi: MultiGeometry or gx:MultiTrack, whose lines and tracks count as the Placemark's own.
 enum class Node : std::uint8_t { Other, Placemark, Name, Multi, LineString, Coordinates, GxTrack, When, GxCoord };
@@ -101,7 +103,7 @@ public:
         f.Coords.clear();
         f.Started = false;
         const bool inPlacemark = parent && (parent->Kind == Node::Placemark || parent->Kind == Node::Multi);
-        if (e.Name == "Placemark") {
+        if (SameName(e.Name, "Placemark")) {
             f.Kind = Node::Placemark;
             f.Element = m_queue.Open();
             f.Placemark = depth;
@@ -110,16 +112,16 @@ public:
                 f.Kind = Node::Name;
             else if (SameNameNoCase(e.Name, "LineString"))
                 f.Kind = Node::LineString;
-            else if (SameNameNoCase(e.Name, "MultiGeometry") || e.Name == "gx:MultiTrack")
+            else if (SameNameNoCase(e.Name, "MultiGeometry") || SameName(e.Name, "gx:MultiTrack"))
                 f.Kind = Node::Multi;
-            else if (e.Name == "gx:Track")
+            else if (SameName(e.Name, "gx:Track"))
                 f.Kind = Node::GxTrack;
-        } else if (parent && parent->Kind == Node::LineString && e.Name == "coordinates") {
+        } else if (parent && parent->Kind == Node::LineString && SameName(e.Name, "coordinates")) {
             f.Kind = Node::Coordinates;
         } else if (parent && parent->Kind == Node::GxTrack) {
-            if (e.Name == "when")
+            if (SameName(e.Name, "when"))
                 f.Kind = Node::When;
-            else if (e.Name == "gx:coord")
+            else if (SameName(e.Name, "gx:coord"))
                 f.Kind = Node::GxCoord;
         }
         if (Collects(f.Kind))
@@ -233,9 +235,10 @@ bool IsTupleEnd(char c)
 }
 
 template <typename Scan>
-ReadResult ReadKml(const ReaderContext& context, Scan scan)
+ReadResult ReadKml(const ReaderContext& context, std::size_t pointHint, Scan scan)
 {
     SegmentBuilder builder(context.Config);
+    builder.Reserve(pointHint);
     KmlHandler handler(builder);
     if (!scan(handler))
         return ReadResult::Failure(Texts::tr("载入kml文件失败"));
@@ -268,7 +271,15 @@ std::size_t KmlCoordinateScanner::Run(std::string_view c, bool last, const AddPo
 {
     const std::size_t size = c.size();
     std::size_t n = 0;
-    auto number = [&] { return LeadingDouble(c.substr(n, NumberWindow)); };
+    std::size_t used = 0;
+    auto number = [&] { return LeadingDouble(c.substr(n, NumberWindow), used); };
+    // A number that began with no blank is skipped with its token: none of its characters ends one.
+    auto skippedWithNumber = [&] {
+        if (used == 0 || IsXmlSpace(c[n]) || c[n] == '\v' || c[n] == '\f')
+            return false;
+        n += used;
+        return true;
+    };
     auto windowCut = [&] { return !last && size - n < NumberWindow; };
     auto skipBlanks = [&] {
         while (n < size && c[n] == ' ')
@@ -291,6 +302,7 @@ std::size_t KmlCoordinateScanner::Run(std::string_view c, bool last, const AddPo
             if (windowCut())
                 return n;
             m_longitude = number();
+            skippedWithNumber();
             m_state = State::LongitudeToken;
             [[fallthrough]];
         case State::LongitudeToken:
@@ -316,6 +328,7 @@ std::size_t KmlCoordinateScanner::Run(std::string_view c, bool last, const AddPo
             if (windowCut())
                 return n;
             m_latitude = number();
+            skippedWithNumber();
             m_state = State::LatitudeToken;
             [[fallthrough]];
         case State::LatitudeToken:
@@ -337,6 +350,10 @@ std::size_t KmlCoordinateScanner::Run(std::string_view c, bool last, const AddPo
             if (windowCut())
                 return n;
             Emit(number(), add);
+            if (skippedWithNumber()) {
+                m_state = State::AltitudeToken;  // no blank before it, so none to skip after
+                continue;
+            }
             m_state = State::AltitudeBlanks;
             [[fallthrough]];
         case State::AltitudeBlanks:
@@ -399,12 +416,16 @@ void ScanKmlCoordinates(std::string_view text, SegmentBuilder& builder)
 
 ReadResult ReadKmlText(std::string_view bytes, const ReaderContext& context)
 {
-    return ReadKml(context, [&](XmlHandler& handler) { return ScanXmlText(bytes, handler); });
+    return ReadKml(context, bytes.size() / BytesPerPointHint,
+                   [&](XmlHandler& handler) { return ScanXmlText(bytes, handler); });
 }
 
 ReadResult ReadKmlFile(const std::string& path, const ReaderContext& context)
 {
-    return ReadKml(context, [&](XmlHandler& handler) { return ScanXmlFile(path, handler); });
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    return ReadKml(context, error ? 0 : static_cast<std::size_t>(size / BytesPerPointHint),
+                   [&](XmlHandler& handler) { return ScanXmlFile(path, handler); });
 }
 
 }  // namespace tolvex

@@ -19,14 +19,20 @@ constexpr double NoAltitudeFeet = -777;               // what writers put when t
 // An empty field (blanks only) is a value the writer did not have, not a zero.
 bool Empty(std::string_view field)
 {
-    return TrimBlanks(field).empty();
+    for (char c : field) {
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\v' && c != '\f')
+            return false;
+    }
+    return true;
 }
+
+constexpr std::size_t BytesPerLineHint = 40;  // "lat,lon,0,feet,daynumber,," as writers write it
 
 // Fields beyond the fifth are never looked at.
 constexpr std::size_t PltFields = 5;
 
 template <typename Lines>
-ReadResult ReadPltLines(Lines& lines, const std::string& path, const ReaderContext& context)
+ReadResult ReadPltLines(Lines& lines, std::size_t bytes, const std::string& path, const ReaderContext& context)
 {
     std::string_view line;
     for (int i = 0; i < PltHeaderLines; ++i) {
@@ -35,6 +41,7 @@ ReadResult ReadPltLines(Lines& lines, const std::string& path, const ReaderConte
     }
 
     SegmentBuilder builder(context.Config);
+    builder.Reserve(bytes / BytesPerLineHint);
     while (lines.Next(line)) {
         line = TrimBlanks(line);
         if (line.empty() || line.front() == '#' || line.front() == ';')
@@ -53,9 +60,11 @@ ReadResult ReadPltLines(Lines& lines, const std::string& path, const ReaderConte
             builder.CloseSegment();
             point.Flags |= SegmentStart;
         }
-        if (count >= 4 && !Empty(fields[3]) && LeadingDouble(fields[3]) != NoAltitudeFeet) {
-            point.Altitude = LeadingDouble(fields[3]) * MetresPerFoot;
-            point.Flags |= HasAltitude;
+        if (count >= 4 && !Empty(fields[3])) {
+            if (const double feet = LeadingDouble(fields[3]); feet != NoAltitudeFeet) {
+                point.Altitude = feet * MetresPerFoot;
+                point.Flags |= HasAltitude;
+            }
         }
         if (count >= 5 && !Empty(fields[4])) {
             point.Time = LeadingDouble(fields[4]) * SecondsPerDay - DayNumberEpochOffset;
@@ -71,7 +80,7 @@ ReadResult ReadPltLines(Lines& lines, const std::string& path, const ReaderConte
 ReadResult ReadPltText(std::string_view text, const std::string& path, const ReaderContext& context)
 {
     LineReader lines(text);
-    return ReadPltLines(lines, path, context);
+    return ReadPltLines(lines, text.size(), path, context);
 }
 
 ReadResult ReadPltFile(const std::string& path, const ReaderContext& context)
@@ -79,7 +88,7 @@ ReadResult ReadPltFile(const std::string& path, const ReaderContext& context)
     FileLines lines;
     if (!lines.Open(path))
         return ReadResult::Failure();
-    return ReadPltLines(lines, path, context);
+    return ReadPltLines(lines, static_cast<std::size_t>(lines.FileBytes()), path, context);
 }
 
 }  // namespace tolvex

@@ -3,6 +3,8 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstdint>
@@ -13,7 +15,6 @@
 namespace tolvex {
 namespace {
 
-constexpr std::size_t ChunkBytes = 1 << 20;
 // Longest reference worth waiting for at the end of a piece ("&#x10FFFF;" and the like).
 constexpr std::size_t MaxReferenceLength = 32;
 // Deeper documents are refused, as the DOM we replace refuses them; it also bounds the work
@@ -23,33 +24,102 @@ constexpr std::size_t MaxElementDepth = 256;
 // bounds the memory and the rescanning that a token split over many pieces costs.
 constexpr std::size_t MaxHeldBytes = 16 << 20;
 
-bool IsSpace(char c)
+// Character classes of the markup, looked up once per byte.
+// ValueStopClass: what ends or changes the reading of an attribute value.
+enum : std::uint8_t { SpaceClass = 1, NameStartClass = 2, NameClass = 4, ValueStopClass = 8 };
+
+constexpr std::array<std::uint8_t, 256> CharClasses = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (int c = 0; c < 256; ++c) {
+        const bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
+        const bool name = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
+        const bool space = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+        const bool valueStop = space || c == '"' || c == '\'' || c == '<' || c == '&';
+        classes[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(
+            (space ? SpaceClass : 0) | (start ? NameStartClass : 0) | (name ? NameClass : 0) | (valueStop ? ValueStopClass : 0));
+    }
+    return classes;
+}();
+
+bool HasClass(char c, std::uint8_t mask)
 {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    return (CharClasses[static_cast<unsigned char>(c)] & mask) != 0;
 }
 
-// What makes a text run or an attribute value need decoding. A plain loop: find_first_of
-// costs one memchr call per character.
+bool IsSpace(char c)
+{
+    return HasClass(c, SpaceClass);
+}
+
+bool IsNameStart(char c)
+{
+    return HasClass(c, NameStartClass);
+}
+
+bool IsNameChar(char c)
+{
+    return HasClass(c, NameClass);
+}
+
+// The end of the name whose first byte is before p.
+std::size_t NameEnd(const char* b, std::size_t p, std::size_t n)
+{
+    while (p < n && IsNameChar(b[p]))
+        ++p;
+    return p;
+}
+
+// The first byte from p on that may end or change an attribute value: a quote, '<', '&' or
+// white space; a word at a time, where any byte below '(' stops as well.
+std::size_t ValueStop(const char* b, std::size_t p, std::size_t n)
+{
+    constexpr std::uint64_t Ones = 0x0101010101010101ULL, Highs = 0x8080808080808080ULL;
+    for (; p + 8 <= n; p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, b + p, 8);
+        const std::uint64_t less = (word - Ones * '(') & ~word & Highs;
+        const std::uint64_t x = word ^ (Ones * '<');
+        const std::uint64_t lt = (x - Ones) & ~x & Highs;
+        // Borrows may mark bytes after the first marked one, never before it.
+        if (const std::uint64_t stops = less | lt; stops != 0) {
+            if constexpr (std::endian::native == std::endian::little)
+                return p + static_cast<std::size_t>(std::countr_zero(stops)) / 8;
+            break;
+        }
+    }
+    while (p < n && !HasClass(b[p], ValueStopClass))
+        ++p;
+    return p;
+}
+
+// Whether any byte of word equals the byte that repeated fills.
+bool HasByte(std::uint64_t word, std::uint64_t repeated)
+{
+    const std::uint64_t x = word ^ repeated;
+    return ((x - 0x0101010101010101ULL) & ~x & 0x8080808080808080ULL) != 0;
+}
+
+// What makes a text run or an attribute value need decoding: a reference, a CR, and in a value
+// a tab or a line feed. Text runs (a whole coordinates list) are checked a word at a time.
 bool NeedsDecoding(std::string_view text, bool attribute)
 {
-    for (char c : text) {
+    std::size_t i = 0;
+    if (!attribute) {
+        constexpr std::uint64_t Amp = 0x2626262626262626ULL, Cr = 0x0D0D0D0D0D0D0D0DULL;
+        for (; i + 8 <= text.size(); i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, 8);
+            if (HasByte(word, Amp) || HasByte(word, Cr))
+                return true;
+        }
+    }
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
         if (c == '&' || c == '\r' || (attribute && (c == '\t' || c == '\n')))
             return true;
     }
     return false;
 }
-
-bool IsNameStart(char c)
-{
-    const auto u = static_cast<unsigned char>(c);
-    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u == '_' || u == ':' || u >= 0x80;
-}
-
-bool IsNameChar(char c)
-{
-    return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
-
 
 // A character reference body ("#65", "#x41") as a code point; 0 when it is not a legal one.
 char32_t CharacterReference(std::string_view body)
@@ -132,7 +202,7 @@ bool HasDuplicateName(std::span<const XmlAttribute> attributes, std::vector<std:
     if (attributes.size() <= PairwiseLimit) {
         for (std::size_t i = 0; i < attributes.size(); ++i) {
             for (std::size_t j = 0; j < i; ++j) {
-                if (attributes[i].Name == attributes[j].Name)
+                if (SameName(attributes[i].Name, attributes[j].Name))
                     return true;
             }
         }
@@ -146,22 +216,6 @@ bool HasDuplicateName(std::span<const XmlAttribute> attributes, std::vector<std:
 }
 
 }  // namespace
-
-bool SameNameNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
 
 std::string DocumentEncoding(std::string_view declared, bool utf8)
 {
@@ -207,31 +261,41 @@ std::string TextToUtf8(std::string_view text, std::string_view encoding)
 
 bool XmlScanner::Feed(std::string_view bytes, bool last)
 {
-    if (m_failed || m_finished)
-        return !m_failed && bytes.empty();
-    CheckUtf8(bytes);
-    std::size_t consumed;
     if (m_carry.empty()) {
-        consumed = Scan(bytes, last);
-        if (consumed != std::string_view::npos)
-            m_carry.assign(bytes.substr(consumed));
-    } else {
-        m_carry.append(bytes);
-        consumed = Scan(m_carry, last);
-        if (consumed != std::string_view::npos)
-            m_carry.erase(0, consumed);
+        const std::size_t consumed = FeedHeld(bytes, 0, last);
+        if (consumed == std::string_view::npos)
+            return false;
+        m_carry.assign(bytes.substr(consumed));
+        return true;
     }
-    if (consumed == std::string_view::npos || (last && !m_carry.empty()) || m_carry.size() > MaxHeldBytes) {
-        m_failed = true;
+    const std::size_t held = m_carry.size();
+    m_carry.append(bytes);
+    const std::size_t consumed = FeedHeld(m_carry, held, last);
+    if (consumed == std::string_view::npos)
         return false;
+    m_carry.erase(0, consumed);
+    return true;
+}
+
+std::size_t XmlScanner::FeedHeld(std::string_view text, std::size_t held, bool last)
+{
+    constexpr std::size_t Error = std::string_view::npos;
+    if (m_failed || m_finished)
+        return !m_failed && text.size() == held ? held : Error;
+    CheckUtf8(text.substr(held));
+    const std::size_t consumed = Scan(text, last);
+    if (consumed == Error || (last && consumed != text.size()) || text.size() - consumed > MaxHeldBytes) {
+        m_failed = true;
+        return Error;
     }
     if (last) {
         m_finished = true;
         m_failed = !Finish();
-        if (!m_failed)
-            m_handler.EndDocument(m_utf8Valid && m_utf8Pending == 0);
+        if (m_failed)
+            return Error;
+        m_handler.EndDocument(m_utf8Valid && m_utf8Pending == 0);
     }
-    return !m_failed;
+    return consumed;
 }
 
 void XmlScanner::CheckUtf8(std::string_view bytes)
@@ -239,14 +303,25 @@ void XmlScanner::CheckUtf8(std::string_view bytes)
     std::size_t i = 0;
     const std::size_t n = bytes.size();
     while (m_utf8Valid && i < n) {
-        // Runs of ASCII, the bulk of any track file, eight bytes at a time.
-        if (m_utf8Pending == 0 && i + 8 <= n) {
-            std::uint64_t word;
-            std::memcpy(&word, bytes.data() + i, 8);
-            if ((word & 0x8080808080808080ULL) == 0) {
-                i += 8;
-                continue;
+        // Runs of ASCII, the bulk of any track file, 32 bytes at a time.
+        if (m_utf8Pending == 0) {
+            while (i + 32 <= n) {
+                std::uint64_t words[4];
+                std::memcpy(words, bytes.data() + i, 32);
+                if (((words[0] | words[1] | words[2] | words[3]) & 0x8080808080808080ULL) != 0)
+                    break;
+                i += 32;
             }
+            if (i + 8 <= n) {
+                std::uint64_t word;
+                std::memcpy(&word, bytes.data() + i, 8);
+                if ((word & 0x8080808080808080ULL) == 0) {
+                    i += 8;
+                    continue;
+                }
+            }
+            if (i == n)
+                break;
         }
         const auto c = static_cast<unsigned char>(bytes[i++]);
         if (m_utf8Pending > 0) {
@@ -281,8 +356,20 @@ std::size_t XmlScanner::Scan(std::string_view buf, bool last)
                 return pos;
             continue;
         }
-        const void* lt = std::memchr(buf.data() + pos, '<', n - pos);
-        const std::size_t end = lt ? static_cast<std::size_t>(static_cast<const char*>(lt) - buf.data()) : n;
+        // Most runs between tags are a line end or a short value: looked at in place before
+        // the library's search takes over.
+        const char* lt = nullptr;
+        constexpr std::size_t ShortRun = 16;
+        const std::size_t shortEnd = std::min(n, pos + ShortRun);
+        for (std::size_t i = pos; i < shortEnd; ++i) {
+            if (buf[i] == '<') {
+                lt = buf.data() + i;
+                break;
+            }
+        }
+        if (!lt && shortEnd < n)
+            lt = static_cast<const char*>(std::memchr(buf.data() + shortEnd, '<', n - shortEnd));
+        const std::size_t end = lt ? static_cast<std::size_t>(lt - buf.data()) : n;
         std::size_t stop = end;
         if (!lt && !last) {
             // Keep back what the next piece may complete: a reference, or the CR of a CR LF.
@@ -342,7 +429,7 @@ XmlScanner::Step XmlScanner::Markup(std::string_view buf, std::size_t& pos, bool
         return Step::Done;
     }
     if (const int cdata = StartsWith(buf, pos, "<![CDATA["); cdata != 0) {
-        if (m_open.empty())
+        if (OpenCount() == 0)
             return Step::Error;
         if (cdata < 0)
             return more;
@@ -437,67 +524,74 @@ XmlScanner::Step XmlScanner::Doctype(std::string_view buf, std::size_t& pos, boo
 XmlScanner::Step XmlScanner::StartTag(std::string_view buf, std::size_t& pos, bool last)
 {
     const Step more = last ? Step::Error : Step::NeedMore;
+    const char* const b = buf.data();
     const std::size_t n = buf.size();
     std::size_t p = pos + 1;
-    if (!IsNameStart(buf[p]))
+    if (!IsNameStart(b[p]))
         return Step::Error;
-    while (p < n && IsNameChar(buf[p]))
-        ++p;
+    p = NameEnd(b, p + 1, n);
     if (p == n)
         return more;
-    const std::string_view name = buf.substr(pos + 1, p - pos - 1);
+    const std::string_view name(b + pos + 1, p - pos - 1);
 
     m_attributes.clear();
     std::size_t needDecoding = 0;
     bool empty = false;
     for (;;) {
         const std::size_t blankAt = p;
-        while (p < n && IsSpace(buf[p]))
+        while (p < n && IsSpace(b[p]))
             ++p;
         if (p == n)
             return more;
-        if (buf[p] == '>') {
+        if (b[p] == '>') {
             ++p;
             break;
         }
-        if (buf[p] == '/') {
+        if (b[p] == '/') {
             if (p + 1 == n)
                 return more;
-            if (buf[p + 1] != '>')
+            if (b[p + 1] != '>')
                 return Step::Error;
             p += 2;
             empty = true;
             break;
         }
-        if (p == blankAt || !IsNameStart(buf[p]))
+        if (p == blankAt || !IsNameStart(b[p]))
             return Step::Error;
         const std::size_t nameAt = p;
-        while (p < n && IsNameChar(buf[p]))
-            ++p;
-        const std::string_view attributeName = buf.substr(nameAt, p - nameAt);
-        while (p < n && IsSpace(buf[p]))
+        p = NameEnd(b, p + 1, n);
+        const std::string_view attributeName(b + nameAt, p - nameAt);
+        while (p < n && IsSpace(b[p]))
             ++p;
         if (p == n)
             return more;
-        if (buf[p] != '=')
+        if (b[p] != '=')
             return Step::Error;
         ++p;
-        while (p < n && IsSpace(buf[p]))
+        while (p < n && IsSpace(b[p]))
             ++p;
         if (p == n)
             return more;
-        const char quote = buf[p];
+        const char quote = b[p];
         if (quote != '"' && quote != '\'')
             return Step::Error;
-        const std::size_t close = buf.find(quote, p + 1);
-        if (close == std::string_view::npos)
-            return more;
-        const std::string_view raw = buf.substr(p + 1, close - p - 1);
-        if (raw.find('<') != std::string_view::npos)
-            return Step::Error;
-        if (NeedsDecoding(raw, true))
+        // One pass to the closing quote: a value holds no '<' whatever follows.
+        std::size_t close = p + 1;
+        bool decode = false;
+        for (;; ++close) {
+            close = ValueStop(b, close, n);
+            if (close == n)
+                return more;
+            const char c = b[close];
+            if (c == quote)
+                break;
+            if (c == '<')
+                return Step::Error;
+            decode = decode || c == '&' || c == '\t' || c == '\n' || c == '\r';
+        }
+        if (decode)
             ++needDecoding;
-        m_attributes.push_back({attributeName, raw});
+        m_attributes.push_back({attributeName, std::string_view(b + p + 1, close - p - 1)});
         p = close + 1;
     }
 
@@ -515,20 +609,23 @@ XmlScanner::Step XmlScanner::StartTag(std::string_view buf, std::size_t& pos, bo
         }
     }
 
-    if (!empty && m_open.size() >= MaxElementDepth)
+    const std::size_t open = OpenCount();
+    if (!empty && open >= MaxElementDepth)
         return Step::Error;
-    if (m_open.empty()) {
+    if (open == 0) {
         if (m_rootSeen)
             return Step::Error;  // a second root element
         m_rootSeen = true;
     }
-    const int depth = static_cast<int>(m_open.size());
-    const std::string_view parent = m_open.empty() ? std::string_view{} : std::string_view(m_open.back());
+    const int depth = static_cast<int>(open);
+    const std::string_view parent = open == 0 ? std::string_view{} : InnermostName();
     m_handler.StartElement(XmlElement{name, parent, depth, m_attributes});
-    if (empty)
+    if (empty) {
         m_handler.EndElement(name, depth);
-    else
-        m_open.emplace_back(name);
+    } else {
+        m_openStarts.push_back(static_cast<std::uint32_t>(m_openNames.size()));
+        m_openNames.append(name);
+    }
     pos = p;
     return Step::Done;
 }
@@ -537,26 +634,34 @@ XmlScanner::Step XmlScanner::EndTag(std::string_view buf, std::size_t& pos, bool
 {
     const Step more = last ? Step::Error : Step::NeedMore;
     const std::size_t n = buf.size();
+    if (OpenCount() == 0)
+        return Step::Error;
+    // The only name that may follow is the innermost open one: compared in place, not scanned.
+    const std::string_view name = InnermostName();
     std::size_t p = pos + 2;
-    while (p < n && IsNameChar(buf[p]))
-        ++p;
-    const std::string_view name = buf.substr(pos + 2, p - pos - 2);
+    const std::size_t have = std::min(n - p, name.size());
+    if (!SameName(buf.substr(p, have), name.substr(0, have)))
+        return Step::Error;
+    if (have < name.size())
+        return more;
+    p += name.size();
     while (p < n && IsSpace(buf[p]))
         ++p;
     if (p == n)
         return more;
-    if (buf[p] != '>' || name.empty() || m_open.empty() || m_open.back() != name)
-        return Step::Error;
-    const int depth = static_cast<int>(m_open.size()) - 1;
+    if (buf[p] != '>')
+        return Step::Error;  // a longer name, or anything else
+    const int depth = static_cast<int>(OpenCount()) - 1;
     m_handler.EndElement(name, depth);
-    m_open.pop_back();
+    m_openNames.resize(m_openStarts.back());
+    m_openStarts.pop_back();
     pos = p + 1;
     return Step::Done;
 }
 
 bool XmlScanner::CharacterData(std::string_view run)
 {
-    if (m_open.empty()) {
+    if (OpenCount() == 0) {
         // Outside the root only white space may stand.
         return std::all_of(run.begin(), run.end(), IsSpace);
     }
@@ -610,7 +715,7 @@ bool XmlScanner::Decode(std::string_view raw, bool attribute, std::string& out)
 
 bool XmlScanner::Finish()
 {
-    return m_rootSeen && m_open.empty() && m_skipUntil.empty() && !m_inCdata;
+    return m_rootSeen && OpenCount() == 0 && m_skipUntil.empty() && !m_inCdata;
 }
 
 bool ScanXmlText(std::string_view bytes, XmlHandler& handler)
@@ -625,18 +730,22 @@ bool ScanXmlText(std::string_view bytes, XmlHandler& handler)
     return scanner.Feed(bytes, true);
 }
 
-bool ScanXmlFile(const std::string& path, XmlHandler& handler)
+bool ScanXmlFile(const std::string& path, XmlHandler& handler, std::size_t pieceBytes)
 {
-    TextFileReader file(ChunkBytes);
+    TextFileReader file(pieceBytes);
     if (!file.Open(path))
         return false;
     XmlScanner scanner(handler);
+    // An unfinished token stays in the reader's buffer, ahead of the next piece.
     std::string_view piece;
-    while (file.Next(piece)) {
-        if (!scanner.Feed(piece, false))
+    std::size_t held = 0;
+    while (file.Next(piece, held)) {
+        const std::size_t consumed = scanner.FeedHeld(piece, held, false);
+        if (consumed == std::string_view::npos)
             return false;
+        held = piece.size() - consumed;
     }
-    return !file.Failed() && scanner.Feed({}, true);
+    return !file.Failed() && scanner.FeedHeld(piece, piece.size(), true) != std::string_view::npos;
 }
 
 }  // namespace tolvex

@@ -7,6 +7,7 @@
 // grow beyond the file.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -52,6 +53,10 @@ public:
     // Scans the next piece of the document; last marks the end of the input. False as soon as
     // the document is found not to be well-formed (later calls keep returning false).
     bool Feed(std::string_view bytes, bool last);
+    // The same for a caller that holds what a call left unscanned: text begins with those held
+    // bytes and goes on with new ones. Returns how many bytes of text were scanned (the caller
+    // keeps the rest for the next call), or npos once the document is not well-formed.
+    std::size_t FeedHeld(std::string_view text, std::size_t held, bool last);
     // Bytes held back from the last piece because a token was still open.
     std::size_t Pending() const { return m_carry.size(); }
     // Whether every byte fed so far is UTF-8 (a sequence cut at the end of a piece still counts).
@@ -71,10 +76,17 @@ private:
     bool Decode(std::string_view raw, bool attribute, std::string& out);
     bool Finish();
     void CheckUtf8(std::string_view bytes);
+    std::size_t OpenCount() const { return m_openStarts.size(); }
+    std::string_view InnermostName() const
+    {
+        return std::string_view(m_openNames).substr(m_openStarts.back());
+    }
 
     XmlHandler& m_handler;
     std::string m_carry;                    // unscanned tail of the previous piece
-    std::vector<std::string> m_open;        // names of the open elements, root first
+    // Names of the open elements, root first, end to end in one string: no allocation per element.
+    std::string m_openNames;
+    std::vector<std::uint32_t> m_openStarts;  // where each name begins in m_openNames
     std::vector<XmlAttribute> m_attributes;
     std::vector<std::string> m_decoded;     // attribute values that needed decoding
     std::vector<std::string_view> m_names;  // attribute names, sorted for the duplicate check
@@ -95,10 +107,37 @@ private:
 // markup of the encodings in use for track files is ASCII). False when the file cannot be read
 // or is not well-formed.
 bool ScanXmlText(std::string_view bytes, XmlHandler& handler);
-bool ScanXmlFile(const std::string& path, XmlHandler& handler);
+// The file is read pieceBytes at a time.
+bool ScanXmlFile(const std::string& path, XmlHandler& handler, std::size_t pieceBytes = std::size_t{1} << 20);
+
+// Exact equality of names, in place: most are a few bytes, for which a library call costs more.
+inline bool SameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
 
 // ASCII case-insensitive equality, as the DOM's child-name comparisons use.
-bool SameNameNoCase(std::string_view a, std::string_view b);
+inline bool SameNameNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
 
 // Text of a document in the given encoding as UTF-8. The markup, numbers and times of the
 // encodings in use are ASCII and pass through the scanner as they are; names are converted
