@@ -884,6 +884,10 @@ Continue?</translation>
         <translation>(%d segments, %d points, %.1fKm in all)</translation>
     </message>
     <message>
+        <source>内存不足，无法反向回放航迹</source>
+        <translation>Not enough memory to replay the track reversed</translation>
+    </message>
+    <message>
         <source>航迹不含时间，S模式将每步前进一个点，显示的速度与实际运动不符 </source>
         <translation>The track carries no times: mode S moves one point per step and the shown speed does not match the motion </translation>
     </message>

@@ -38,6 +38,7 @@ constexpr Translation Translations[] = {
      "mode M below 1 km/h may give a very large NMEA file; going on"},
     {"航迹不含时间，S模式将每步前进一个点，显示的速度与实际运动不符 ",
      "the track carries no times: mode S moves one point per step and the reported speed does not match the motion"},
+    {"内存不足，无法反向回放航迹", "not enough memory to replay the track reversed"},
     {"未找到 %s ", "the OziExplorer API library %1 was not found"},
     {"%s 版本太低 ", "the OziExplorer API library %1 is too old"},
     {"OziExplorer 尚未运行 ", "OziExplorer is not running"},

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <new>
 #include <numbers>
 
 #include "tracks/segment_rows.h"
@@ -495,7 +496,14 @@ void Replay::ToggleReverse()
     if (m_trackMode == TrackMode::Free || !m_store.Loaded())
         return;
     m_trackBusy = true;
-    m_store.SetReversed(!m_store.Reversed());
+    try {
+        m_store.SetReversed(!m_store.Reversed());
+    } catch (const std::bad_alloc&) {
+        // The reversed copy is as large as the track: without the memory the replay goes on as it was.
+        m_trackBusy = false;
+        m_host.ShowMessage(Texts::tr("内存不足，无法反向回放航迹"), Texts::tr("错误"), MessageIcon::Error);
+        return;
+    }
     // Standing on a point (P, or at the end of a segment) maps to the same point; between two
     // points, to the point behind the replay in the new direction.
     if (m_trackMode == TrackMode::P || m_nPoint >= m_store.PointCountTotal() || m_nPointInTrack >= m_nPointsInTrack) {

@@ -24,6 +24,16 @@ void PreferHugePages(const void* data, std::size_t bytes)
         ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // a hint: failure changes nothing
 }
 
+std::vector<TrackPoint> ReversedCopy(std::span<const TrackPoint> points)
+{
+    std::vector<TrackPoint> reversed;
+    reversed.reserve(points.size());
+    PreferHugePages(reversed.data(), reversed.capacity() * sizeof(TrackPoint));
+    for (auto it = points.rbegin(); it != points.rend(); ++it)
+        reversed.push_back(ReversedPoint(*it));
+    return reversed;
+}
+
 }  // namespace
 
 double PathLength(std::span<const TrackPoint> points)
@@ -152,12 +162,9 @@ void TrackStore::Install(BuiltTrack&& track)
     const int nTracks = static_cast<int>(track.Segments.size());
 
     // The copies are made before anything changes: running out of memory here leaves the
-    // loaded track as it was.
+    // loaded track as it was. The reversed points are made now only when that is the direction.
     std::vector<TrackPoint> reversedPoints;
-    reversedPoints.reserve(track.Points.size());
-    PreferHugePages(reversedPoints.data(), reversedPoints.capacity() * sizeof(TrackPoint));
-    for (auto it = track.Points.rbegin(); it != track.Points.rend(); ++it)
-        reversedPoints.push_back(ReversedPoint(*it));
+    if (m_reversed) reversedPoints = ReversedCopy(track.Points);
 
     std::vector<TrackSegment> reversedSegments;
     reversedSegments.reserve(track.Segments.size());
@@ -169,11 +176,25 @@ void TrackStore::Install(BuiltTrack&& track)
     m_forwardSegments = std::move(track.Segments);
     LoadRemarks = std::move(track.Remarks);
     m_reversedPoints = std::move(reversedPoints);
+    m_reversedPointsMade = m_reversed;
     m_reversedSegments = std::move(reversedSegments);
     m_nPoints = nPoints;
     m_nTracks = nTracks;
     m_skippedPoints = track.SkippedPoints;
     m_loaded = true;
+}
+
+void TrackStore::SetReversed(bool reversed)
+{
+    if (reversed) MakeReversedPoints();
+    m_reversed = reversed;
+}
+
+void TrackStore::MakeReversedPoints() const
+{
+    if (!m_loaded || m_reversedPointsMade) return;
+    m_reversedPoints = ReversedCopy(m_forwardPoints);
+    m_reversedPointsMade = true;
 }
 
 const TrackPoint* TrackStore::PointAt(int index) const

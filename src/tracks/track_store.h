@@ -90,7 +90,7 @@ private:
 // The loaded track in both directions; what replay, the panel and the export read.
 class TrackStore {
 public:
-    // Replaces the whole content by a built track and fills the reversed copies. The active
+    // Replaces the whole content by a built track and fills the reversed segment list. The active
     // direction stays as it was (a reverse setting survives a new load).
     void Install(BuiltTrack&& track);
 
@@ -101,7 +101,9 @@ public:
     int SegmentCountTotal() const { return m_nTracks; }  // m_nTracks
 
     bool Reversed() const { return m_reversed; }
-    void SetReversed(bool reversed) { m_reversed = reversed; }
+    // Turning to the reversed direction makes the reversed points first, if not made yet; when
+    // the memory for them is not there it throws std::bad_alloc and the direction stays.
+    void SetReversed(bool reversed);
 
     std::span<const TrackPoint> ActivePoints() const { return m_reversed ? m_reversedPoints : m_forwardPoints; }
     std::span<const TrackSegment> ActiveSegments() const
@@ -109,7 +111,11 @@ public:
         return m_reversed ? m_reversedSegments : m_forwardSegments;
     }
     std::span<const TrackPoint> ForwardPoints() const { return m_forwardPoints; }
-    std::span<const TrackPoint> ReversedPoints() const { return m_reversedPoints; }
+    std::span<const TrackPoint> ReversedPoints() const
+    {
+        MakeReversedPoints();
+        return m_reversedPoints;
+    }
     std::span<const TrackSegment> ForwardSegments() const { return m_forwardSegments; }
     std::span<const TrackSegment> ReversedSegments() const { return m_reversedSegments; }
 
@@ -123,13 +129,18 @@ public:
     std::string LoadRemarks;      // the Remarks of the track loaded now
 
 private:
+    // The reversed points are made the first time that direction is asked for: most tracks are
+    // only ever replayed or exported forward, and the copy is as large as the track.
+    void MakeReversedPoints() const;
+
     bool m_loaded = false;
     bool m_reversed = false;
     int m_nPoints = 0;
     int m_nTracks = 0;
     int m_skippedPoints = 0;
     std::vector<TrackPoint> m_forwardPoints;
-    std::vector<TrackPoint> m_reversedPoints;
+    mutable std::vector<TrackPoint> m_reversedPoints;
+    mutable bool m_reversedPointsMade = false;
     std::vector<TrackSegment> m_forwardSegments;
     std::vector<TrackSegment> m_reversedSegments;
 };
