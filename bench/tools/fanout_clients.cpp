@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -87,6 +88,24 @@ struct Client {
     bool OutOfOrder = false;
 };
 
+// A client connected to a, with the kernel's receive time stamps, in the epoll set under key;
+// -1 when it cannot connect.
+int ConnectClient(const sockaddr_in& a, int poll, std::uint32_t key)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0 || connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
+        std::perror("fanout: connect");
+        return -1;
+    }
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+    epoll_event e{};
+    e.events = EPOLLIN;
+    e.data.u32 = key;
+    epoll_ctl(poll, EPOLL_CTL_ADD, fd, &e);
+    return fd;
+}
+
 // The least lateness any server can reach here: a child that does nothing but send one 150-byte
 // message to each of `count` loopback clients, `rounds` times; prints when the last one arrived
 // after the first send began.
@@ -105,17 +124,8 @@ int MeasureFloor(int count, int rounds, double interval)
     const int poll = epoll_create1(0);
     std::vector<int> clients, served;
     for (int i = 0; i < count; ++i) {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-            std::perror("fanout: connect");
-            return 2;
-        }
-        const int on = 1;
-        setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
-        epoll_event e{};
-        e.events = EPOLLIN;
-        e.data.fd = fd;
-        epoll_ctl(poll, EPOLL_CTL_ADD, fd, &e);
+        const int fd = ConnectClient(a, poll, static_cast<std::uint32_t>(i));
+        if (fd < 0) return 2;
         clients.push_back(fd);
         served.push_back(accept(listener, nullptr, nullptr));
     }
@@ -146,7 +156,7 @@ int MeasureFloor(int count, int rounds, double interval)
             if (n <= 0) break;
             for (int k = 0; k < n; ++k) {
                 double arrival = 0;
-                const ssize_t got = ReceiveStamped(events[static_cast<std::size_t>(k)].data.fd, buffer, sizeof buffer, arrival);
+                const ssize_t got = ReceiveStamped(clients[events[static_cast<std::size_t>(k)].data.u32], buffer, sizeof buffer, arrival);
                 if (got > 0) received += static_cast<int>(got);
                 last = std::max(last, arrival);
             }
@@ -187,18 +197,9 @@ int main(int argc, char** argv)
     a.sin_port = htons(static_cast<uint16_t>(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     for (int i = 0; i < count; ++i) {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-            std::perror("fanout: connect");
-            return 2;
-        }
-        const int on = 1;
-        setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+        const int fd = ConnectClient(a, poll, static_cast<std::uint32_t>(i));
+        if (fd < 0) return 2;
         clients[static_cast<std::size_t>(i)].Fd = fd;
-        epoll_event e{};
-        e.events = EPOLLIN;
-        e.data.u32 = static_cast<uint32_t>(i);
-        epoll_ctl(poll, EPOLL_CTL_ADD, fd, &e);
     }
 
     // The server takes the clients between its ticks; the measurement starts once all are served.
