@@ -34,6 +34,11 @@ std::vector<TrackPoint> ReversedCopy(std::span<const TrackPoint> points)
     return reversed;
 }
 
+// Lists from this size on are faulted in by a warmer; the warmer hears of the points every
+// WarmerStride of them.
+constexpr std::size_t WarmedBytes = std::size_t{4} << 20;
+constexpr std::size_t WarmerStride = 16384;
+
 }  // namespace
 
 double PathLength(std::span<const TrackPoint> points)
@@ -89,7 +94,11 @@ void SegmentBuilder::AddTrackPoint(const TrackPoint& point)
         }
         return;
     }
+    // A list that must grow moves: the warmer stops before the old one goes.
+    if (m_warmer && m_track.Points.size() == m_track.Points.capacity()) m_warmer.reset();
     TrackPoint& added = m_track.Points.emplace_back(point);
+    if (m_warmer && m_track.Points.size() % WarmerStride == 0)
+        m_warmer->Reached(m_track.Points.size() * sizeof(TrackPoint));
     if (m_startPending) {
         added.Flags |= SegmentStart;
         m_startPending = false;
@@ -111,8 +120,11 @@ int SegmentBuilder::OpenPointCount() const
 void SegmentBuilder::Reserve(std::size_t points)
 {
     constexpr std::size_t MaxReservedPoints = 1 << 20;
+    m_warmer.reset();
     m_track.Points.reserve(std::min(points, MaxReservedPoints));
-    PreferHugePages(m_track.Points.data(), m_track.Points.capacity() * sizeof(TrackPoint));
+    const std::size_t bytes = m_track.Points.capacity() * sizeof(TrackPoint);
+    PreferHugePages(m_track.Points.data(), bytes);
+    if (bytes >= WarmedBytes) m_warmer = std::make_unique<PageWarmer>(m_track.Points.data(), bytes);
 }
 
 bool SegmentBuilder::Accepts(std::span<const TrackPoint> points, double length) const
@@ -140,6 +152,7 @@ bool SegmentBuilder::CloseSegment(std::string name)
 
 std::optional<BuiltTrack> SegmentBuilder::CommitTrack()
 {
+    m_warmer.reset();
     if (OpenPointCount() > 0)
         CloseSegment();
     if (m_track.Points.empty()) {

@@ -4,12 +4,14 @@
 // allocation per point.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "config/settings.h"
+#include "tracks/page_warmer.h"
 
 namespace tolvex {
 
@@ -85,6 +87,9 @@ private:
     BuiltTrack m_track;              // the all-points list and the segment list
     std::size_t m_openBegin = 0;     // the open segment is m_track.Points[m_openBegin..]
     bool m_startPending = false;     // a dropped point began a group: the next point does
+    // Faults in a large reserved point list ahead of the points; declared after m_track, so it
+    // has stopped before the list is freed.
+    std::unique_ptr<PageWarmer> m_warmer;
 };
 
 // The loaded track in both directions; what replay, the panel and the export read.

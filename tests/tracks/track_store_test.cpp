@@ -95,6 +95,20 @@ TEST(SegmentBuilder, RejectedSegmentLeavesNoGapInNumbering)
     EXPECT_DOUBLE_EQ(track->Segments[1].Length, PathLength(std::span(track->Points).subspan(3)));
 }
 
+// A reserved list large enough to be faulted in ahead of the points, filled past its reservation
+// (the list moves) and beyond: every point arrives, in order.
+TEST(SegmentBuilder, LargeReservedListKeepsEveryPointWhenItGrows)
+{
+    constexpr int Reserved = 200000, Added = 450000;
+    SegmentBuilder b(2, 0);
+    b.Reserve(Reserved);
+    for (int i = 0; i < Added; ++i) b.AddTrackPoint(Pt(i * 1e-4, 10, i, i == 0 ? SegmentStart : 0));
+    auto track = b.CommitTrack();
+    ASSERT_TRUE(track);
+    ASSERT_EQ(track->Points.size(), static_cast<std::size_t>(Added));
+    for (int i : {0, Reserved - 1, Reserved, Added - 1}) EXPECT_EQ(track->Points[static_cast<std::size_t>(i)].Time, i);
+}
+
 TEST(SegmentBuilder, PointsOffTheGlobeAreCountedAndTheirMarksPassOn)
 {
     const double nan = std::nan(""), inf = HUGE_VAL;
