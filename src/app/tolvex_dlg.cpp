@@ -15,6 +15,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <map>
 
 #include "app/host_dialogs.h"
 #include "app/key_map.h"
@@ -315,15 +316,23 @@ void CTolvexDlg::paintEvent(QPaintEvent*)
 
     const ColorRef colors[] = {options.Text1Color, options.Text2Color, options.Text3Color};
     // Left to right, so a text's trailing blanks never cover the one drawn after it.
+    std::map<int, int> rowEnds;  // y: where the written part of the row's last text ended
     for (const auto& [at, text] : m_texts) {
         const QFont font = GroupFont(text.Group);
         painter.setFont(font);
         const QFontMetrics metrics(font);
         const QString shown = FromUtf8(text.Text);
+        // Counts of a million points and more would run into the next text of their row: that
+        // text moves along by a blank instead.
+        int x = text.X;
+        if (const auto end = rowEnds.find(text.Y); end != rowEnds.end()) x = std::max(x, end->second);
         // Opaque on the background, as the texts have always been drawn.
-        painter.fillRect(QRect(text.X, text.Y, metrics.horizontalAdvance(shown), metrics.height()), back);
+        painter.fillRect(QRect(x, text.Y, metrics.horizontalAdvance(shown), metrics.height()), back);
         painter.setPen(ColorOf(colors[static_cast<int>(text.Group)]));
-        painter.drawText(text.X, text.Y + metrics.ascent(), shown);
+        painter.drawText(x, text.Y + metrics.ascent(), shown);
+        qsizetype written = shown.size();
+        while (written > 0 && shown[written - 1].isSpace()) --written;
+        rowEnds[text.Y] = x + metrics.horizontalAdvance(shown.left(written)) + metrics.horizontalAdvance(QChar(' '));
     }
     for (const OutputColumn& column : m_frame.Outputs)
         painter.drawPixmap(column.PictureX, column.PictureY, OutputPicture(column.Indicator));
