@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "sim/copy_short.h"
 #include "sim/geodesy.h"
 #include "sky/sky_model.h"
 
@@ -99,23 +100,6 @@ char* PutDigits(char* at, std::uint64_t value, int width)
     if (p > at && (value != 0 || p == end)) *--p = static_cast<char>('0' + value);
     while (p > at) *--p = '0';
     return end;
-}
-
-// n bytes (up to 32) by a few fixed-size moves instead of a call: the fields are short.
-void CopyShort(char* to, const char* from, std::size_t n)
-{
-    if (n >= 16) {
-        std::memcpy(to, from, 16);
-        std::memcpy(to + n - 16, from + n - 16, 16);
-    } else if (n >= 8) {
-        std::memcpy(to, from, 8);
-        std::memcpy(to + n - 8, from + n - 8, 8);
-    } else if (n >= 4) {
-        std::memcpy(to, from, 4);
-        std::memcpy(to + n - 4, from + n - 4, 4);
-    } else {
-        for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
-    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -162,13 +164,67 @@ TEST(XmlScanner, ByteByByteGivesTheSameEvents)
     ASSERT_TRUE(scanner.Feed({}, true));
     EXPECT_EQ(recorder.Done(), Expected());
 
-    // From a file in small pieces, where an unfinished token waits in the reader's buffer.
+    // From a file in small pieces, where an unfinished token waits in the reader's buffer; scanned
+    // on this thread and on a thread of its own.
     const test::TempFile file(".xml", Sample);
-    for (std::size_t piece : {1, 2, 3, 7}) {
-        Recorder fromFile;
-        ASSERT_TRUE(ScanXmlFile(file.Path(), fromFile, piece)) << "piece " << piece;
-        EXPECT_EQ(fromFile.Done(), Expected()) << "piece " << piece;
+    for (std::uint64_t relayFrom : {RelayXmlFromBytes, std::uint64_t{0}}) {
+        for (std::size_t piece : {1, 2, 3, 7}) {
+            Recorder fromFile;
+            ASSERT_TRUE(ScanXmlFile(file.Path(), fromFile, piece, relayFrom)) << "piece " << piece;
+            EXPECT_EQ(fromFile.Done(), Expected()) << "piece " << piece << " relayed from " << relayFrom;
+        }
     }
+}
+
+// A document scanned on a thread of its own gives its handler the same calls as one scanned on
+// the handler's thread: across many blocks of events, with an event larger than a block, and up
+// to the point where a broken document fails.
+TEST(XmlScanner, RelayedScanGivesTheSameEvents)
+{
+    std::string big = "<?xml version='1.0' encoding='GB2312'?><gpx>";
+    for (int i = 0; i < 60000; ++i)
+        big += "<trkpt lat='" + std::to_string(i) + "' lon='2'><ele>1&amp;" + std::to_string(i) + "</ele></trkpt>\n";
+    big += "<x a='" + std::string(700000, 'v') + "'>" + std::string(900000, 't') + "</x></gpx>";
+    const struct {
+        const char* Name;
+        std::string Document;
+        bool WellFormed;
+    } cases[] = {
+        {"sample", Sample, true},
+        {"many blocks and a large event", big, true},
+        {"broken after many blocks", big.substr(0, big.size() / 2) + "</y>" + big.substr(big.size() / 2), false},
+        {"cut short", big.substr(0, big.size() - 3), false},
+    };
+    // The declaration and the document's end are told too.
+    struct WholeRecorder : Recorder {
+        void Declaration(std::string_view encoding) override { Log.push_back("D " + std::string(encoding)); }
+        void EndDocument(bool utf8) override
+        {
+            Done();
+            Log.push_back(utf8 ? "F utf8" : "F bytes");
+        }
+    };
+    for (const auto& c : cases) {
+        const test::TempFile file(".xml", c.Document);
+        WholeRecorder direct, relayed;
+        EXPECT_EQ(ScanXmlFile(file.Path(), direct, 1 << 16, UINT64_MAX), c.WellFormed) << c.Name;
+        EXPECT_EQ(ScanXmlFile(file.Path(), relayed, 1 << 16, 0), c.WellFormed) << c.Name;
+        EXPECT_EQ(relayed.Done(), direct.Done()) << c.Name;
+    }
+
+    // A handler that fails stops the scan: its exception comes out of the call, nothing hangs.
+    struct Failing : Recorder {
+        void StartElement(const XmlElement& e) override
+        {
+            if (++Count == 50000)
+                throw std::bad_alloc();
+            Recorder::StartElement(e);
+        }
+        int Count = 0;
+    } failing;
+    const test::TempFile file(".xml", big);
+    EXPECT_THROW(ScanXmlFile(file.Path(), failing, 1 << 16, 0), std::bad_alloc);
+    EXPECT_EQ(failing.Count, 50000);
 }
 
 TEST(XmlScanner, EveryCutOfTheDocumentIsRefused)

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "tracks/readers/xml_relay.h"
 #include "tracks/text_file.h"
 
 namespace tolvex {
@@ -730,11 +731,15 @@ bool ScanXmlText(std::string_view bytes, XmlHandler& handler)
     return scanner.Feed(bytes, true);
 }
 
-bool ScanXmlFile(const std::string& path, XmlHandler& handler, std::size_t pieceBytes)
+bool ScanXmlFile(const std::string& path, XmlHandler& handler, std::size_t pieceBytes, std::uint64_t relayFromBytes)
 {
     TextFileReader file(pieceBytes);
     if (!file.Open(path))
         return false;
+    if (file.FileBytes() >= relayFromBytes) {
+        if (const std::optional<bool> wellFormed = RelayXmlFile(file, handler))
+            return *wellFormed;
+    }
     XmlScanner scanner(handler);
     // An unfinished token stays in the reader's buffer, ahead of the next piece.
     std::string_view piece;

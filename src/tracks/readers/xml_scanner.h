@@ -107,8 +107,11 @@ private:
 // markup of the encodings in use for track files is ASCII). False when the file cannot be read
 // or is not well-formed.
 bool ScanXmlText(std::string_view bytes, XmlHandler& handler);
-// The file is read pieceBytes at a time.
-bool ScanXmlFile(const std::string& path, XmlHandler& handler, std::size_t pieceBytes = std::size_t{1} << 20);
+// The file is read pieceBytes at a time; one of relayFromBytes or more is scanned on a thread of
+// its own, its events handed to the handler on this one (xml_relay.h).
+inline constexpr std::uint64_t RelayXmlFromBytes = std::uint64_t{4} << 20;
+bool ScanXmlFile(const std::string& path, XmlHandler& handler, std::size_t pieceBytes = std::size_t{1} << 20,
+                 std::uint64_t relayFromBytes = RelayXmlFromBytes);
 
 // Exact equality of names, in place: most are a few bytes, for which a library call costs more.
 inline bool SameName(std::string_view a, std::string_view b)
