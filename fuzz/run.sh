@@ -23,6 +23,7 @@ declare -A seeds=(
   [command]=""
   [settings]=""
   [pipeline]=""
+  [xml_relay]="$data/gpx $data/kml"
 )
 
 status=0
@@ -61,7 +62,7 @@ for name in ${FUZZ_TARGETS:-gpx kml gpssim trk plt nmea_log ini output_target al
     printf '@1.5 load "a b.gpx" both # c\n+2 save-favourite 3 home, north\nwait-point 4\n' >"$corpus/script"
   fi
   dict=()
-  if [ "$name" = gpx ] || [ "$name" = kml ] || [ "$name" = pipeline ]; then dict=(-dict="$here/xml.dict"); fi
+  if [ "$name" = gpx ] || [ "$name" = kml ] || [ "$name" = pipeline ] || [ "$name" = xml_relay ]; then dict=(-dict="$here/xml.dict"); fi
   echo "== fuzz_$name for ${seconds}s"
   if ! "$target" "$corpus" "${dict[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
       -max_len=65536 -print_final_stats=1 -artifact_prefix="$artifacts/${name}-" 2>"$artifacts/$name.log"; then
