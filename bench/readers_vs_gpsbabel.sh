@@ -8,6 +8,7 @@
 # second; the .trk load is printed. A ratio fails beyond its target by more than the 10 % that
 # runs vary by on a quiet machine.
 set -euo pipefail
+export LC_ALL=C  # the clock and awk agree on the decimal point
 build=${1:-build-bench}
 tolvex="$build/tolvex"
 writer="$build/bench/bench_readers_load"
@@ -24,10 +25,14 @@ sizes=""
 for f in big.gpx big.kml big.plt big.trk; do sizes+=" $f $(($(stat -c %s "$dir/$f") / 1000000)) MB"; done
 echo "files (1M points each):$sizes; load average $(cut -d' ' -f1 /proc/loadavg)"
 
-# Prints "seconds peak-KiB" of one run; the command's own output is dropped.
+# Prints "seconds peak-KiB" of one run; the command's own output is dropped. The time is the
+# shell's clock to the microsecond: time's own hundredths would move a ratio against a tenth of a
+# second by up to 12 % on rounding alone.
 measure() {
-  /usr/bin/time -f "%e %M" -o "$dir/time" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; return 1; }
-  cat "$dir/time"
+  local start=$EPOCHREALTIME end
+  /usr/bin/time -f "%M" -o "$dir/time" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; return 1; }
+  end=$EPOCHREALTIME
+  echo "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }') $(cat "$dir/time")"
 }
 # The least time and the least peak of "$runs" runs of a command that writes the file $1 (removed
 # before each run, so that no run pays the kernel's truncation of the one before; "-" for none).
@@ -72,9 +77,8 @@ echo "$report $info_s $info_kib $trk_s $trk_kib" | awk '{
   failed = 0
   for (f = 0; f < 3; ++f) {
     ext = $(6 * f + 1); os = $(6 * f + 2); ok = $(6 * f + 3); bs = $(6 * f + 4); bk = $(6 * f + 5); io = $(6 * f + 6)
-    if (io < 0.01) io = 0.01  # /usr/bin/time counts in hundredths
     tr = os / bs; mr = ok / bk; xr = os / io
-    printf "%-30s %8.2f %10.2f %5.3f/%-4s %5.2f/%-4s %9.2f %5.1f/6\n", "tolvex export big." ext " --mode P", os, bs,
+    printf "%-30s %8.3f %10.2f %5.3f/%-4s %5.2f/%-4s %9.3f %5.1f/6\n", "tolvex export big." ext " --mode P", os, bs,
            tr, timeTarget[f + 1], mr, memoryTarget[f + 1] ? memoryTarget[f + 1] : "-", io, xr
     if (tr > timeTarget[f + 1] * margin) { print "MISSED: " ext " export time ratio above " timeTarget[f + 1]; failed = 1 }
     if (memoryTarget[f + 1] && mr > memoryTarget[f + 1] * margin) {
@@ -84,8 +88,8 @@ echo "$report $info_s $info_kib $trk_s $trk_kib" | awk '{
     mem[ext] = ok / 1024
   }
   printf "peak MiB of tolvex export: gpx %.1f, kml %.1f, plt %.1f\n", mem["gpx"], mem["kml"], mem["plt"]
-  printf "%-30s %8.2f s %8.1f MiB   (target < 1 s)\n", "tolvex info big.gpx (load)", $19, $20 / 1024
-  printf "%-30s %8.2f s %8.1f MiB\n", "tolvex info big.trk (load)", $21, $22 / 1024
+  printf "%-30s %8.3f s %8.1f MiB   (target < 1 s)\n", "tolvex info big.gpx (load)", $19, $20 / 1024
+  printf "%-30s %8.3f s %8.1f MiB\n", "tolvex info big.trk (load)", $21, $22 / 1024
   if ($19 >= 1 * margin) { print "MISSED: loading the GPX took 1 s or more"; failed = 1 }
   exit failed
 }'

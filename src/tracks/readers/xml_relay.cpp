@@ -7,6 +7,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -158,7 +159,7 @@ public:
 
     void StartElement(const XmlElement& e) override
     {
-        std::size_t bytes = 1 + 4 + 4 + e.Name.size() + 4 + e.Parent.size() + 4;
+        std::size_t bytes = 1 + 4 + 4 + e.Name.size() + 4;
         for (const XmlAttribute& a : e.Attributes)
             bytes += 4 + a.Name.size() + 4 + a.Value.size();
         char* out = Room(bytes);
@@ -167,7 +168,6 @@ public:
         *out++ = static_cast<char>(Event::Start);
         Put32(out, static_cast<std::uint32_t>(e.Depth));
         PutText(out, e.Name);
-        PutText(out, e.Parent);
         Put32(out, static_cast<std::uint32_t>(e.Attributes.size()));
         for (const XmlAttribute& a : e.Attributes) {
             PutText(out, a.Name);
@@ -175,14 +175,13 @@ public:
         }
     }
 
-    void EndElement(std::string_view name, int depth) override
+    void EndElement(std::string_view, int depth) override
     {
-        char* out = Room(1 + 4 + 4 + name.size());
+        char* out = Room(1 + 4);
         if (!out)
             return;
         *out++ = static_cast<char>(Event::End);
         Put32(out, static_cast<std::uint32_t>(depth));
-        PutText(out, name);
     }
 
     void Text(std::string_view text) override { PutEvent(Event::Text, text); }
@@ -236,7 +235,14 @@ private:
     bool m_stopped = false;
 };
 
-void Relay(const Block& block, XmlHandler& handler, std::vector<XmlAttribute>& attributes)
+// The handler's side. The names of the open elements are kept here, so that the scanner's thread,
+// the busier one, sends neither the parent of an element nor the name of its end.
+struct Relayed {
+    std::vector<std::string> Names;  // by depth
+    std::vector<XmlAttribute> Attributes;
+};
+
+void Relay(const Block& block, XmlHandler& handler, Relayed& open)
 {
     const char* in = block.Bytes.get();
     const char* const end = in + block.Used;
@@ -245,20 +251,25 @@ void Relay(const Block& block, XmlHandler& handler, std::vector<XmlAttribute>& a
         case Event::Start: {
             XmlElement element;
             element.Depth = static_cast<int>(Get32(in));
-            element.Name = GetText(in);
-            element.Parent = GetText(in);
-            attributes.resize(Get32(in));
-            for (XmlAttribute& a : attributes) {
+            const auto depth = static_cast<std::size_t>(element.Depth);
+            if (open.Names.size() <= depth)
+                open.Names.resize(depth + 1);
+            open.Names[depth].assign(GetText(in));
+            element.Name = open.Names[depth];
+            if (depth > 0)
+                element.Parent = open.Names[depth - 1];
+            open.Attributes.resize(Get32(in));
+            for (XmlAttribute& a : open.Attributes) {
                 a.Name = GetText(in);
                 a.Value = GetText(in);
             }
-            element.Attributes = attributes;
+            element.Attributes = open.Attributes;
             handler.StartElement(element);
             break;
         }
         case Event::End: {
             const int depth = static_cast<int>(Get32(in));
-            handler.EndElement(GetText(in), depth);
+            handler.EndElement(open.Names[static_cast<std::size_t>(depth)], depth);
             break;
         }
         case Event::Text:
@@ -321,9 +332,9 @@ std::optional<bool> RelayXmlFile(TextFileReader& file, XmlHandler& handler)
     } stop{channel, scanner};
 
     Block block;
-    std::vector<XmlAttribute> attributes;
+    Relayed open;
     while (channel.Receive(block)) {
-        Relay(block, handler, attributes);
+        Relay(block, handler, open);
         channel.Recycle(std::move(block));
     }
     return channel.Result();
