@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
@@ -27,8 +28,8 @@ namespace tolvex {
 namespace {
 
 constexpr int ExportStepInterval = 1000;   // ms: one record per second of replay
-constexpr std::size_t ChunkSize = 1 << 20;  // one system call per megabyte, not per sentence
-constexpr std::size_t StepBatch = 4096;      // replay steps handed on at a time
+constexpr std::size_t ChunkSize = 1 << 19;  // one system call per half megabyte, not per sentence
+constexpr std::size_t StepBatch = 2048;      // replay steps handed on at a time
 constexpr long long ProgressEvery = 16384;  // records
 // The most one record can take: every line a build can make, each with CR LF.
 constexpr std::size_t MaxRecordSize = MaxSentenceLines * (SentenceBufferSize + 2);
@@ -40,8 +41,9 @@ mode_t CurrentUmask()
     return mask;
 }
 
-// Items passed from one thread to a thread of its own that consumes them, in two buffers: one
-// fills while the other is worked through. Everything handed is consumed in order; what the
+// Items passed from one thread to a thread of its own that consumes them, through a ring of
+// buffers: one fills while the others wait or are worked through, so that neither side waits for
+// the other to wake up at every hand-over. Everything handed is consumed in order; what the
 // consumer throws is kept, and nothing more is consumed after it.
 template <typename Item>
 class Pipe {
@@ -86,49 +88,52 @@ public:
     bool Broken() const { return m_broken.load(std::memory_order_relaxed); }
 
 private:
+    static constexpr std::size_t Depth = 4;
+
+    // The buffer being filled goes to the consumer; the next one is filled once the consumer is
+    // done with it. The handed buffers are always the ones just before the one being filled.
     void Hand()
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return !m_busy; });  // the other buffer is consumed
-        m_pending = m_buffers[m_filling].data();
-        m_pendingCount = m_used;
-        m_busy = true;
-        lock.unlock();
+        m_counts[m_filling] = m_used;
+        ++m_handed;
         m_changed.notify_all();
-        m_filling ^= 1;
+        m_filling = (m_filling + 1) % Depth;
+        m_changed.wait(lock, [this] { return m_handed < Depth; });
         m_used = 0;
     }
     void Run()
     {
         std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_changed.wait(lock, [this] { return m_busy || m_stop; });
-            if (!m_busy) return;
+        for (std::size_t next = 0;; next = (next + 1) % Depth) {
+            m_changed.wait(lock, [this] { return m_handed > 0 || m_stop; });
+            if (m_handed == 0) return;
+            const Item* items = m_buffers[next].data();
+            const std::size_t count = m_counts[next];
             lock.unlock();
             if (!m_error) {
                 try {
-                    m_consume(m_pending, m_pendingCount);
+                    m_consume(items, count);
                 } catch (...) {
                     m_error = std::current_exception();
                     m_broken.store(true, std::memory_order_relaxed);
                 }
             }
             lock.lock();
-            m_busy = false;
+            --m_handed;
             m_changed.notify_all();
         }
     }
 
     std::size_t m_size;
     Consumer m_consume;
-    std::array<std::vector<Item>, 2> m_buffers;
-    int m_filling = 0;
+    std::array<std::vector<Item>, Depth> m_buffers;
+    std::array<std::size_t, Depth> m_counts{};
+    std::size_t m_filling = 0;
     std::size_t m_used = 0;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    const Item* m_pending = nullptr;  // the buffer the thread consumes while m_busy
-    std::size_t m_pendingCount = 0;
-    bool m_busy = false;
+    std::size_t m_handed = 0;  // buffers with the consumer, waiting or being consumed
     bool m_stop = false;
     std::exception_ptr m_error;  // the thread's alone until joined
     std::atomic<bool> m_broken{false};
