@@ -26,8 +26,9 @@ constexpr std::size_t MaxElementDepth = 256;
 constexpr std::size_t MaxHeldBytes = 16 << 20;
 
 // Character classes of the markup, looked up once per byte.
-// ValueStopClass: what ends or changes the reading of an attribute value.
-enum : std::uint8_t { SpaceClass = 1, NameStartClass = 2, NameClass = 4, ValueStopClass = 8 };
+// ValueStopClass: what ends or changes the reading of an attribute value; TextStopClass: the same
+// for character data.
+enum : std::uint8_t { SpaceClass = 1, NameStartClass = 2, NameClass = 4, ValueStopClass = 8, TextStopClass = 16 };
 
 constexpr std::array<std::uint8_t, 256> CharClasses = [] {
     std::array<std::uint8_t, 256> classes{};
@@ -36,8 +37,10 @@ constexpr std::array<std::uint8_t, 256> CharClasses = [] {
         const bool name = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
         const bool space = c == ' ' || c == '\t' || c == '\r' || c == '\n';
         const bool valueStop = space || c == '"' || c == '\'' || c == '<' || c == '&';
+        const bool textStop = c == '<' || c == '&' || c == '\r';
         classes[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(
-            (space ? SpaceClass : 0) | (start ? NameStartClass : 0) | (name ? NameClass : 0) | (valueStop ? ValueStopClass : 0));
+            (space ? SpaceClass : 0) | (start ? NameStartClass : 0) | (name ? NameClass : 0) | (valueStop ? ValueStopClass : 0)
+            | (textStop ? TextStopClass : 0));
     }
     return classes;
 }();
@@ -350,7 +353,17 @@ std::size_t XmlScanner::Scan(std::string_view buf, bool last)
             continue;
         }
         if (buf[pos] == '<') {
-            const Step step = Markup(buf, pos, last);
+            // Start and end tags, nearly every token of a track file, go straight to their reader.
+            const char kind = pos + 1 < n ? buf[pos + 1] : '\0';
+            Step step;
+            if (kind == '/') {
+                step = EndTag(buf, pos, last);
+            } else if (IsNameStart(kind)) {
+                m_started = true;
+                step = StartTag(buf, pos, last);
+            } else {
+                step = Markup(buf, pos, last);
+            }
             if (step == Step::Error)
                 return Error;
             if (step == Step::NeedMore)
@@ -358,16 +371,22 @@ std::size_t XmlScanner::Scan(std::string_view buf, bool last)
             continue;
         }
         // Most runs between tags are a line end or a short value: looked at in place before
-        // the library's search takes over.
+        // the library's search takes over. One that ends in view and holds no reference or CR
+        // needs no decoding.
         const char* lt = nullptr;
+        bool plain = true;
         constexpr std::size_t ShortRun = 16;
         const std::size_t shortEnd = std::min(n, pos + ShortRun);
         for (std::size_t i = pos; i < shortEnd; ++i) {
-            if (buf[i] == '<') {
-                lt = buf.data() + i;
-                break;
+            if (HasClass(buf[i], TextStopClass)) {
+                if (buf[i] == '<') {
+                    lt = buf.data() + i;
+                    break;
+                }
+                plain = false;
             }
         }
+        plain = plain && lt;
         if (!lt && shortEnd < n)
             lt = static_cast<const char*>(std::memchr(buf.data() + shortEnd, '<', n - shortEnd));
         const std::size_t end = lt ? static_cast<std::size_t>(lt - buf.data()) : n;
@@ -382,7 +401,7 @@ std::size_t XmlScanner::Scan(std::string_view buf, bool last)
                 stop = end - 1;
         }
         m_started = true;
-        if (stop > pos && !CharacterData(buf.substr(pos, stop - pos)))
+        if (stop > pos && !CharacterData(buf.substr(pos, stop - pos), plain))
             return Error;
         pos = stop;
         if (!lt)
@@ -660,13 +679,13 @@ XmlScanner::Step XmlScanner::EndTag(std::string_view buf, std::size_t& pos, bool
     return Step::Done;
 }
 
-bool XmlScanner::CharacterData(std::string_view run)
+bool XmlScanner::CharacterData(std::string_view run, bool plain)
 {
     if (OpenCount() == 0) {
         // Outside the root only white space may stand.
         return std::all_of(run.begin(), run.end(), IsSpace);
     }
-    if (!NeedsDecoding(run, false)) {
+    if (plain || !NeedsDecoding(run, false)) {
         m_handler.Text(run);
         return true;
     }

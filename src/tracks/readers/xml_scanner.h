@@ -72,7 +72,8 @@ private:
     Step Doctype(std::string_view buf, std::size_t& pos, bool last);
     Step Skip(std::string_view buf, std::size_t& pos, bool last);
     void CdataText(std::string_view content);
-    bool CharacterData(std::string_view run);
+    // plain: the caller has seen that the run holds no reference and no CR.
+    bool CharacterData(std::string_view run, bool plain = false);
     bool Decode(std::string_view raw, bool attribute, std::string& out);
     bool Finish();
     void CheckUtf8(std::string_view bytes);
