@@ -14,6 +14,7 @@ class Log final : public tolvex::XmlHandler {
 public:
     void StartElement(const tolvex::XmlElement& e) override
     {
+        EndText();
         Events += "S" + std::string(e.Name) + "|" + std::string(e.Parent) + "|" + std::to_string(e.Depth);
         for (const tolvex::XmlAttribute& a : e.Attributes)
             Events += "|" + std::string(a.Name) + "=" + std::string(a.Value);
@@ -21,12 +22,37 @@ public:
     }
     void EndElement(std::string_view name, int depth) override
     {
+        EndText();
         Events += "E" + std::string(name) + "|" + std::to_string(depth) + '\n';
     }
-    void Text(std::string_view text) override { Events += "T" + std::string(text) + '\n'; }
-    void Declaration(std::string_view encoding) override { Events += "D" + std::string(encoding) + '\n'; }
-    void EndDocument(bool utf8) override { Events += utf8 ? "F1\n" : "F0\n"; }
+    // Text may come in other pieces: adjacent ones are joined.
+    void Text(std::string_view text) override
+    {
+        if (!m_inText)
+            Events += "T";
+        Events += text;
+        m_inText = true;
+    }
+    void Declaration(std::string_view encoding) override
+    {
+        EndText();
+        Events += "D" + std::string(encoding) + '\n';
+    }
+    void EndDocument(bool utf8) override
+    {
+        EndText();
+        Events += utf8 ? "F1\n" : "F0\n";
+    }
     std::string Events;
+
+private:
+    void EndText()
+    {
+        if (m_inText)
+            Events += '\n';
+        m_inText = false;
+    }
+    bool m_inText = false;
 };
 
 }  // namespace

@@ -184,7 +184,15 @@ public:
         Put32(out, static_cast<std::uint32_t>(depth));
     }
 
-    void Text(std::string_view text) override { PutEvent(Event::Text, text); }
+    void Text(std::string_view text) override
+    {
+        // A long run (a KML coordinates list) goes in pieces that fit the usual blocks, as a
+        // handler takes text in any pieces.
+        constexpr std::size_t Piece = BlockBytes / 4;
+        for (; text.size() > Piece; text.remove_prefix(Piece))
+            PutEvent(Event::Text, text.substr(0, Piece));
+        PutEvent(Event::Text, text);
+    }
     void Declaration(std::string_view encoding) override { PutEvent(Event::Declaration, encoding); }
 
     void EndDocument(bool utf8) override
