@@ -14,6 +14,7 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -28,7 +29,6 @@ namespace tolvex {
 namespace {
 
 constexpr int ExportStepInterval = 1000;   // ms: one record per second of replay
-constexpr std::size_t ChunkSize = 1 << 19;  // one system call per half megabyte, not per sentence
 constexpr std::size_t StepBatch = 2048;      // replay steps handed on at a time
 constexpr long long ProgressEvery = 16384;  // records
 // The most one record can take: every line a build can make, each with CR LF.
@@ -66,6 +66,14 @@ public:
         return m_buffers[m_filling].data() + m_used;
     }
     void Filled(const Item* end) { m_used = static_cast<std::size_t>(end - m_buffers[m_filling].data()); }
+    std::size_t Used() const { return m_used; }
+    // Hands what the buffer holds now; false when it holds nothing.
+    bool Flush()
+    {
+        if (m_used == 0) return false;
+        Hand();
+        return true;
+    }
 
     // Hands what is left, waits until all is consumed and ends the thread.
     void Finish()
@@ -144,7 +152,102 @@ private:
 struct ExportStep {
     SimFix Fix;
     RunState State = RunState::Running;
-    std::int64_t TrackMs = 0;  // the track's own time, for track times
+    std::int64_t FixMs = 0;  // the record's time, milliseconds since 1970
+};
+
+// A batch's records: grown, never zeroed (a megabyte cleared per batch costs more than the
+// records take to build).
+struct RecordBuffer {
+    std::unique_ptr<char[]> Bytes;
+    std::size_t Capacity = 0;
+    std::size_t Used = 0;
+
+    // Room for one more record at Bytes + Used.
+    char* Room()
+    {
+        if (Capacity - Used < MaxRecordSize) {
+            const std::size_t capacity = std::max(Capacity * 2, Used + MaxRecordSize * 64);
+            auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
+            if (Used > 0) std::memcpy(bytes.get(), Bytes.get(), Used);
+            Bytes = std::move(bytes);
+            Capacity = capacity;
+        }
+        return Bytes.get() + Used;
+    }
+};
+
+// Batches of records on their way from the builders, each on a thread of its own, to the writer:
+// a batch gets its slot once the writer is done with the batch Slots before it, and the writer
+// takes the batches in the order of their steps, whichever builder finishes first.
+class BatchRing {
+public:
+    static constexpr std::size_t Slots = 5;
+
+    // Builder: the emptied slot of batch k, once the writer is done with what it held.
+    RecordBuffer& Take(std::size_t k)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return k < m_written + Slots || m_failed; });
+        RecordBuffer& slot = m_slots[k % Slots].Records;
+        slot.Used = 0;
+        return slot;
+    }
+    // Builder: batch k is complete.
+    void Ready(std::size_t k)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_slots[k % Slots].Batch = k;
+        }
+        m_changed.notify_all();
+    }
+    // Writer: batch k once complete; null when no batch k comes (the export ended before it, or
+    // failed).
+    const RecordBuffer* Next(std::size_t k)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_slots[k % Slots].Batch == k || m_failed || k >= m_total; });
+        return m_slots[k % Slots].Batch == k && !m_failed ? &m_slots[k % Slots].Records : nullptr;
+    }
+    // Writer: batch k is in the file.
+    void Written()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            ++m_written;
+        }
+        m_changed.notify_all();
+    }
+    // The export handed total batches: the writer stops after them.
+    void Close(std::size_t total)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_total = total;
+        }
+        m_changed.notify_all();
+    }
+    // Nothing more is built or written.
+    void Fail()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_failed = true;
+        }
+        m_changed.notify_all();
+    }
+
+private:
+    struct Slot {
+        RecordBuffer Records;
+        std::size_t Batch = SIZE_MAX;  // the batch it holds complete
+    };
+    std::array<Slot, Slots> m_slots;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::size_t m_written = 0;
+    std::size_t m_total = SIZE_MAX;
+    bool m_failed = false;
 };
 
 // The lines of the sentences the file takes, each with CR LF, at at: the end.
@@ -209,72 +312,111 @@ long long NmeaExport::ExportNmea(std::FILE* file, const ExportOptions& options)
     m_replay.SetStepInterval(ExportStepInterval);
     m_replay.GoToTrackPoint(startSegment, 1);
 
-    // Three stages, each on a thread of its own: the replay here, the sentences, and the writing
-    // with the kernel's copy of the output. The sentences see the settings as the export began.
+    // The replay runs here; the records are built on threads of their own, two of them when there
+    // is no sky (whose observations must follow one another), each taking every other batch of
+    // steps; the writing with the kernel's copy of the output has a thread of its own too. The
+    // builders see the settings as the export began.
     const Settings settings = m_settings;
-    // The clock starts here, as the first build would start it, so that no thread but this one
-    // reads the calendar.
+    // The clock starts here, as the first build would start it; only this thread counts records.
     if (!options.TrackTimes && !m_clock.FixClockStart) {
         m_clock.FixClockStart = m_calendar.Now();
         m_clock.ExportSentenceCount = 0;
     }
-    NmeaBuilder builder;
-    builder.SetWanted(options.Sentences);  // what the file does not take is never formatted
     // The export's own sky, started afresh: with a seed the same file comes out every time.
     std::optional<SkyModel> sky;
     if (settings.Sky.Enabled) sky.emplace().Configure(settings.Sky);
+    const std::size_t builders = sky ? 1 : 2;
     m_cancelled = false;
 
     std::atomic<bool> failed{false};
-    off_t offset = std::max<off_t>(::ftello(file), 0);
-    Pipe<char> writer(ChunkSize, MaxRecordSize, [&](const char* data, std::size_t size) {
-        if (failed.load(std::memory_order_relaxed)) return;
-        if (std::fwrite(data, 1, size, file) != size || std::ferror(file)) failed.store(true, std::memory_order_relaxed);
-        // The disk starts on each chunk now rather than all at once in the final flush to disk
-        // (only a file takes this; a pipe or a device says no, which changes nothing).
-        ::sync_file_range(::fileno(file), offset, static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
-        offset += static_cast<off_t>(size);
-    });
-    const std::int64_t offsetMs = static_cast<std::int64_t>(settings.GPSTimeOffset * 3600) * 1000;
-    Pipe<ExportStep> sentences(StepBatch, 1, [&](const ExportStep* steps, std::size_t count) {
-        for (const ExportStep& step : std::span(steps, count)) {
-            if (failed.load(std::memory_order_relaxed)) return;
-            if (options.TrackTimes) {
-                ++m_clock.ExportSentenceCount;  // the records are counted all the same
-                builder.BuildSentencesAt(step.Fix, step.State, settings, step.TrackMs + offsetMs, sky ? &*sky : nullptr);
-            } else {
-                builder.BuildSentences(step.Fix, step.State, settings, m_clock, m_calendar, true, sky ? &*sky : nullptr);
+    BatchRing batches;
+    std::thread writer([&] {
+        off_t offset = std::max<off_t>(::ftello(file), 0);
+        for (std::size_t k = 0; const RecordBuffer* records = batches.Next(k); ++k) {
+            if (std::fwrite(records->Bytes.get(), 1, records->Used, file) != records->Used || std::ferror(file)) {
+                failed.store(true, std::memory_order_relaxed);
+                batches.Fail();
+                return;
             }
-            writer.Filled(PutRecord(builder, options, writer.Room()));
+            // The disk starts on each batch now rather than all at once in the final flush to disk
+            // (only a file takes this; a pipe or a device says no, which changes nothing).
+            ::sync_file_range(::fileno(file), offset, static_cast<off_t>(records->Used), SYNC_FILE_RANGE_WRITE);
+            offset += static_cast<off_t>(records->Used);
+            batches.Written();
         }
     });
+    // However the export ends, nothing is written after it and the writer's thread is waited for.
+    struct StopWriter {
+        BatchRing& Batches;
+        std::thread& Thread;
+        ~StopWriter()
+        {
+            if (!Thread.joinable()) return;
+            Batches.Fail();
+            Thread.join();
+        }
+    } stopWriter{batches, writer};
+    // Batch k goes to builder k % builders, which sees its batches in their order.
+    std::array<NmeaBuilder, 2> sentenceBuilders;
+    std::array<std::size_t, 2> nextBatch = {0, 1};
+    std::array<std::unique_ptr<Pipe<ExportStep>>, 2> steps;
+    for (std::size_t b = 0; b < builders; ++b) {
+        sentenceBuilders[b].SetWanted(options.Sentences);  // what the file does not take is never formatted
+        steps[b] = std::make_unique<Pipe<ExportStep>>(StepBatch, 1, [&, b](const ExportStep* batch, std::size_t count) {
+            const std::size_t k = nextBatch[b];
+            nextBatch[b] += builders;
+            RecordBuffer& records = batches.Take(k);
+            try {
+                for (const ExportStep& step : std::span(batch, count)) {
+                    if (failed.load(std::memory_order_relaxed)) return;
+                    sentenceBuilders[b].BuildSentencesAt(step.Fix, step.State, settings, step.FixMs, sky ? &*sky : nullptr);
+                    records.Used = static_cast<std::size_t>(PutRecord(sentenceBuilders[b], options, records.Room()) - records.Bytes.get());
+                }
+            } catch (...) {
+                failed.store(true, std::memory_order_relaxed);
+                batches.Fail();
+                throw;
+            }
+            batches.Ready(k);
+        });
+    }
 
+    const std::int64_t offsetMs = static_cast<std::int64_t>(settings.GPSTimeOffset * 3600) * 1000;
     long long records = 0;
+    std::size_t handed = 0;  // batches
     bool finished = false;
     std::int64_t trackMs = 0;
     while (!finished) {
         m_replay.ReplayStep(finished, singleSegment);
+        std::int64_t fixMs;
         if (options.TrackTimes) {
             // A point without a time inside a timed track: one step on from the last record.
             const std::optional<double> t = m_replay.TrackTime();
             trackMs = t ? static_cast<std::int64_t>(std::llround(*t * 1000)) : trackMs + ExportStepInterval;
+            ++m_clock.ExportSentenceCount;  // the records are counted all the same
+            fixMs = trackMs + offsetMs;
+        } else {
+            fixMs = NextExportMilliseconds(m_clock, settings);
         }
-        ExportStep* step = sentences.Room();
-        *step = {m_fix, m_runState, trackMs};
-        sentences.Filled(step + 1);
+        Pipe<ExportStep>& pipe = *steps[handed % builders];
+        ExportStep* step = pipe.Room();
+        *step = {m_fix, m_runState, fixMs};
+        pipe.Filled(step + 1);
+        if (pipe.Used() == StepBatch) handed += pipe.Flush();
         ++records;
         if (Progress && records % ProgressEvery == 0 && !Progress(m_replay.Point(), m_replay.Store().PointCountTotal())) {
             m_cancelled = true;
             break;
         }
         // A full disk fails every later write too: stop instead of replaying to the end.
-        if (failed.load(std::memory_order_relaxed) || sentences.Broken() || writer.Broken())
+        if (failed.load(std::memory_order_relaxed) || steps[0]->Broken() || (steps[1] && steps[1]->Broken()))
             break;
     }
-    sentences.Finish();
-    writer.Finish();
-    sentences.Rethrow();
-    writer.Rethrow();
+    handed += steps[handed % builders]->Flush();
+    for (std::size_t b = 0; b < builders; ++b) steps[b]->Finish();
+    batches.Close(handed);
+    writer.join();
+    for (std::size_t b = 0; b < builders; ++b) steps[b]->Rethrow();
 
     m_replay.Restore(saved);
     m_exportRunning = false;

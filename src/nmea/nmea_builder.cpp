@@ -409,18 +409,22 @@ void NmeaBuilder::BuildSentences(const SimFix& fix, RunState runState, const Set
         clock.FixClockStart = calendar.Now();
         clock.ExportSentenceCount = 0;
     }
+    if (exportRunning) {
+        BuildSentencesAt(fix, runState, settings, NextExportMilliseconds(clock, settings), sky);
+        return;
+    }
     const std::int64_t start = *clock.FixClockStart;
     const std::int64_t offset = TruncWhole(settings.GPSTimeOffset * 3600);
-    std::int64_t elapsedMs;
-    if (exportRunning) {
-        // One record a second, scaled in whole seconds: the file's times never carry a fraction.
-        ++clock.ExportSentenceCount;
-        elapsedMs = TruncWhole(clock.ExportSentenceCount * settings.GPSTimeFactor) * 1000;
-    } else {
-        const double realMs = static_cast<double>(calendar.NowMilliseconds() - start * 1000);
-        elapsedMs = TruncWhole(realMs * settings.GPSTimeFactor);
-    }
-    BuildSentencesAt(fix, runState, settings, (start + offset) * 1000 + elapsedMs, sky);
+    const double realMs = static_cast<double>(calendar.NowMilliseconds() - start * 1000);
+    BuildSentencesAt(fix, runState, settings, (start + offset) * 1000 + TruncWhole(realMs * settings.GPSTimeFactor), sky);
+}
+
+std::int64_t NextExportMilliseconds(FixClock& clock, const Settings& settings)
+{
+    // One record a second, scaled in whole seconds: the file's times never carry a fraction.
+    ++clock.ExportSentenceCount;
+    const std::int64_t elapsedMs = TruncWhole(clock.ExportSentenceCount * settings.GPSTimeFactor) * 1000;
+    return (*clock.FixClockStart + TruncWhole(settings.GPSTimeOffset * 3600)) * 1000 + elapsedMs;
 }
 
 void NmeaBuilder::BuildSentencesAt(const SimFix& fix, RunState runState, const Settings& settings,

@@ -72,6 +72,10 @@ private:
     }
 };
 
+// The fix time (milliseconds since 1970) of the next record of an export on a started clock, as
+// BuildSentences gives it while an export runs; the record is counted.
+std::int64_t NextExportMilliseconds(FixClock& clock, const Settings& settings);
+
 // Seconds since 1970-01-01 UTC broken into the calendar, without the C library's time zone state.
 UtcTime BreakUtc(std::int64_t t);
 
