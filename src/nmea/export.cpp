@@ -49,24 +49,24 @@ template <typename Item>
 class Pipe {
 public:
     using Consumer = std::function<void(const Item* items, std::size_t count)>;
-    // A buffer is handed on once it holds size items; Room always leaves slack for the largest put.
-    Pipe(std::size_t size, std::size_t slack, Consumer consume) : m_size(size), m_consume(std::move(consume))
+    // A buffer is handed on once it holds size items.
+    Pipe(std::size_t size, Consumer consume) : m_size(size), m_consume(std::move(consume))
     {
-        for (auto& buffer : m_buffers) buffer.resize(size + slack);
+        for (auto& buffer : m_buffers) buffer.resize(size);
         m_thread = std::thread([this] { Run(); });
     }
     ~Pipe() { Finish(); }
     Pipe(const Pipe&) = delete;
     Pipe& operator=(const Pipe&) = delete;
 
-    // Room for the next items, up to Filled.
-    Item* Room()
+    // Adds an item; true when that filled the buffer, which is then handed on.
+    bool Put(const Item& item)
     {
-        if (m_used >= m_size) Hand();
-        return m_buffers[m_filling].data() + m_used;
+        m_buffers[m_filling][m_used++] = item;
+        if (m_used < m_size) return false;
+        Hand();
+        return true;
     }
-    void Filled(const Item* end) { m_used = static_cast<std::size_t>(end - m_buffers[m_filling].data()); }
-    std::size_t Used() const { return m_used; }
     // Hands what the buffer holds now; false when it holds nothing.
     bool Flush()
     {
@@ -79,7 +79,7 @@ public:
     void Finish()
     {
         if (!m_thread.joinable()) return;
-        if (m_used > 0) Hand();
+        Flush();
         {
             const std::lock_guard lock(m_mutex);
             m_stop = true;
@@ -92,8 +92,6 @@ public:
     {
         if (m_error) std::rethrow_exception(m_error);
     }
-    // The consumer has thrown: what is handed from now on is dropped.
-    bool Broken() const { return m_broken.load(std::memory_order_relaxed); }
 
 private:
     static constexpr std::size_t Depth = 4;
@@ -124,7 +122,6 @@ private:
                     m_consume(items, count);
                 } catch (...) {
                     m_error = std::current_exception();
-                    m_broken.store(true, std::memory_order_relaxed);
                 }
             }
             lock.lock();
@@ -144,7 +141,6 @@ private:
     std::size_t m_handed = 0;  // buffers with the consumer, waiting or being consumed
     bool m_stop = false;
     std::exception_ptr m_error;  // the thread's alone until joined
-    std::atomic<bool> m_broken{false};
     std::thread m_thread;
 };
 
@@ -362,7 +358,7 @@ long long NmeaExport::ExportNmea(std::FILE* file, const ExportOptions& options)
     std::array<std::unique_ptr<Pipe<ExportStep>>, 2> steps;
     for (std::size_t b = 0; b < builders; ++b) {
         sentenceBuilders[b].SetWanted(options.Sentences);  // what the file does not take is never formatted
-        steps[b] = std::make_unique<Pipe<ExportStep>>(StepBatch, 1, [&, b](const ExportStep* batch, std::size_t count) {
+        steps[b] = std::make_unique<Pipe<ExportStep>>(StepBatch, [&, b](const ExportStep* batch, std::size_t count) {
             const std::size_t k = nextBatch[b];
             nextBatch[b] += builders;
             RecordBuffer& records = batches.Take(k);
@@ -398,18 +394,15 @@ long long NmeaExport::ExportNmea(std::FILE* file, const ExportOptions& options)
         } else {
             fixMs = NextExportMilliseconds(m_clock, settings);
         }
-        Pipe<ExportStep>& pipe = *steps[handed % builders];
-        ExportStep* step = pipe.Room();
-        *step = {m_fix, m_runState, fixMs};
-        pipe.Filled(step + 1);
-        if (pipe.Used() == StepBatch) handed += pipe.Flush();
+        if (steps[handed % builders]->Put({m_fix, m_runState, fixMs})) ++handed;
         ++records;
         if (Progress && records % ProgressEvery == 0 && !Progress(m_replay.Point(), m_replay.Store().PointCountTotal())) {
             m_cancelled = true;
             break;
         }
-        // A full disk fails every later write too: stop instead of replaying to the end.
-        if (failed.load(std::memory_order_relaxed) || steps[0]->Broken() || (steps[1] && steps[1]->Broken()))
+        // A full disk fails every later write too, as a builder that threw fails every later
+        // batch: stop instead of replaying to the end.
+        if (failed.load(std::memory_order_relaxed))
             break;
     }
     handed += steps[handed % builders]->Flush();

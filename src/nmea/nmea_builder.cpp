@@ -102,30 +102,35 @@ char* PutDigits(char* at, std::uint64_t value, int width)
     return end;
 }
 
+// "%0*.*f" of a value whose QuickScaled form is n, zero-padded to width (the sign first): the end.
+// At most a sign, 12 digits, a point and 6 decimals beyond the padding.
+char* PutScaled(char* at, double value, std::int64_t n, int decimals, int width)
+{
+    if (std::signbit(value)) {
+        *at++ = '-';
+        --width;
+    }
+    const std::int64_t unit = Pow10[decimals];
+    at = PutDigits(at, static_cast<std::uint64_t>(n / unit), std::max(width - (decimals > 0 ? decimals + 1 : 0), 1));
+    if (decimals > 0) {
+        *at++ = '.';
+        at = PutDigits(at, static_cast<std::uint64_t>(n % unit), decimals);
+    }
+    return at;
+}
+
 }  // namespace
 
 std::size_t FormatFixed(double value, int decimals, char* out, std::size_t size)
 {
     // Anything large, odd or on a half goes through to_chars.
     std::int64_t n = 0;
-    if (size >= 32 && QuickScaled(value, decimals, n)) {
-        char* at = out;
-        if (std::signbit(value)) *at++ = '-';
-        at = PutDigits(at, static_cast<std::uint64_t>(n / Pow10[decimals]), 1);
-        if (decimals > 0) {
-            *at++ = '.';
-            at = PutDigits(at, static_cast<std::uint64_t>(n % Pow10[decimals]), decimals);
-        }
-        return static_cast<std::size_t>(at - out);
-    }
+    if (size >= 32 && QuickScaled(value, decimals, n)) return static_cast<std::size_t>(PutScaled(out, value, n, decimals, 0) - out);
     const auto [end, ec] = std::to_chars(out, out + size, value, std::chars_format::fixed, decimals);
     return ec == std::errc() ? static_cast<std::size_t>(end - out) : 0;
 }
 
 namespace {
-
-// Kept out of line: the builder's texts are short, and a long copy is no hot path.
-[[gnu::noinline]] void CopyLong(char* to, const char* from, std::size_t n) { std::memcpy(to, from, n); }
 
 // Assembles one text in a fixed buffer. Numbers come out exactly as printf writes them (to_chars with
 // a precision is defined as printf's "%.Nf"), without printf's cost on every due tick and export record.
@@ -139,10 +144,7 @@ public:
     [[gnu::always_inline]] TextBuilder& Put(std::string_view text)
     {
         const std::size_t n = std::min(text.size(), static_cast<std::size_t>(m_end - m_at));
-        if (n <= 32)
-            CopyShort(m_at, text.data(), n);
-        else
-            CopyLong(m_at, text.data(), n);
+        CopyBytes(m_at, text.data(), n);
         m_at += n;
         return *this;
     }
@@ -171,16 +173,7 @@ public:
         // Written in place when it surely fits: at most a sign, 12 digits, a point and 6 decimals.
         std::int64_t n = 0;
         if (m_end - m_at >= std::max(width, 20) && QuickScaled(value, decimals, n)) {
-            if (std::signbit(value)) {
-                *m_at++ = '-';
-                --width;
-            }
-            const std::int64_t unit = Pow10[decimals];
-            m_at = PutDigits(m_at, static_cast<std::uint64_t>(n / unit), std::max(width - (decimals > 0 ? decimals + 1 : 0), 1));
-            if (decimals > 0) {
-                *m_at++ = '.';
-                m_at = PutDigits(m_at, static_cast<std::uint64_t>(n % unit), decimals);
-            }
+            m_at = PutScaled(m_at, value, n, decimals, width);
             return *this;
         }
         char digits[64];

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -80,6 +81,13 @@ TextFileReader::~TextFileReader()
 {
     if (m_fd >= 0)
         ::close(m_fd);
+}
+
+std::uint64_t FileSize(const std::string& path)
+{
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    return error ? 0 : static_cast<std::uint64_t>(size);
 }
 
 bool TextFileReader::Open(const std::string& path)
@@ -333,15 +341,9 @@ static double ReadLeadingDouble(std::string_view text, std::size_t& used)
 {
     if constexpr (Count)
         used = 0;
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    while (p != end && IsBlank(*p))
-        ++p;
     bool negative = false;
-    if (p != end && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        ++p;
-    }
+    const char* p = text.data() + NumberStart(text, negative);
+    const char* const end = text.data() + text.size();
     const char* const begin = p;
     // Wraps beyond 19 digits, but is only used for 15 or fewer.
     std::uint64_t mantissa = 0;

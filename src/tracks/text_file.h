@@ -15,6 +15,9 @@ namespace tolvex {
 // the rest. Nothing when the file cannot be opened or read.
 std::optional<std::string> ReadTextFile(const std::string& path);
 
+// The size of the file at path; 0 when it cannot be told. Readers size their point lists by it.
+std::uint64_t FileSize(const std::string& path);
+
 // A text file read piece by piece and handed out as UTF-8, decoded as ReadTextFile decodes it
 // (a document that starts with "<?" in UTF-16 needs no mark): memory stays at one piece whatever
 // the size of the file. Only regular files of at most MaxTrackFileBytes open.
@@ -100,12 +103,12 @@ std::string_view TrimBlanks(std::string_view text);
 // line; returns the count. Empty fields count, an empty text gives one empty field.
 std::size_t SplitFields(std::string_view text, char separator, std::span<std::string_view> fields);
 
-// Leading blanks skipped, the longest valid decimal prefix taken, 0 when there is none.
 // Appends code point c as UTF-8.
 void AppendUtf8(std::string& out, char32_t c);
 // UTF-16 text (without its byte-order mark) as UTF-8; unpaired surrogates become U+FFFD.
 std::string DecodeUtf16(std::string_view bytes, bool bigEndian);
 
+// Leading blanks skipped, the longest valid decimal prefix taken, 0 when there is none.
 double LeadingDouble(std::string_view text);  // as _wtof
 // The same, and how many characters the number took, blanks and sign included (0 for none).
 double LeadingDouble(std::string_view text, std::size_t& used);

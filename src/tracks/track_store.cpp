@@ -189,7 +189,6 @@ void TrackStore::Install(BuiltTrack&& track)
     m_forwardSegments = std::move(track.Segments);
     LoadRemarks = std::move(track.Remarks);
     m_reversedPoints = std::move(reversedPoints);
-    m_reversedPointsMade = m_reversed;
     m_reversedSegments = std::move(reversedSegments);
     m_nPoints = nPoints;
     m_nTracks = nTracks;
@@ -205,9 +204,9 @@ void TrackStore::SetReversed(bool reversed)
 
 void TrackStore::MakeReversedPoints() const
 {
-    if (!m_loaded || m_reversedPointsMade) return;
+    // A loaded track has points, so an empty reversed list is one not made yet.
+    if (!m_loaded || !m_reversedPoints.empty()) return;
     m_reversedPoints = ReversedCopy(m_forwardPoints);
-    m_reversedPointsMade = true;
 }
 
 const TrackPoint* TrackStore::PointAt(int index) const

@@ -144,8 +144,7 @@ private:
     int m_nTracks = 0;
     int m_skippedPoints = 0;
     std::vector<TrackPoint> m_forwardPoints;
-    mutable std::vector<TrackPoint> m_reversedPoints;
-    mutable bool m_reversedPointsMade = false;
+    mutable std::vector<TrackPoint> m_reversedPoints;  // empty until made
     std::vector<TrackSegment> m_forwardSegments;
     std::vector<TrackSegment> m_reversedSegments;
 };

@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 #include <vector>
 
 #include "tracks/readers/civil_time.h"
@@ -420,9 +419,7 @@ ReadResult ReadGpxText(std::string_view bytes, const ReaderContext& context)
 
 ReadResult ReadGpxFile(const std::string& path, const ReaderContext& context)
 {
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    return ReadGpx(context, error ? 0 : static_cast<std::size_t>(size / BytesPerPointHint),
+    return ReadGpx(context, static_cast<std::size_t>(FileSize(path) / BytesPerPointHint),
                    [&](XmlHandler& handler) { return ScanXmlFile(path, handler); });
 }
 

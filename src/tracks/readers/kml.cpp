@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdint>
 #include <deque>
-#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -422,9 +421,7 @@ ReadResult ReadKmlText(std::string_view bytes, const ReaderContext& context)
 
 ReadResult ReadKmlFile(const std::string& path, const ReaderContext& context)
 {
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    return ReadKml(context, error ? 0 : static_cast<std::size_t>(size / BytesPerPointHint),
+    return ReadKml(context, static_cast<std::size_t>(FileSize(path) / BytesPerPointHint),
                    [&](XmlHandler& handler) { return ScanXmlFile(path, handler); });
 }
 

@@ -19,11 +19,7 @@ constexpr double NoAltitudeFeet = -777;               // what writers put when t
 // An empty field (blanks only) is a value the writer did not have, not a zero.
 bool Empty(std::string_view field)
 {
-    for (char c : field) {
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\v' && c != '\f')
-            return false;
-    }
-    return true;
+    return TrimBlanks(field).empty();
 }
 
 constexpr std::size_t BytesPerLineHint = 40;  // "lat,lon,0,feet,daynumber,," as writers write it

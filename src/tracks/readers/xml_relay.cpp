@@ -297,19 +297,7 @@ void Scan(TextFileReader& file, Channel& channel)
 {
     try {
         EventWriter writer(channel);
-        XmlScanner scanner(writer);
-        std::string_view piece;
-        std::size_t held = 0;
-        bool stopped = false;
-        while (file.Next(piece, held)) {
-            const std::size_t consumed = scanner.FeedHeld(piece, held, false);
-            if (consumed == std::string_view::npos || channel.GaveUp()) {
-                stopped = true;
-                break;
-            }
-            held = piece.size() - consumed;
-        }
-        const bool wellFormed = !stopped && !file.Failed() && scanner.FeedHeld(piece, piece.size(), true) != std::string_view::npos;
+        const bool wellFormed = ScanXmlPieces(file, writer, [&] { return channel.GaveUp(); });
         writer.Flush();
         channel.Close(wellFormed, nullptr);
     } catch (...) {

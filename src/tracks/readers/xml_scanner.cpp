@@ -73,19 +73,29 @@ std::size_t NameEnd(const char* b, std::size_t p, std::size_t n)
     return p;
 }
 
+constexpr std::uint64_t Ones = 0x0101010101010101ULL, Highs = 0x8080808080808080ULL;
+
+// The high bit of every byte of word below c (c at most 0x80). Borrows may mark bytes after the
+// first marked one, never before it.
+std::uint64_t BytesBelow(std::uint64_t word, char c)
+{
+    return (word - Ones * static_cast<unsigned char>(c)) & ~word & Highs;
+}
+
+// The same for the bytes equal to c.
+std::uint64_t BytesEqual(std::uint64_t word, char c)
+{
+    return BytesBelow(word ^ (Ones * static_cast<unsigned char>(c)), 1);
+}
+
 // The first byte from p on that may end or change an attribute value: a quote, '<', '&' or
 // white space; a word at a time, where any byte below '(' stops as well.
 std::size_t ValueStop(const char* b, std::size_t p, std::size_t n)
 {
-    constexpr std::uint64_t Ones = 0x0101010101010101ULL, Highs = 0x8080808080808080ULL;
     for (; p + 8 <= n; p += 8) {
         std::uint64_t word;
         std::memcpy(&word, b + p, 8);
-        const std::uint64_t less = (word - Ones * '(') & ~word & Highs;
-        const std::uint64_t x = word ^ (Ones * '<');
-        const std::uint64_t lt = (x - Ones) & ~x & Highs;
-        // Borrows may mark bytes after the first marked one, never before it.
-        if (const std::uint64_t stops = less | lt; stops != 0) {
+        if (const std::uint64_t stops = BytesBelow(word, '(') | BytesEqual(word, '<'); stops != 0) {
             if constexpr (std::endian::native == std::endian::little)
                 return p + static_cast<std::size_t>(std::countr_zero(stops)) / 8;
             break;
@@ -96,24 +106,16 @@ std::size_t ValueStop(const char* b, std::size_t p, std::size_t n)
     return p;
 }
 
-// Whether any byte of word equals the byte that repeated fills.
-bool HasByte(std::uint64_t word, std::uint64_t repeated)
-{
-    const std::uint64_t x = word ^ repeated;
-    return ((x - 0x0101010101010101ULL) & ~x & 0x8080808080808080ULL) != 0;
-}
-
 // What makes a text run or an attribute value need decoding: a reference, a CR, and in a value
 // a tab or a line feed. Text runs (a whole coordinates list) are checked a word at a time.
 bool NeedsDecoding(std::string_view text, bool attribute)
 {
     std::size_t i = 0;
     if (!attribute) {
-        constexpr std::uint64_t Amp = 0x2626262626262626ULL, Cr = 0x0D0D0D0D0D0D0D0DULL;
         for (; i + 8 <= text.size(); i += 8) {
             std::uint64_t word;
             std::memcpy(&word, text.data() + i, 8);
-            if (HasByte(word, Amp) || HasByte(word, Cr))
+            if ((BytesEqual(word, '&') | BytesEqual(word, '\r')) != 0)
                 return true;
         }
     }
@@ -759,13 +761,18 @@ bool ScanXmlFile(const std::string& path, XmlHandler& handler, std::size_t piece
         if (const std::optional<bool> wellFormed = RelayXmlFile(file, handler))
             return *wellFormed;
     }
+    return ScanXmlPieces(file, handler);
+}
+
+bool ScanXmlPieces(TextFileReader& file, XmlHandler& handler, const std::function<bool()>& stop)
+{
     XmlScanner scanner(handler);
     // An unfinished token stays in the reader's buffer, ahead of the next piece.
     std::string_view piece;
     std::size_t held = 0;
     while (file.Next(piece, held)) {
         const std::size_t consumed = scanner.FeedHeld(piece, held, false);
-        if (consumed == std::string_view::npos)
+        if (consumed == std::string_view::npos || (stop && stop()))
             return false;
         held = piece.size() - consumed;
     }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -17,6 +18,8 @@
 #include "tracks/track_store.h"
 
 namespace tolvex {
+
+class TextFileReader;
 
 struct XmlAttribute {
     std::string_view Name;   // qualified name as written ("lat", "xmlns:gpxx")
@@ -113,6 +116,9 @@ bool ScanXmlText(std::string_view bytes, XmlHandler& handler);
 inline constexpr std::uint64_t RelayXmlFromBytes = std::uint64_t{4} << 20;
 bool ScanXmlFile(const std::string& path, XmlHandler& handler, std::size_t pieceBytes = std::size_t{1} << 20,
                  std::uint64_t relayFromBytes = RelayXmlFromBytes);
+// An opened file scanned in place to its end; stop, asked between pieces, ends the scan early
+// (false, as for a document that is not well-formed).
+bool ScanXmlPieces(TextFileReader& file, XmlHandler& handler, const std::function<bool()>& stop = {});
 
 // Exact equality of names, in place: most are a few bytes, for which a library call costs more.
 inline bool SameName(std::string_view a, std::string_view b)
